@@ -1,0 +1,45 @@
+# Set-up, build and test entry points. Every target installs what it needs first.
+SHELL := /bin/bash
+VENV := .venv
+PY := $(VENV)/bin/python
+JOBS ?= 2
+APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
+
+.PHONY: setup build module cpp-test py-test test sanitize demo bench clean
+
+setup: $(VENV)/.ready
+
+$(VENV)/.ready: requirements-dev.txt scripts/setup.sh
+	bash scripts/setup.sh $(VENV) $(APT_PACKAGES)
+	touch $@
+
+build/cpp/Makefile: CMakeLists.txt | setup
+	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_BUILD_TESTS=ON
+
+build: setup build/cpp/Makefile
+	cmake --build build/cpp -j$(JOBS)
+
+cpp-test: build
+	ctest --test-dir build/cpp --output-on-failure -j$(JOBS)
+
+module: setup
+	$(PY) -m pip install --no-build-isolation --no-deps -q .
+
+py-test: module
+	$(PY) -m pytest -q
+
+test: cpp-test py-test sanitize
+
+build/sanitize/Makefile: CMakeLists.txt | setup
+	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_SANITIZE=ON
+
+sanitize: setup build/sanitize/Makefile
+	cmake --build build/sanitize -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build/sanitize --output-on-failure -j$(JOBS)
+
+demo: module
+	$(PY) examples/pack_order.py examples/order.json
+
+clean:
+	rm -rf build

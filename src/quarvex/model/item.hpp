@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "quarvex/model/rotation.hpp"
+
+namespace quarvex {
+
+// One rectangular block to pack. Immutable and shared; identity matters.
+class Item {
+public:
+    virtual ~Item() = default;
+    virtual const std::string& item_code() const = 0;
+    virtual const std::string& item_reference() const = 0;
+    virtual double width() const = 0;
+    virtual double length() const = 0;
+    virtual double depth() const = 0;
+    virtual double weight() const = 0;
+    virtual Rotation allowed_rotation() const = 0;
+    // (length x width) x depth, in that order of multiplication.
+    double volume() const { return (length() * width()) * depth(); }
+    virtual nlohmann::json to_json() const = 0;
+};
+
+// An item that must share its box only with items of the same box group.
+class LinkedItem : public Item {
+public:
+    virtual const std::string& box_group() const = 0;
+};
+
+using ItemPtr = std::shared_ptr<Item>;
+
+class ConcreteItem final : public Item {
+public:
+    ConcreteItem(std::string item_code, std::string item_reference, double width, double length,
+                 double depth, double weight, Rotation allowed_rotation);
+
+    const std::string& item_code() const override { return code_; }
+    const std::string& item_reference() const override { return reference_; }
+    double width() const override { return width_; }
+    double length() const override { return length_; }
+    double depth() const override { return depth_; }
+    double weight() const override { return weight_; }
+    Rotation allowed_rotation() const override { return rotation_; }
+    nlohmann::json to_json() const override;
+
+private:
+    std::string code_;
+    std::string reference_;
+    double width_;
+    double length_;
+    double depth_;
+    double weight_;
+    Rotation rotation_;
+};
+
+class ConcreteLinkedItem final : public LinkedItem {
+public:
+    // Throws std::invalid_argument when the box group is empty.
+    ConcreteLinkedItem(ConcreteItem item, std::string box_group);
+
+    const std::string& item_code() const override { return item_.item_code(); }
+    const std::string& item_reference() const override { return item_.item_reference(); }
+    double width() const override { return item_.width(); }
+    double length() const override { return item_.length(); }
+    double depth() const override { return item_.depth(); }
+    double weight() const override { return item_.weight(); }
+    Rotation allowed_rotation() const override { return item_.allowed_rotation(); }
+    const std::string& box_group() const override { return group_; }
+    nlohmann::json to_json() const override;
+
+private:
+    ConcreteItem item_;
+    std::string group_;
+};
+
+// The box group of a linked item, or nullptr for a plain one.
+inline const std::string* boxGroupOf(const Item& item) {
+    const auto* linked = dynamic_cast<const LinkedItem*>(&item);
+    return linked ? &linked->box_group() : nullptr;
+}
+
+// Builds a plain item, wrapped as a linked item when the group is non-empty.
+ItemPtr makeItem(std::string item_code, std::string item_reference, double width, double length,
+                 double depth, double weight, Rotation allowed_rotation, std::string box_group);
+
+}  // namespace quarvex

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "quarvex/model/collections.hpp"
+
+namespace quarvex {
+
+// The outcome of one packing run.
+class PackResponse {
+public:
+    PackResponse(bool success, PackedBoxCollection packed, ItemCollection unplaced);
+
+    bool success() const { return success_; }
+    // The packed boxes in their sorted order (most items first).
+    std::vector<PackedBox> boxes() const { return packed_.sorted(); }
+    std::vector<ItemPtr> unplaced_items() const { return unplaced_.sorted(); }
+    const PackedBoxCollection& packedBoxes() const { return packed_; }
+    const ItemCollection& unplacedItems() const { return unplaced_; }
+
+    // Total used volume over total inner volume, in percent; 0.0 without room.
+    double overall_volume_utilisation() const;
+    std::int32_t total_placed() const;
+    std::size_t total_unplaced() const { return unplaced_.size(); }
+
+private:
+    bool success_;
+    PackedBoxCollection packed_;
+    ItemCollection unplaced_;
+};
+
+}  // namespace quarvex

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "quarvex/model/pack_response.hpp"
+TEST(Smoke, Builds) { SUCCEED(); }
