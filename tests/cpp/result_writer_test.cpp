@@ -1,0 +1,156 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "quarvex/json_io/result_writer.hpp"
+#include "test_support.hpp"
+
+namespace quarvex {
+namespace {
+
+using nlohmann::json;
+using test::box;
+using test::item;
+using test::placed;
+
+std::vector<std::string> keys(const json& object) {
+    std::vector<std::string> result;
+    for (const auto& [key, value] : object.items()) {
+        result.push_back(key);
+    }
+    return result;
+}
+
+PackResponse emptyResponse() {
+    return PackResponse(true, PackedBoxCollection(std::make_shared<DefaultPackedBoxSorter>()),
+                        ItemCollection(std::make_shared<DefaultItemSorter>()));
+}
+
+TEST(ResponseText, EmptyResponseIsCompactWithEveryKeyInOrder) {
+    EXPECT_EQ(responseToJsonText(emptyResponse(), -1),
+              R"({"boxes":[],"placements":[],"success":true,"summary":{"box_count":0,)"
+              R"("overall_volume_utilisation":0.0,"total_placed":0,"total_unplaced":0},)"
+              R"("unplaced_item_codes":[],"unplaced_items":[]})");
+}
+
+TEST(ResponseText, IndentPutsEachMemberOnItsOwnLine) {
+    const PackResponse response = emptyResponse();
+    EXPECT_EQ(responseToJsonText(response, 2).rfind("{\n  \"boxes\": [],\n", 0), 0u);
+    EXPECT_EQ(responseToJsonText(response, 0).rfind("{\n\"boxes\": [],\n", 0), 0u);
+    EXPECT_EQ(responseToJsonText(response, 2).back(), '}');
+    EXPECT_EQ(responseToJsonText(response, -5), responseToJsonText(response, -1));
+}
+
+TEST(ResponseText, InvalidUtf8IsRefused) {
+    ItemCollection unplaced(std::make_shared<DefaultItemSorter>());
+    unplaced.insert(item("\xff", 1, 1, 1));
+    const PackResponse response(false, PackedBoxCollection(std::make_shared<DefaultPackedBoxSorter>()),
+                                std::move(unplaced));
+    EXPECT_THROW(responseToJsonText(response, -1), json::type_error);
+}
+
+TEST(ItemJson, PlainAndLinkedItemsWriteEveryKey) {
+    const json plain = item("a", 2, 3, 4, 5)->to_json();
+    EXPECT_EQ(keys(plain), (std::vector<std::string>{"AllowedRotation", "BoxGroup", "Depth", "ItemCode",
+                                                     "ItemReference", "Length", "Volume", "Weight",
+                                                     "Width"}));
+    EXPECT_EQ(plain.dump(), R"({"AllowedRotation":"BestFit","BoxGroup":null,"Depth":4.0,)"
+                            R"("ItemCode":"a","ItemReference":"a-ref","Length":3.0,"Volume":24.0,)"
+                            R"("Weight":5.0,"Width":2.0})");
+    EXPECT_EQ(item("a", 2, 3, 4, 5, "g")->to_json()["BoxGroup"], "g");
+}
+
+TEST(ItemJson, RotationNames) {
+    EXPECT_EQ(rotationName(Rotation::NEVER), "Never");
+    EXPECT_EQ(rotationName(Rotation::KEEP_FLAT), "KeepFlat");
+    EXPECT_EQ(rotationName(Rotation::BEST_FIT), "BestFit");
+    EXPECT_EQ(rotationName(static_cast<Rotation>(7)), "BestFit");
+}
+
+TEST(BoxJson, WeightLimitAndSupplyAreNullWhenAbsent) {
+    EXPECT_EQ(box("B", 2, 3, 4, 10, 1, 3)->to_json().dump(),
+              R"({"Active":true,"BoxWeight":1.0,"Depth":4.0,"InnerVolume":24.0,"Length":3.0,)"
+              R"("MaxWeight":10.0,"MaximumBoxes":3,"Reference":"B","Width":2.0})");
+    const json unlimited = box("B", 2, 3, 4, -1)->to_json();
+    EXPECT_TRUE(unlimited["MaxWeight"].is_null());
+    EXPECT_TRUE(unlimited["MaximumBoxes"].is_null());
+    EXPECT_EQ(WorkingVolume(1, 2, 3).to_json().dump(),
+              R"({"Active":true,"BoxWeight":0.0,"Depth":3.0,"InnerVolume":6.0,"Length":2.0,)"
+              R"("MaxWeight":null,"MaximumBoxes":null,)"
+              R"("Reference":"Working Volume 1.000000x2.000000x3.000000","Width":1.0})");
+}
+
+TEST(PlacementJson, WritesPlacedAndOriginalSizes) {
+    PackedItem p{item("a", 1, 2, 3, 4, "g"), 2, 1, 3, "LWD", 5, 6, 7};
+    EXPECT_EQ(placementToJson(p).dump(),
+              R"({"ItemCode":"a","ItemReference":"a-ref","box_group":"g","depth":3.0,)"
+              R"("length":1.0,"orientation":"LWD","original_depth":3.0,"original_length":2.0,)"
+              R"("original_width":1.0,"rotated":true,"weight":4.0,"width":2.0,)"
+              R"("x":5.0,"y":6.0,"z":7.0})");
+    const json plain = placementToJson(placed(item("b", 1, 1, 1)));
+    EXPECT_TRUE(plain["box_group"].is_null());
+    EXPECT_EQ(plain["rotated"], false);
+}
+
+TEST(PackedBoxJson, WritesEveryFigureWithItsNumberKind) {
+    const PackedBox packed{box("B", 10, 10, 10, 20, 2), {placed(item("a", 2, 5, 10, 3), 0, 5, 0)}};
+    const json written = packedBoxToJson(packed);
+    EXPECT_EQ(written.dump(),
+              R"({"box_reference":"B","depth":10.0,"empty_weight":2.0,"inner_volume":1000.0,)"
+              R"("item_count":1,"item_weight":3.0,"items":[)" + placementToJson(packed.items[0]).dump() +
+              R"(],"length":10.0,"max_weight":20.0,"remaining_depth":0.0,"remaining_length":0.0,)"
+              R"("remaining_weight":15.0,"remaining_width":8.0,"unused_volume":900.0,)"
+              R"("used_depth":10.0,"used_length":10.0,"used_volume":100.0,"used_width":2.0,)"
+              R"("volume_utilisation":10.0,"weight":5.0,"width":10.0})");
+    EXPECT_TRUE(written["item_count"].is_number_unsigned());
+}
+
+TEST(PackedBoxJson, RemainingWeightIsNullWithoutLimitAndNeverNegative) {
+    const json unlimited = packedBoxToJson(PackedBox{box("B", 1, 1, 1, -1), {}});
+    EXPECT_TRUE(unlimited["max_weight"].is_null());
+    EXPECT_TRUE(unlimited["remaining_weight"].is_null());
+    const json exceeded = packedBoxToJson(PackedBox{box("B", 1, 1, 1, 10, 12), {}});
+    EXPECT_TRUE(exceeded["remaining_weight"].is_number_float());
+    EXPECT_EQ(exceeded["remaining_weight"], 0.0);
+}
+
+TEST(ResponseJson, IndexesBoxesInDefaultOrderAndListsUnplacedItems) {
+    const BoxPtr small = box("small", 9, 9, 9);
+    const BoxPtr large = box("large", 9, 9, 9);
+    PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
+    packed.insert(PackedBox{small, {placed(item("s", 1, 1, 1))}});
+    packed.insert(PackedBox{large, {placed(item("l1", 1, 1, 1)), placed(item("l2", 1, 1, 1))}});
+    ItemCollection unplaced(std::make_shared<DefaultItemSorter>());
+    unplaced.insert(item("u1", 1, 1, 1));
+    unplaced.insert(item("u2", 2, 2, 2));
+    const json written = responseToJson(PackResponse(false, std::move(packed), std::move(unplaced)));
+
+    ASSERT_EQ(written["boxes"].size(), 2u);
+    EXPECT_EQ(written["boxes"][0]["box_reference"], "large");
+    EXPECT_EQ(written["boxes"][1]["box_index"], 1);
+    EXPECT_TRUE(written["boxes"][1]["box_index"].is_number_unsigned());
+    std::vector<std::string> placements;
+    for (const json& p : written["placements"]) {
+        const json& owner = written["boxes"][p["box_index"].get<std::size_t>()];
+        EXPECT_EQ(p["box_reference"], owner["box_reference"]);
+        placements.push_back(p["ItemCode"].get<std::string>() + "@" + p["box_reference"].get<std::string>());
+    }
+    EXPECT_EQ(placements, (std::vector<std::string>{"l1@large", "l2@large", "s@small"}));
+    EXPECT_EQ(written["unplaced_item_codes"], json({"u2", "u1"}));
+    EXPECT_EQ(written["unplaced_items"][1], item("u1", 1, 1, 1)->to_json());
+    EXPECT_EQ(written["success"], false);
+
+    const json& summary = written["summary"];
+    EXPECT_TRUE(summary["box_count"].is_number_unsigned());
+    EXPECT_EQ(summary["box_count"], 2);
+    for (const char* key : {"total_placed", "total_unplaced"}) {
+        EXPECT_TRUE(summary[key].is_number_integer() && !summary[key].is_number_unsigned()) << key;
+    }
+    EXPECT_EQ(summary["total_placed"], 3);
+    EXPECT_EQ(summary["total_unplaced"], 2);
+    EXPECT_TRUE(summary["overall_volume_utilisation"].is_number_float());
+}
+
+}  // namespace
+}  // namespace quarvex
