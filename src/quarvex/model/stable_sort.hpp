@@ -8,6 +8,24 @@
 
 namespace quarvex {
 
+// Stable insertion sort of values[begin, end); a value moves back only past
+// entries it is strictly before.
+template <class Container, class Before>
+void insertionSort(Container& values, std::size_t begin, std::size_t end, Before& before) {
+    for (std::size_t i = begin + 1; i < end; ++i) {
+        if (!before(values[i], values[i - 1])) {
+            continue;
+        }
+        auto value = std::move(values[i]);
+        std::size_t j = i;
+        do {
+            values[j] = std::move(values[j - 1]);
+            --j;
+        } while (j > begin && before(value, values[j - 1]));
+        values[j] = std::move(value);
+    }
+}
+
 // The one sort of the engine. Insertion sort up to 32 entries (the order the
 // engine's results are defined by), merges of such runs above that. Stable,
 // and memory-safe even when `before` is not a strict weak ordering (NaN
@@ -16,22 +34,8 @@ template <class T, class Before>
 void stableSort(std::vector<T>& values, Before before) {
     constexpr std::size_t run = 32;
     const std::size_t n = values.size();
-    auto insertionSort = [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            if (!before(values[i], values[i - 1])) {
-                continue;
-            }
-            T value = std::move(values[i]);
-            std::size_t j = i;
-            do {
-                values[j] = std::move(values[j - 1]);
-                --j;
-            } while (j > begin && before(value, values[j - 1]));
-            values[j] = std::move(value);
-        }
-    };
     for (std::size_t begin = 0; begin < n; begin += run) {
-        insertionSort(begin, std::min(n, begin + run));
+        insertionSort(values, begin, std::min(n, begin + run), before);
     }
     if (n <= run) {
         return;

@@ -1,1 +1,127 @@
-// placeholder
+#include "quarvex/packing/weight_balancer.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+#include "quarvex/model/stable_sort.hpp"
+#include "quarvex/packing/box_filler.hpp"
+
+namespace quarvex {
+
+namespace {
+
+std::vector<ItemPtr> itemsOf(const PackedBox& packed) {
+    std::vector<ItemPtr> items;
+    items.reserve(packed.items.size());
+    for (const PackedItem& p : packed.items) {
+        items.push_back(p.item);
+    }
+    return items;
+}
+
+}  // namespace
+
+PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
+    target_ = packed.meanItemWeight();
+    work_ = packed.sorted();
+    stableSort(work_, [](const PackedBox& a, const PackedBox& b) { return a.weight() > b.weight(); });
+
+    bool moved = true;
+    while (moved) {
+        moved = false;
+        for (std::size_t i = 0; i < work_.size() && !moved; ++i) {
+            for (std::size_t j = i + 1; j < work_.size() && !moved; ++j) {
+                if (work_[i].weight() != work_[j].weight()) {
+                    moved = tryMoveOneItem(i, j);
+                }
+            }
+        }
+    }
+
+    PackedBoxCollection balanced(std::make_shared<DefaultPackedBoxSorter>());
+    for (PackedBox& box : work_) {
+        balanced.insert(std::move(box));
+    }
+    return balanced;
+}
+
+bool WeightBalancer::tryMoveOneItem(std::size_t i, std::size_t j) {
+    const std::size_t heavy = work_[i].weight() > work_[j].weight() ? i : j;
+    const std::size_t light = heavy == i ? j : i;
+    const double hw = work_[heavy].item_weight();
+    const double lw = work_[light].item_weight();
+    const std::vector<ItemPtr> heavyItems = itemsOf(work_[heavy]);
+    const std::vector<ItemPtr> lightItems = itemsOf(work_[light]);
+    const bool emptiesHeavy = heavyItems.size() == 1;
+
+    for (std::size_t k = 0; k < heavyItems.size(); ++k) {
+        const ItemPtr& item = heavyItems[k];
+        if (boxGroupOf(*item)) continue;  // linked items stay with their group
+        const double w = item->weight();
+        if (!(w + lw <= target_)) continue;
+        const double before = hw - (lw + hw) * 0.5;
+        const double after = (hw - w) - ((hw - w) + w + lw) * 0.5;
+        if (!(after * after < before * before)) continue;
+
+        std::vector<ItemPtr> newLight = lightItems;
+        newLight.push_back(item);
+        // The other boxes, for limited supply: the heavy box still counts
+        // unless this move empties it.
+        std::vector<const Box*> othersOfLight =
+            boxesExcept(light, emptiesHeavy ? heavy : std::numeric_limits<std::size_t>::max());
+        std::optional<PackedBox> rL = fitAllInOneBox(newLight, othersOfLight);
+        if (!rL) continue;
+
+        if (emptiesHeavy) {
+            work_[light] = std::move(*rL);
+            work_.erase(work_.begin() + static_cast<std::ptrdiff_t>(heavy));
+            return true;
+        }
+        std::vector<ItemPtr> newHeavy = heavyItems;
+        newHeavy.erase(newHeavy.begin() + static_cast<std::ptrdiff_t>(k));
+        std::vector<const Box*> othersOfHeavy = boxesExcept(heavy, light);
+        othersOfHeavy.push_back(rL->box.get());
+        std::optional<PackedBox> rH = fitAllInOneBox(newHeavy, othersOfHeavy);
+        if (!rH) continue;
+        work_[light] = std::move(*rL);
+        work_[heavy] = std::move(*rH);
+        return true;
+    }
+    return false;
+}
+
+std::vector<const Box*> WeightBalancer::boxesExcept(std::size_t skipA, std::size_t skipB) const {
+    std::vector<const Box*> boxes;
+    for (std::size_t e = 0; e < work_.size(); ++e) {
+        if (e != skipA && e != skipB) boxes.push_back(work_[e].box.get());
+    }
+    return boxes;
+}
+
+std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPtr>& items,
+                                                        const std::vector<const Box*>& others) const {
+    if (items.empty()) {
+        return std::nullopt;
+    }
+    ItemCollection collection(std::make_shared<DefaultItemSorter>());
+    for (const ItemPtr& item : items) {
+        collection.insert(item);
+    }
+    for (const BoxPtr& box : boxTypes_.sorted()) {
+        if (!box->active()) continue;
+        if (const LimitedSupplyBox* limited = limitedSupplyOf(*box)) {
+            const auto inUse = std::count_if(others.begin(), others.end(), [&](const Box* other) {
+                return other->reference() == box->reference();
+            });
+            if (inUse >= limited->max_quantity()) continue;
+        }
+        PackedBox packed = BoxFiller(box).pack(collection);
+        if (packed.items.size() == items.size()) {
+            return packed;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quarvex

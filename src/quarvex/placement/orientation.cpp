@@ -1,1 +1,94 @@
-// placeholder
+#include "quarvex/placement/orientation.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace quarvex {
+
+CandidateList generateOrientations(const Item& item) {
+    const double W = item.width();
+    const double L = item.length();
+    const double D = item.depth();
+    CandidateList list;
+    list.push_back({&item, W, L, D, "WLD"});
+    switch (item.allowed_rotation()) {
+        case Rotation::NEVER:
+            break;
+        case Rotation::KEEP_FLAT:
+            list.push_back({&item, L, W, D, "LWD"});
+            break;
+        default:
+            list.push_back({&item, L, W, D, "LWD"});
+            list.push_back({&item, W, D, L, "WDL"});
+            list.push_back({&item, L, D, W, "LDW"});
+            list.push_back({&item, D, W, L, "DWL"});
+            list.push_back({&item, D, L, W, "DLW"});
+            break;
+    }
+    return list;
+}
+
+std::array<double, 3> sortedDimensions(double a, double b, double c) {
+    if (b < a) std::swap(a, b);
+    if (c < b) std::swap(b, c);
+    if (b < a) std::swap(a, b);
+    return {a, b, c};
+}
+
+std::array<double, 3> sortedDimensions(const Item& item) {
+    return sortedDimensions(item.width(), item.length(), item.depth());
+}
+
+namespace {
+
+bool equalShapes(const std::array<double, 3>& a, const std::array<double, 3>& b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Truncates toward zero into int64, saturating; NaN counts as 0.
+std::int64_t truncatedQuotient(double numerator, double denominator) {
+    const double q = std::trunc(numerator / denominator);
+    if (std::isnan(q)) return 0;
+    constexpr double limit = 9223372036854775808.0;  // 2^63
+    if (q >= limit) return std::numeric_limits<std::int64_t>::max();
+    if (q < -limit) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(q);
+}
+
+std::int64_t saturatingProduct(std::int64_t a, std::int64_t b) {
+    std::int64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product)) {
+        return (a < 0) != (b < 0) ? std::numeric_limits<std::int64_t>::min()
+                                  : std::numeric_limits<std::int64_t>::max();
+    }
+    return product;
+}
+
+}  // namespace
+
+bool sameShape(const Item& a, const Item& b) {
+    return &a == &b || equalShapes(sortedDimensions(a), sortedDimensions(b));
+}
+
+bool sameShape(const OrientedItem& a, const Item& b) {
+    return a.item == &b || equalShapes(sortedDimensions(a.w, a.l, a.d), sortedDimensions(b));
+}
+
+bool isStableOrientation(const OrientedItem& candidate) {
+    const double base = std::min(candidate.w, candidate.l);
+    const double height = candidate.d == 0.0 ? 1.0 : candidate.d;
+    return std::atan(base / height) > 0.261;
+}
+
+std::int64_t gridCount(double W, double L, double D, double w, double l, double d) {
+    if (w <= 0.0 || l <= 0.0 || d <= 0.0) {
+        return 0;
+    }
+    return saturatingProduct(
+        saturatingProduct(truncatedQuotient(W, w), truncatedQuotient(L, l)),
+        truncatedQuotient(D, d));
+}
+
+}  // namespace quarvex

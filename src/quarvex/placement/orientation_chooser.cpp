@@ -1,1 +1,208 @@
-// placeholder
+#include "quarvex/placement/orientation_chooser.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "quarvex/model/stable_sort.hpp"
+#include "quarvex/placement/orientation.hpp"
+
+namespace quarvex {
+
+namespace {
+
+bool sameSizes(const OrientedItem& a, const OrientedItem& b) {
+    return a.w == b.w && a.l == b.l && a.d == b.d;
+}
+
+bool fits(const OrientedItem& c, double W, double L, double D) {
+    return W >= c.w && L >= c.l && D >= c.d;
+}
+
+// The raw candidates before the fit test.
+CandidateList rawCandidates(const Item& item, const OrientedItem* preferred) {
+    CandidateList own = generateOrientations(item);
+    if (preferred && sameShape(*preferred, item)) {
+        for (const OrientedItem& candidate : own) {
+            if (sameSizes(candidate, *preferred)) {
+                CandidateList only;
+                only.push_back(candidate);
+                return only;
+            }
+        }
+    }
+    return own;
+}
+
+void appendFixed(std::string& text, double value) {
+    // "%f" of a huge double runs to hundreds of digits.
+    char buffer[400];
+    const int n = std::snprintf(buffer, sizeof buffer, "%f", value);
+    text.append(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
+}
+
+// Ranks two candidates for one free space: negative puts a first.
+class OrientationComparator {
+public:
+    OrientationComparator(const Item& item, const PlacementSpace& space)
+        : item_(item), space_(space) {}
+
+    int operator()(const OrientedItem& a, const OrientedItem& b) {
+        const double W = space_.W, L = space_.L, D = space_.D;
+        if (int fill = fillFirst(W - a.w, W - b.w)) return fill;
+        if (int fill = fillFirst(L - a.l, L - b.l)) return fill;
+        if (int fill = fillFirst(D - a.d, D - b.d)) return fill;
+
+        const ItemQueue& remaining = space_.remaining;
+        const std::size_t n = remaining.size() + 1;
+        if (n >= 2 && homogeneous()) {
+            const std::int64_t ga = gridCount(W, L, D, a.w, a.l, a.d);
+            const std::int64_t gb = gridCount(W, L, D, b.w, b.l, b.d);
+            const auto wanted = static_cast<std::int64_t>(n);
+            const bool aHoldsAll = ga >= wanted;
+            const bool bHoldsAll = gb >= wanted;
+            if (aHoldsAll != bHoldsAll) return aHoldsAll ? -1 : 1;
+            if (ga != gb) return ga > gb ? -1 : 1;
+        }
+
+        if (!remaining.empty()) {
+            const Item& next = *remaining.front();
+            const bool roomA = !fittingCandidates(next, &a, W - a.w, L, D).empty();
+            const bool roomB = !fittingCandidates(next, &b, W - b.w, L, D).empty();
+            if (roomA != roomB) return roomA ? -1 : 1;
+
+            const std::int32_t sa = lookAheadScore(space_, a);
+            const std::int32_t sb = lookAheadScore(space_, b);
+            if (sa != sb) return sa > sb ? -1 : 1;
+        }
+
+        if (a.item->allowed_rotation() == Rotation::BEST_FIT) {
+            const auto [s1, s2, s3] = sortedDimensions(*a.item);
+            (void)s2;
+            if (s3 > 0.0 && s1 / s3 <= 0.3) {
+                const bool aFlat = std::abs(a.d - s1) < 1e-9;
+                const bool bFlat = std::abs(b.d - s1) < 1e-9;
+                if (aFlat != bFlat) return aFlat ? -1 : 1;
+            }
+        }
+
+        const double ma = std::min(L - a.l, W - a.w);
+        const double mb = std::min(L - b.l, W - b.w);
+        if (ma != mb) return ma < mb ? -1 : 1;
+
+        const double fa = a.w * a.l;
+        const double fb = b.w * b.l;
+        if (fa != fb) return fa < fb ? -1 : 1;
+        return 0;
+    }
+
+private:
+    // A candidate that fills the extent exactly (or overfills it) comes first.
+    static int fillFirst(double ra, double rb) {
+        if (ra <= 0.0 && rb > 0.0) return -1;
+        if (ra > 0.0 && rb <= 0.0) return 1;
+        return 0;
+    }
+
+    // Every candidate is an ordering of the same item, so "all queued items
+    // have the candidate's shape" is one question per choice.
+    bool homogeneous() {
+        if (!homogeneousKnown_) {
+            homogeneous_ = space_.remaining.allSameShapeAs(item_);
+            homogeneousKnown_ = true;
+        }
+        return homogeneous_;
+    }
+
+    const Item& item_;
+    const PlacementSpace& space_;
+    bool homogeneous_ = false;
+    bool homogeneousKnown_ = false;
+};
+
+}  // namespace
+
+OrientationChooser::OrientationChooser(BoxPtr box, bool lookAheadDisabled)
+    : box_(std::move(box)), lookAheadDisabled_(lookAheadDisabled) {}
+
+bool OrientationChooser::canStandStably(const Item& item) {
+    keyBuffer_.clear();
+    appendFixed(keyBuffer_, item.width());
+    keyBuffer_ += '|';
+    appendFixed(keyBuffer_, item.length());
+    keyBuffer_ += '|';
+    appendFixed(keyBuffer_, item.depth());
+    keyBuffer_ += '|';
+    keyBuffer_ += std::to_string(static_cast<std::int32_t>(item.allowed_rotation()));
+    keyBuffer_ += '|';
+    appendFixed(keyBuffer_, box_->width());
+    keyBuffer_ += '|';
+    appendFixed(keyBuffer_, box_->length());
+    keyBuffer_ += '|';
+    appendFixed(keyBuffer_, box_->depth());
+
+    auto found = stableCache_.find(keyBuffer_);
+    if (found != stableCache_.end()) {
+        return found->second;
+    }
+    const CandidateList candidates =
+        fittingCandidates(item, nullptr, box_->width(), box_->length(), box_->depth());
+    const bool stable = std::any_of(candidates.begin(), candidates.end(), isStableOrientation);
+    stableCache_.emplace(keyBuffer_, stable);
+    return stable;
+}
+
+CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred, double W, double L,
+                                double D) {
+    CandidateList kept;
+    for (const OrientedItem& candidate : rawCandidates(item, preferred)) {
+        if (!fits(candidate, W, L, D)) continue;
+        const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {
+            return sameSizes(k, candidate);
+        });
+        if (!duplicate) kept.push_back(candidate);
+    }
+    return kept;
+}
+
+CandidateList preferStable(OrientationChooser& chooser, const Item& item,
+                           const CandidateList& candidates) {
+    CandidateList stable;
+    CandidateList unstable;
+    const double boxDepth = chooser.box().depth();
+    for (const OrientedItem& candidate : candidates) {
+        // Spanning the full inner height counts as stable: the lid holds it.
+        if (isStableOrientation(candidate) || candidate.d == boxDepth) {
+            stable.push_back(candidate);
+        } else {
+            unstable.push_back(candidate);
+        }
+    }
+    if (!stable.empty()) return stable;
+    if (unstable.empty()) return {};
+    // Hold the item back for a space where it can stand stably.
+    if (chooser.canStandStably(item)) return {};
+    return unstable;
+}
+
+std::optional<OrientedItem> chooseOrientation(OrientationChooser& chooser, const Item& item,
+                                              const OrientedItem* preferred,
+                                              const PlacementSpace& space, bool stabilityCheck) {
+    CandidateList candidates = fittingCandidates(item, preferred, space.W, space.L, space.D);
+    if (stabilityCheck) {
+        candidates = preferStable(chooser, item, candidates);
+    }
+    if (candidates.empty()) {
+        return std::nullopt;
+    }
+    if (candidates.size() == 1) {
+        return candidates[0];
+    }
+    OrientationComparator compare(item, space);
+    auto before = [&](const OrientedItem& a, const OrientedItem& b) { return compare(a, b) < 0; };
+    insertionSort(candidates, 0, candidates.size(), before);
+    return candidates[0];
+}
+
+}  // namespace quarvex

@@ -1,1 +1,215 @@
-// placeholder
+#include "quarvex/placement/region_filler.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quarvex/placement/orientation.hpp"
+
+namespace quarvex {
+
+namespace {
+
+// A running minimum or maximum that gives exactly what folding the values
+// one by one would give, also when partial folds are merged: the fold keeps
+// a NaN first value for good and otherwise skips NaN values.
+template <bool Smallest>
+class Fold {
+public:
+    void add(double value) {
+        sequential_ = empty_ ? value : pick(sequential_, value);
+        empty_ = false;
+        addClean(value);
+    }
+    // Continues this fold with the values another fold has seen, in order.
+    void append(const Fold& later) {
+        if (later.empty_) return;
+        if (empty_) {
+            *this = later;
+            return;
+        }
+        if (later.hasClean_) {
+            sequential_ = pick(sequential_, later.clean_);
+            addClean(later.clean_);
+        }
+    }
+    double value() const { return sequential_; }
+
+private:
+    static double pick(double current, double candidate) {
+        return Smallest ? std::min(current, candidate) : std::max(current, candidate);
+    }
+    void addClean(double value) {
+        if (std::isnan(value)) return;
+        clean_ = hasClean_ ? pick(clean_, value) : value;
+        hasClean_ = true;
+    }
+
+    bool empty_ = true;
+    double sequential_ = 0.0;
+    bool hasClean_ = false;
+    double clean_ = 0.0;
+};
+
+// The z extent of what one region fill has placed, sub-fills included.
+struct HeightSpan {
+    Fold<true> start;
+    Fold<false> end;
+
+    void add(const PackedItem& p) {
+        start.add(p.z);
+        end.add(p.z + p.depth);
+    }
+    void append(const HeightSpan& later) {
+        start.append(later.start);
+        end.append(later.end);
+    }
+    double depth() const { return end.value() - start.value(); }
+};
+
+enum class Step { PlaceItem, AfterTop, AfterFront };
+
+// One region fill in progress. Sub-regions are filled depth first through an
+// explicit stack of these, so no input can exhaust the native stack.
+struct Frame {
+    Frame(const Region& region, double stackCeiling, std::optional<OrientedItem> preset)
+        : region(region), stackCeiling(stackCeiling), preset(preset), x(region.x0), y(region.y0) {}
+
+    Region region;
+    double stackCeiling;
+    std::optional<OrientedItem> preset;
+    HeightSpan span;
+    double x, y;          // cursor
+    double rowDepth = 0;  // largest placed length in the current row
+    std::optional<OrientedItem> last;
+    std::vector<ItemPtr> deferred;
+    Step next = Step::PlaceItem;
+    double placedWidth = 0, placedLength = 0, placedDepth = 0;
+};
+
+}  // namespace
+
+Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWeight,
+                 const Region& region, double stackCeiling, bool stabilityCheck,
+                 std::optional<OrientedItem> preset) {
+    Layer result;
+    if (queue.empty()) {
+        return result;
+    }
+    const double limit = chooser.box().max_content_weight();
+    const bool unlimited = limit < 0.0;
+    // Every item lands in `placed` in placement order; a fill's result lists
+    // its own items each followed by what its sub-fills placed, which is
+    // exactly that order.
+    std::vector<PackedItem> placed;
+
+    std::vector<Frame> frames;
+    frames.emplace_back(region, stackCeiling, preset);
+    while (true) {
+        Frame& f = frames.back();
+        std::optional<Frame> child;
+        bool finished = false;
+        switch (f.next) {
+            case Step::PlaceItem: {
+                ItemPtr cur = queue.pop_front();
+                if (!unlimited && cur->weight() > limit - packedWeight) {
+                    finished = queue.empty();  // dropped: neither placed nor deferred
+                    break;
+                }
+                std::optional<OrientedItem> choice;
+                if (f.preset && f.preset->item == cur.get()) {
+                    choice = f.preset;
+                    f.preset.reset();
+                } else {
+                    const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y, f.region.h,
+                                               queue, f.rowDepth, chooser.lookAheadDisabled()};
+                    choice = chooseOrientation(chooser, *cur, f.last ? &*f.last : nullptr, space,
+                                               stabilityCheck);
+                }
+                if (!choice) {
+                    if (!queue.empty()) {
+                        // Defer it and the same-shaped items right behind it; one
+                        // item always stays queued so that its failure opens a row.
+                        f.deferred.push_back(cur);
+                        while (queue.size() > 1 && sameShape(*queue.front(), *cur)) {
+                            f.deferred.push_back(queue.pop_front());
+                        }
+                        break;
+                    }
+                    f.deferred.push_back(std::move(cur));
+                    queue.prependAll(f.deferred);
+                    if (f.x <= f.region.x0) {
+                        finished = true;  // an empty row: nothing fits this region
+                        break;
+                    }
+                    f.y += f.rowDepth;
+                    f.x = f.region.x0;
+                    f.rowDepth = 0;
+                    f.last.reset();
+                    break;
+                }
+                PackedItem p{std::move(cur), choice->w,  choice->l, choice->d,
+                             std::string(choice->code), f.x, f.y, f.region.z};
+                packedWeight += p.weight();
+                f.rowDepth = std::max(f.rowDepth, p.length);
+                f.last = choice;
+                f.placedWidth = p.width;
+                f.placedLength = p.length;
+                f.placedDepth = p.depth;
+                f.span.add(p);
+                placed.push_back(std::move(p));
+
+                const double ceiling = f.stackCeiling > 0 ? f.stackCeiling : f.span.depth();
+                const double headroom = ceiling - f.placedDepth;
+                f.next = Step::AfterTop;
+                if (headroom > 0 && !queue.empty()) {
+                    const Region top{f.x,          f.y, f.region.z + f.placedDepth,
+                                     f.x + f.placedWidth, f.y + f.placedLength, headroom};
+                    child.emplace(top, headroom, std::nullopt);
+                }
+                break;
+            }
+            case Step::AfterTop: {
+                f.x += f.placedWidth;
+                f.next = Step::AfterFront;
+                if (f.rowDepth > f.placedLength && !queue.empty()) {
+                    // The strip in front of an item shallower than its row.
+                    const Region front{f.x - f.placedWidth, f.y + f.placedLength, f.region.z,
+                                       f.x,                 f.y + f.rowDepth,     f.region.h};
+                    child.emplace(front, f.span.depth(), std::nullopt);
+                }
+                break;
+            }
+            case Step::AfterFront: {
+                if (queue.empty() && !f.deferred.empty()) {
+                    queue.prependAll(f.deferred);
+                }
+                f.next = Step::PlaceItem;
+                finished = queue.empty();
+                break;
+            }
+        }
+        if (child) {
+            frames.push_back(std::move(*child));
+            continue;
+        }
+        if (!finished) {
+            continue;
+        }
+        // This fill is over; hand its extent to the fill that asked for it.
+        HeightSpan span = frames.back().span;
+        frames.pop_back();
+        if (frames.empty()) {
+            break;
+        }
+        frames.back().span.append(span);
+    }
+    for (PackedItem& p : placed) {
+        result.insert(std::move(p));
+    }
+    return result;
+}
+
+}  // namespace quarvex

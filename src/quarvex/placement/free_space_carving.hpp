@@ -1,0 +1,19 @@
+#pragma once
+
+#include <vector>
+
+#include "quarvex/model/packed_item.hpp"
+#include "quarvex/packing/free_space.hpp"
+
+namespace quarvex {
+
+// The free blocks of a W x L x D box once the items are cut out.
+std::vector<FreeSpace> freeSpaces(double W, double L, double D, const std::vector<PackedItem>& items);
+
+// Cuts each item out of the spaces in turn: a space an item overlaps gives
+// way to up to six disjoint slabs around the overlap (left, right, front,
+// back, below, above), so the spaces never overlap one another.
+std::vector<FreeSpace> carveFreeSpaces(std::vector<FreeSpace> spaces,
+                                       const std::vector<PackedItem>& items);
+
+}  // namespace quarvex

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "quarvex/model/item.hpp"
+#include "quarvex/placement/oriented_item.hpp"
+
+namespace quarvex {
+
+// The orderings the item's rotation rule allows, in their fixed order;
+// equal dimensions are not merged here.
+CandidateList generateOrientations(const Item& item);
+
+// Dimensions sorted ascending (no reordering around NaN).
+std::array<double, 3> sortedDimensions(double a, double b, double c);
+std::array<double, 3> sortedDimensions(const Item& item);
+
+// Same object, or equal sorted dimensions (any NaN makes them unequal).
+bool sameShape(const Item& a, const Item& b);
+bool sameShape(const OrientedItem& a, const Item& b);
+
+// Whether the orientation stands on a wide enough base for its height.
+bool isStableOrientation(const OrientedItem& candidate);
+
+// How many copies of a w x l x d block fit a W x L x D space on a grid;
+// saturates instead of overflowing for huge or infinite quotients.
+std::int64_t gridCount(double W, double L, double D, double w, double l, double d);
+
+}  // namespace quarvex
