@@ -142,8 +142,8 @@ TEST(PackResponseFigures, NoBoxesGiveZeroUtilisationAndCountAllUnplaced) {
     ItemCollection unplaced(sorter);
     unplaced.insert(item("a", 1, 1, 1));
     unplaced.insert(item("b", 1, 1, 1));
-    const PackResponse response(false, PackedBoxCollection(std::make_shared<DefaultPackedBoxSorter>()),
-                                std::move(unplaced));
+    const PackResponse response(
+        false, test::packedBoxCollection(), std::move(unplaced));
     EXPECT_EQ(response.total_unplaced(), 2u);
     EXPECT_EQ(sorter->calls, 0);
     EXPECT_EQ(response.overall_volume_utilisation(), 0.0);
@@ -151,12 +151,12 @@ TEST(PackResponseFigures, NoBoxesGiveZeroUtilisationAndCountAllUnplaced) {
 }
 
 TEST(PackResponseFigures, TotalsRunOverAllBoxesInDefaultOrder) {
-    PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
+    PackedBoxCollection packed = test::packedBoxCollection();
     packed.insert(boxWith(1, 1));
     packed.insert(boxWith(2, 1));
     packed.insert(boxWith(1, 2));
     const PackResponse response(true, std::move(packed),
-                                ItemCollection(std::make_shared<DefaultItemSorter>()));
+                                test::itemCollection());
     EXPECT_EQ(response.total_placed(), 4);
     EXPECT_EQ(response.overall_volume_utilisation(), 11.0 / 24.0 * 100.0);
     const std::vector<PackedBox> boxes = response.boxes();

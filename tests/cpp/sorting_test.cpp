@@ -26,7 +26,7 @@ std::vector<std::string> codes(const std::vector<ItemPtr>& items) {
 }
 
 TEST(DefaultItemOrder, PlainItemsFirstThenGroupsThenVolumeWeightAndCode) {
-    ItemCollection items(std::make_shared<DefaultItemSorter>());
+    ItemCollection items = test::itemCollection();
     items.insert(item("c", 10, 1, 1, 1));
     items.insert(item("in g2", 50, 1, 1, 0, "g2"));
     items.insert(item("in g1", 5, 1, 1, 0, "g1"));
@@ -99,7 +99,7 @@ TEST(SortedCollection, ViewIsBuiltOncePerChange) {
 TEST(ItemCollectionRemoval, MatchesByIdentityOnePerPackedItem) {
     const ItemPtr twin1 = item("twin", 1, 1, 1);
     const ItemPtr twin2 = item("twin", 1, 1, 1);
-    ItemCollection items(std::make_shared<DefaultItemSorter>());
+    ItemCollection items = test::itemCollection();
     items.insert(twin1);
     items.insert(twin2);
     items.insert(twin1);
@@ -112,7 +112,7 @@ TEST(ItemCollectionRemoval, MatchesByIdentityOnePerPackedItem) {
 }
 
 TEST(ItemCollection, KnowsWhetherItHoldsALinkedItem) {
-    ItemCollection items(std::make_shared<DefaultItemSorter>());
+    ItemCollection items = test::itemCollection();
     items.insert(item("a", 1, 1, 1));
     EXPECT_FALSE(items.containsLinkedItem());
     items.insert(item("b", 1, 1, 1, 0, "g"));
@@ -120,7 +120,7 @@ TEST(ItemCollection, KnowsWhetherItHoldsALinkedItem) {
 }
 
 TEST(PackedBoxCollection, MeanItemWeightIsZeroWhenEmpty) {
-    PackedBoxCollection boxes(std::make_shared<DefaultPackedBoxSorter>());
+    PackedBoxCollection boxes = test::packedBoxCollection();
     EXPECT_EQ(boxes.meanItemWeight(), 0.0);
     boxes.insert(PackedBox{box("B", 9, 9, 9), {placed(item("a", 1, 1, 1, 3))}});
     boxes.insert(PackedBox{box("B", 9, 9, 9), {placed(item("b", 1, 1, 1, 4))}});
@@ -140,7 +140,7 @@ TEST(StableSort, FinishesWithNaNAndInfiniteFigures) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double inf = std::numeric_limits<double>::infinity();
     const double sides[] = {nan, inf, -inf, 0, 1, 2, -1, nan, 3};
-    ItemCollection items(std::make_shared<DefaultItemSorter>());
+    ItemCollection items = test::itemCollection();
     for (int i = 0; i < 500; ++i) {
         items.insert(item(std::to_string(i), sides[i % 9], sides[(i / 9) % 9], 1, sides[i % 7]));
     }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "quarvex/model/box.hpp"
+#include "quarvex/model/collections.hpp"
 #include "quarvex/model/item.hpp"
 #include "quarvex/model/packed_item.hpp"
 #include "quarvex/model/sorters.hpp"
@@ -32,6 +33,14 @@ inline BoxPtr box(std::string reference, double width, double length, double dep
 // The item as described ("WLD") at (x, y, z).
 inline PackedItem placed(const ItemPtr& item, double x = 0.0, double y = 0.0, double z = 0.0) {
     return PackedItem{item, item->width(), item->length(), item->depth(), "WLD", x, y, z};
+}
+
+inline ItemCollection itemCollection() {
+    return ItemCollection(std::make_shared<DefaultItemSorter>());
+}
+
+inline PackedBoxCollection packedBoxCollection() {
+    return PackedBoxCollection(std::make_shared<DefaultPackedBoxSorter>());
 }
 
 // The default item order, counting how often it is asked.

@@ -1,1 +1,158 @@
-// placeholder
+#include "quarvex/json_io/request_reader.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "quarvex/model/sorters.hpp"
+
+namespace quarvex {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
+
+// An optional field counts as given only when present and not null.
+const json* given(const json& element, const char* key) {
+    const auto found = element.find(key);
+    if (found == element.end() || found->is_null()) {
+        return nullptr;
+    }
+    return &*found;
+}
+
+std::string optionalString(const json& element, const char* key, std::string fallback) {
+    const json* value = given(element, key);
+    return value ? value->get<std::string>() : std::move(fallback);
+}
+
+double optionalNumber(const json& element, const char* key, double fallback) {
+    const json* value = given(element, key);
+    return value ? value->get<double>() : fallback;
+}
+
+double requiredNumber(const json& element, const char* key) {
+    return element.at(key).get<double>();
+}
+
+// Out-of-range quantities are clamped to the int32 range rather than wrapped,
+// so a huge maximum never turns into a negative or tiny one. NaN gives 0.
+std::int32_t quantityFromJson(const json& value) {
+    if (value.is_boolean()) {
+        return value.get<bool>() ? 1 : 0;
+    }
+    if (value.is_number_unsigned()) {
+        const auto n = value.get<std::uint64_t>();
+        return n > static_cast<std::uint64_t>(int32Max) ? int32Max : static_cast<std::int32_t>(n);
+    }
+    if (value.is_number_integer()) {
+        const auto n = value.get<std::int64_t>();
+        return n < int32Min ? int32Min : n > int32Max ? int32Max : static_cast<std::int32_t>(n);
+    }
+    // A float, or the library's number type fault for anything else.
+    const double truncated = std::trunc(value.get<double>());
+    if (std::isnan(truncated)) {
+        return 0;
+    }
+    if (truncated < int32Min) {
+        return int32Min;
+    }
+    if (truncated > int32Max) {
+        return int32Max;
+    }
+    return static_cast<std::int32_t>(truncated);
+}
+
+}  // namespace
+
+Rotation rotationFromName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    if (lower == "never") {
+        return Rotation::NEVER;
+    }
+    if (lower == "keepflat" || lower == "keep_flat") {
+        return Rotation::KEEP_FLAT;
+    }
+    return Rotation::BEST_FIT;
+}
+
+// The reads run in a fixed order: it decides which fault is reported first.
+ItemPtr itemFromJson(const json& element) {
+    if (!element.is_object() || !element.contains("ItemCode")) {
+        throw std::invalid_argument("item is missing required field 'ItemCode'");
+    }
+    std::string code = element.at("ItemCode").get<std::string>();
+    const Rotation rotation =
+        rotationFromName(optionalString(element, "AllowedRotation", "BestFit"));
+    const double weight = optionalNumber(element, "Weight", 0.0);
+    const double depth = requiredNumber(element, "Depth");
+    const double length = requiredNumber(element, "Length");
+    const double width = requiredNumber(element, "Width");
+    std::string reference = optionalString(element, "ItemReference", code);
+    std::string group = optionalString(element, "BoxGroup", "");
+    return makeItem(std::move(code), std::move(reference), width, length, depth, weight, rotation,
+                    std::move(group));
+}
+
+BoxPtr boxFromJson(const json& element) {
+    if (!element.is_object() || !element.contains("Reference")) {
+        throw std::invalid_argument("box is missing required field 'Reference'");
+    }
+    if (!given(element, "MaxWeight")) {
+        throw std::invalid_argument("box '" + element.at("Reference").get<std::string>() +
+                                    "' is missing required field 'MaxWeight'");
+    }
+    const json* active = given(element, "Active");
+    const bool isActive = active ? active->get<bool>() : true;
+    const double emptyWeight = optionalNumber(element, "BoxWeight", 0.0);
+    const double maxWeight = requiredNumber(element, "MaxWeight");
+    const double depth = requiredNumber(element, "Depth");
+    const double length = requiredNumber(element, "Length");
+    const double width = requiredNumber(element, "Width");
+    std::string reference = element.at("Reference").get<std::string>();
+    std::optional<std::int32_t> maxQuantity;
+    if (const json* quantity = given(element, "MaximumBoxes")) {
+        maxQuantity = quantityFromJson(*quantity);
+    }
+    return makeBox(std::move(reference), width, length, depth, maxWeight, emptyWeight, isActive,
+                   maxQuantity);
+}
+
+PackRequest readRequest(const json& request) {
+    ItemCollection items(std::make_shared<DefaultItemSorter>());
+    if (const json* value = request.is_object() ? given(request, "items") : nullptr) {
+        forEachElement(*value, [&](const json& element) { items.insert(itemFromJson(element)); });
+    }
+    BoxCollection boxes(std::make_shared<DefaultBoxSorter>());
+    if (const json* value = request.is_object() ? given(request, "boxes") : nullptr) {
+        forEachElement(*value, [&](const json& element) { boxes.insert(boxFromJson(element)); });
+    }
+    return PackRequest{std::move(items), std::move(boxes)};
+}
+
+PackRequest parseRequestText(std::string_view text) {
+    // Parsers before 3.11.3 call an empty text a generic syntax error; name it
+    // as newer ones do, so callers see one message whatever the version.
+    if (text.empty()) {
+        throw json::parse_error::create(
+            101, nlohmann::detail::position_t{1, 1, 0},
+            "attempting to parse an empty input; check that your input string or stream "
+            "contains the expected JSON",
+            nullptr);
+    }
+    return readRequest(json::parse(text.begin(), text.end(), nullptr, true, false));
+}
+
+}  // namespace quarvex
