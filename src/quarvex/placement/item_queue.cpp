@@ -1,7 +1,6 @@
 #include "quarvex/placement/item_queue.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "quarvex/placement/orientation.hpp"
@@ -10,64 +9,54 @@ namespace quarvex {
 
 namespace {
 
-bool hasNaN(const std::array<double, 3>& shape) {
-    return std::isnan(shape[0]) || std::isnan(shape[1]) || std::isnan(shape[2]);
+// Equal sorted sizes; NaN never equals anything, so the relation is transitive.
+bool equalShapes(const Item& a, const Item& b) {
+    const auto sa = sortedDimensions(a);
+    const auto sb = sortedDimensions(b);
+    return sa[0] == sb[0] && sa[1] == sb[1] && sa[2] == sb[2];
+}
+
+bool hasNaN(const Item& item) {
+    return std::isnan(item.width()) || std::isnan(item.length()) || std::isnan(item.depth());
 }
 
 }  // namespace
 
-std::size_t ItemQueue::ShapeHash::operator()(const Shape& shape) const {
-    std::size_t hash = 0;
-    for (double value : shape) {
-        // +0.0 folds -0.0 into 0.0, which compare equal.
-        hash = hash * 1000003u ^ std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value + 0.0));
-    }
-    return hash;
-}
-
 ItemQueue::ItemQueue(const std::vector<ItemPtr>& items) : items_(items.begin(), items.end()) {
-    for (const ItemPtr& item : items_) {
-        count(*item, 1);
-    }
-}
-
-void ItemQueue::count(const Item& item, std::int64_t delta) {
-    const Shape shape = sortedDimensions(item);
-    if (hasNaN(shape)) {
-        return;  // never the same shape as anything
-    }
-    auto found = shapeCounts_.try_emplace(shape, 0).first;
-    found->second += delta;
-    if (found->second == 0) {
-        shapeCounts_.erase(found);
+    for (std::size_t i = 1; i < items_.size(); ++i) {
+        if (!equalShapes(*items_[i - 1], *items_[i])) ++shapeChanges_;
     }
 }
 
 ItemPtr ItemQueue::pop_front() {
+    if (items_.size() >= 2 && !equalShapes(*items_[0], *items_[1])) --shapeChanges_;
     ItemPtr item = std::move(items_.front());
     items_.pop_front();
-    count(*item, -1);
     return item;
+}
+
+void ItemQueue::pushFront(ItemPtr item) {
+    if (!items_.empty() && !equalShapes(*item, *items_.front())) ++shapeChanges_;
+    items_.push_front(std::move(item));
 }
 
 void ItemQueue::prependAll(std::vector<ItemPtr>& items) {
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        count(**it, 1);
-        items_.push_front(std::move(*it));
+        pushFront(std::move(*it));
     }
     items.clear();
 }
 
 bool ItemQueue::allSameShapeAs(const Item& item) const {
-    const Shape shape = sortedDimensions(item);
-    if (hasNaN(shape)) {
+    if (items_.empty()) {
+        return true;
+    }
+    if (hasNaN(item)) {
         // Only the very same object matches an item with a NaN side.
         return std::all_of(items_.begin(), items_.end(),
                            [&](const ItemPtr& queued) { return queued.get() == &item; });
     }
-    auto found = shapeCounts_.find(shape);
-    const std::int64_t matching = found == shapeCounts_.end() ? 0 : found->second;
-    return matching == static_cast<std::int64_t>(items_.size());
+    return shapeChanges_ == 0 && equalShapes(*items_.front(), item);
 }
 
 }  // namespace quarvex

@@ -1,19 +1,16 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <deque>
-#include <unordered_map>
 #include <vector>
 
 #include "quarvex/model/item.hpp"
 
 namespace quarvex {
 
-// The items still to place, in packing order. Besides the deque it counts
-// items per shape, so "is every queued item the shape of this one?" is a
-// lookup instead of a scan of a long queue.
+// The items still to place, in packing order. It also counts the places
+// where two neighbours differ in shape, so "is every queued item the shape
+// of this one?" needs no scan of a long queue.
 class ItemQueue {
 public:
     ItemQueue() = default;
@@ -32,15 +29,10 @@ public:
     bool allSameShapeAs(const Item& item) const;
 
 private:
-    using Shape = std::array<double, 3>;
-    struct ShapeHash {
-        std::size_t operator()(const Shape& shape) const;
-    };
-
-    void count(const Item& item, std::int64_t delta);
+    void pushFront(ItemPtr item);
 
     std::deque<ItemPtr> items_;
-    std::unordered_map<Shape, std::int64_t, ShapeHash> shapeCounts_;
+    std::size_t shapeChanges_ = 0;  // neighbours whose shapes differ (or hold NaN)
 };
 
 }  // namespace quarvex

@@ -127,6 +127,16 @@ OrientationChooser::OrientationChooser(BoxPtr box, bool lookAheadDisabled)
     : box_(std::move(box)), lookAheadDisabled_(lookAheadDisabled) {}
 
 bool OrientationChooser::canStandStably(const Item& item) {
+    // The same item always builds the same key; skip the formatting.
+    if (auto known = stableByItem_.find(&item); known != stableByItem_.end()) {
+        return known->second;
+    }
+    const bool stable = canStandStablyByKey(item);
+    stableByItem_.emplace(&item, stable);
+    return stable;
+}
+
+bool OrientationChooser::canStandStablyByKey(const Item& item) {
     keyBuffer_.clear();
     appendFixed(keyBuffer_, item.width());
     keyBuffer_ += '|';
@@ -156,6 +166,13 @@ bool OrientationChooser::canStandStably(const Item& item) {
 CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred, double W, double L,
                                 double D) {
     CandidateList kept;
+    // Some ordering fits only if the sorted sizes fit the sorted space; most
+    // queued items fail this cheaper test in small spaces.
+    const auto size = sortedDimensions(item);
+    const auto space = sortedDimensions(W, L, D);
+    if (size[0] > space[0] || size[1] > space[1] || size[2] > space[2]) {
+        return kept;
+    }
     for (const OrientedItem& candidate : rawCandidates(item, preferred)) {
         if (!fits(candidate, W, L, D)) continue;
         const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {

@@ -25,9 +25,12 @@ public:
     bool canStandStably(const Item& item);
 
 private:
+    bool canStandStablyByKey(const Item& item);
+
     BoxPtr box_;
     bool lookAheadDisabled_;
     std::unordered_map<std::string, bool> stableCache_;
+    std::unordered_map<const Item*, bool> stableByItem_;  // items outlive the chooser's run
     std::string keyBuffer_;
 };
 
