@@ -1,5 +1,6 @@
 #include "quarvex/json_io/request_reader.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -53,8 +54,8 @@ std::int32_t quantityFromJson(const json& value) {
         return n > static_cast<std::uint64_t>(int32Max) ? int32Max : static_cast<std::int32_t>(n);
     }
     if (value.is_number_integer()) {
-        const auto n = value.get<std::int64_t>();
-        return n < int32Min ? int32Min : n > int32Max ? int32Max : static_cast<std::int32_t>(n);
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(value.get<std::int64_t>(), int32Min, int32Max));
     }
     // A float, or the library's number type fault for anything else.
     const double truncated = std::trunc(value.get<double>());
