@@ -1,0 +1,223 @@
+"""Ostrellan 3D bin-packing engine.
+
+solve(json) -> json is the simplest entry point; pack_dicts(items, boxes) and pack(items, boxes) return a richer PackResult object."""
+
+import collections.abc
+import typing
+
+# What the module's float parameters accept.
+_Float: typing.TypeAlias = typing.SupportsFloat | typing.SupportsIndex
+
+class Rotation:
+    """How free an item is to be reoriented while packing."""
+
+    NEVER: typing.ClassVar[Rotation]
+    """Must be packed exactly as given (Width/Length/Depth)."""
+    KEEP_FLAT: typing.ClassVar[Rotation]
+    """May swap Width/Length but stay 'this way up'."""
+    BEST_FIT: typing.ClassVar[Rotation]
+    """May be placed in any of the 6 axis orderings."""
+    __members__: typing.ClassVar[dict[str, Rotation]]
+    def __init__(self, value: typing.SupportsInt | typing.SupportsIndex) -> None: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __ne__(self, other: object) -> bool: ...
+    def __hash__(self) -> int: ...
+    def __index__(self) -> int: ...
+    def __int__(self) -> int: ...
+    def __getstate__(self) -> int: ...
+    def __setstate__(self, state: typing.SupportsInt | typing.SupportsIndex) -> None: ...
+    def __repr__(self) -> str: ...
+    def __str__(self) -> str: ...
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+
+class Item:
+    """A single item to be packed."""
+
+    def __init__(
+        self,
+        item_code: str,
+        item_reference: str,
+        width: _Float,
+        length: _Float,
+        depth: _Float,
+        weight: _Float,
+        box_group: str = "",
+        allowed_rotation: Rotation = Rotation.BEST_FIT,
+    ) -> None: ...
+    @property
+    def item_code(self) -> str: ...
+    @property
+    def item_reference(self) -> str: ...
+    @property
+    def width(self) -> float: ...
+    @property
+    def length(self) -> float: ...
+    @property
+    def depth(self) -> float: ...
+    @property
+    def weight(self) -> float: ...
+    @property
+    def box_group(self) -> str | None: ...
+    @property
+    def has_box_group(self) -> bool: ...
+    @property
+    def allowed_rotation(self) -> Rotation: ...
+    @property
+    def volume(self) -> float: ...
+    def to_dict(self) -> dict[str, typing.Any]:
+        """Every feature of this item as a plain Python dict."""
+    def __repr__(self) -> str: ...
+
+class Box:
+    """A box type available to pack items into."""
+
+    def __init__(
+        self,
+        reference: str,
+        width: _Float,
+        length: _Float,
+        depth: _Float,
+        max_weight: _Float,
+        empty_weight: _Float = 0.0,
+        active: bool = True,
+        max_quantity: typing.SupportsInt | typing.SupportsIndex | None = None,
+    ) -> None: ...
+    @property
+    def reference(self) -> str: ...
+    @property
+    def width(self) -> float: ...
+    @property
+    def length(self) -> float: ...
+    @property
+    def depth(self) -> float: ...
+    @property
+    def max_weight(self) -> float: ...
+    @property
+    def has_weight_limit(self) -> bool: ...
+    @property
+    def empty_weight(self) -> float: ...
+    @property
+    def active(self) -> bool: ...
+    @property
+    def max_quantity(self) -> int | None: ...
+    @property
+    def has_limited_quantity(self) -> bool: ...
+    @property
+    def inner_volume(self) -> float: ...
+    def to_dict(self) -> dict[str, typing.Any]:
+        """Every feature of this box type as a plain Python dict."""
+    def __repr__(self) -> str: ...
+
+class PackedItem:
+    """An Item placed at a specific position inside a box."""
+
+    @property
+    def item(self) -> Item:
+        """The original Item that was placed."""
+    @property
+    def x(self) -> float: ...
+    @property
+    def y(self) -> float: ...
+    @property
+    def z(self) -> float: ...
+    @property
+    def width(self) -> float:
+        """Placed (post-rotation) width."""
+    @property
+    def length(self) -> float:
+        """Placed (post-rotation) length."""
+    @property
+    def depth(self) -> float:
+        """Placed (post-rotation) depth."""
+    @property
+    def weight(self) -> float: ...
+    @property
+    def volume(self) -> float: ...
+    @property
+    def orientation(self) -> str:
+        """Axis mapping used, e.g. 'WLD' = original order, 'LWD' = width/length swapped, etc."""
+    @property
+    def rotated(self) -> bool:
+        """True if this item was not placed in its original orientation."""
+    def to_dict(self) -> dict[str, typing.Any]: ...
+    def __repr__(self) -> str: ...
+
+class PackedBox:
+    """A box together with everything packed into it."""
+
+    @property
+    def box(self) -> Box: ...
+    @property
+    def items(self) -> list[PackedItem]: ...
+    @property
+    def weight(self) -> float:
+        """Empty weight + all item weights."""
+    @property
+    def item_weight(self) -> float: ...
+    @property
+    def max_weight(self) -> float: ...
+    @property
+    def remaining_weight(self) -> float: ...
+    @property
+    def used_volume(self) -> float: ...
+    @property
+    def inner_volume(self) -> float: ...
+    @property
+    def unused_volume(self) -> float: ...
+    @property
+    def volume_utilisation(self) -> float:
+        """Used volume as a percentage (0-100) of inner volume."""
+    @property
+    def used_width(self) -> float: ...
+    @property
+    def used_length(self) -> float: ...
+    @property
+    def used_depth(self) -> float: ...
+    @property
+    def remaining_width(self) -> float: ...
+    @property
+    def remaining_length(self) -> float: ...
+    @property
+    def remaining_depth(self) -> float: ...
+    def to_dict(self) -> dict[str, typing.Any]: ...
+    def __len__(self) -> int: ...
+    def __repr__(self) -> str: ...
+
+class PackResult:
+    """The outcome of a packing run."""
+
+    @property
+    def success(self) -> bool:
+        """True if every item was placed in some box."""
+    @property
+    def boxes(self) -> list[PackedBox]: ...
+    @property
+    def unplaced_items(self) -> list[Item]: ...
+    @property
+    def overall_volume_utilisation(self) -> float: ...
+    @property
+    def total_placed(self) -> int: ...
+    @property
+    def total_unplaced(self) -> int: ...
+    def to_dict(self) -> dict[str, typing.Any]:
+        """The full result -- every box, every placed item, and every unplaced item -- as a plain Python dict."""
+    def to_json(self, indent: typing.SupportsInt | typing.SupportsIndex = 2) -> str:
+        """The full result as a JSON string."""
+    def __repr__(self) -> str: ...
+
+def solve(request_json: str | bytes | bytearray) -> str:
+    """The simplest entry point: pass a JSON string shaped like
+    {"items": [...], "boxes": [...]} and get a JSON string back.
+    No quarvex types required on either side."""
+
+def pack_dicts(items: object, boxes: object) -> PackResult:
+    """Like solve(), but takes/returns native Python objects: pass lists
+    of plain dicts shaped like items.json / boxes.json and get back a
+    rich PackResult with attribute access to every feature."""
+
+def pack(items: collections.abc.Sequence[Item], boxes: collections.abc.Sequence[Box]) -> PackResult:
+    """Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
+    objects instead of plain dicts."""

@@ -1,0 +1,286 @@
+import pytest
+
+import quarvex
+from quarvex import Box, Item, PackedBox, PackedItem, PackResult, Rotation
+
+MODULE_DOC = (
+    "Ostrellan 3D bin-packing engine.\n\nsolve(json) -> json is the simplest entry point; "
+    "pack_dicts(items, boxes) and pack(items, boxes) return a richer PackResult object."
+)
+
+PLACEMENT_KEYS = [
+    "ItemCode", "ItemReference", "box_group", "depth", "length", "orientation", "original_depth",
+    "original_length", "original_width", "rotated", "weight", "width", "x", "y", "z",
+]
+PACKED_BOX_KEYS = [
+    "box_reference", "depth", "empty_weight", "inner_volume", "item_count", "item_weight", "items",
+    "length", "max_weight", "remaining_depth", "remaining_length", "remaining_weight",
+    "remaining_width", "unused_volume", "used_depth", "used_length", "used_volume", "used_width",
+    "volume_utilisation", "weight", "width",
+]
+
+
+@pytest.fixture
+def one_box():
+    """Item A (1 x 1 x 1, weight 1) packed alone into box B (2 x 2 x 2, no weight limit)."""
+    item = Item("A", "A", 1, 1, 1, 1)
+    box = Box("B", 2, 2, 2, -1)
+    return item, box, quarvex.pack([item], [box])
+
+
+def test_module_docstring_and_registration_order():
+    assert quarvex.__doc__ == MODULE_DOC
+    public = [name for name in vars(quarvex) if not name.startswith("_")]
+    assert public == ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack"]
+
+
+@pytest.mark.parametrize(
+    ("cls", "doc"),
+    [
+        (Item, "A single item to be packed."),
+        (Box, "A box type available to pack items into."),
+        (PackedItem, "An Item placed at a specific position inside a box."),
+        (PackedBox, "A box together with everything packed into it."),
+        (PackResult, "The outcome of a packing run."),
+    ],
+)
+def test_class_docstrings(cls, doc):
+    assert cls.__doc__ == doc
+
+
+@pytest.mark.parametrize(
+    ("function", "doc"),
+    [
+        (
+            quarvex.solve,
+            'The simplest entry point: pass a JSON string shaped like\n{"items": [...], "boxes": [...]} '
+            "and get a JSON string back.\nNo quarvex types required on either side.",
+        ),
+        (
+            quarvex.pack_dicts,
+            "Like solve(), but takes/returns native Python objects: pass lists\nof plain dicts shaped like "
+            "items.json / boxes.json and get back a\nrich PackResult with attribute access to every feature.",
+        ),
+        (
+            quarvex.pack,
+            "Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box\nobjects instead of plain dicts.",
+        ),
+        (Item.to_dict, "Every feature of this item as a plain Python dict."),
+        (Box.to_dict, "Every feature of this box type as a plain Python dict."),
+        (
+            PackResult.to_dict,
+            "The full result -- every box, every placed item, and every unplaced item -- as a plain Python dict.",
+        ),
+        (PackResult.to_json, "The full result as a JSON string."),
+    ],
+)
+def test_function_docstrings(function, doc):
+    signature, _, text = function.__doc__.partition("\n\n")
+    assert signature.startswith(function.__name__ + "(")
+    assert text.rstrip("\n") == doc
+
+
+@pytest.mark.parametrize(
+    ("prop", "doc"),
+    [
+        (PackedItem.item, "The original Item that was placed."),
+        (PackedItem.width, "Placed (post-rotation) width."),
+        (PackedItem.length, "Placed (post-rotation) length."),
+        (PackedItem.depth, "Placed (post-rotation) depth."),
+        (PackedItem.orientation, "Axis mapping used, e.g. 'WLD' = original order, 'LWD' = width/length swapped, etc."),
+        (PackedItem.rotated, "True if this item was not placed in its original orientation."),
+        (PackedBox.weight, "Empty weight + all item weights."),
+        (PackedBox.volume_utilisation, "Used volume as a percentage (0-100) of inner volume."),
+        (PackResult.success, "True if every item was placed in some box."),
+    ],
+)
+def test_property_docstrings(prop, doc):
+    assert prop.__doc__ == doc
+
+
+def test_rotation_members():
+    assert Rotation.__doc__.startswith("How free an item is to be reoriented while packing.")
+    assert {name: int(member) for name, member in Rotation.__members__.items()} == {
+        "NEVER": 0,
+        "KEEP_FLAT": 1,
+        "BEST_FIT": 2,
+    }
+    for line in (
+        "NEVER : Must be packed exactly as given (Width/Length/Depth).",
+        "KEEP_FLAT : May swap Width/Length but stay 'this way up'.",
+        "BEST_FIT : May be placed in any of the 6 axis orderings.",
+    ):
+        assert line in Rotation.__doc__
+    assert Rotation(1) == Rotation.KEEP_FLAT
+    assert not hasattr(quarvex, "NEVER"), "members are not exported to the module"
+
+
+@pytest.mark.parametrize(
+    "operation",
+    [lambda: Rotation.NEVER | Rotation.KEEP_FLAT, lambda: Rotation.NEVER < Rotation.BEST_FIT, lambda: Rotation.NEVER + 1],
+    ids=["or", "less", "add"],
+)
+def test_rotation_is_not_arithmetic(operation):
+    with pytest.raises(TypeError):
+        operation()
+
+
+@pytest.mark.parametrize(
+    ("item", "expected"),
+    [
+        (
+            Item("A", "A", 1, 2, 3, 4),
+            dict(item_code="A", item_reference="A", width=1.0, length=2.0, depth=3.0, weight=4.0,
+                 box_group=None, has_box_group=False, allowed_rotation=Rotation.BEST_FIT, volume=6.0),
+        ),
+        (
+            Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER),
+            dict(item_reference="ref", box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER),
+        ),
+        (Item("A", "A", 1, 2, 3, 4, box_group=" "), dict(box_group=" ", has_box_group=True)),
+        (Item("A", "A", 1, 2, 3, 4, box_group=""), dict(box_group=None, has_box_group=False)),
+        (Item("A", "A", 2, -1, 3, 0), dict(volume=-6.0)),
+    ],
+)
+def test_item_properties(item, expected):
+    assert {name: getattr(item, name) for name in expected} == expected
+
+
+@pytest.mark.parametrize(
+    ("box", "expected"),
+    [
+        (
+            Box("B", 10, 10, 10, -1),
+            dict(reference="B", width=10.0, length=10.0, depth=10.0, max_weight=-1.0, has_weight_limit=False,
+                 empty_weight=0.0, active=True, max_quantity=None, has_limited_quantity=False, inner_volume=1000.0),
+        ),
+        (Box("B", 10, 10, 10, -1, max_quantity=0), dict(max_quantity=0, has_limited_quantity=True)),
+        (Box("B", 10, 10, 10, -1, max_quantity=-3), dict(max_quantity=-3, has_limited_quantity=True)),
+        (Box("B", 1, 2, 3, 0, 0, False), dict(has_weight_limit=True, active=False, inner_volume=6.0)),
+        (Box("B", 1, 2, 3, 10, 12), dict(max_weight=10.0, empty_weight=12.0, has_weight_limit=True)),
+    ],
+)
+def test_box_properties(box, expected):
+    assert {name: getattr(box, name) for name in expected} == expected
+
+
+@pytest.mark.parametrize(
+    ("make", "names"),
+    [
+        (lambda: Item("A", "A", 1, 2, 3, 4), ["item_code", "width", "box_group", "allowed_rotation", "volume"]),
+        (lambda: Box("B", 1, 2, 3, 4), ["reference", "max_weight", "max_quantity", "inner_volume"]),
+        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]), ["success", "boxes"]),
+        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]).boxes[0], ["box", "items", "weight"]),
+        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]).boxes[0].items[0], ["x", "item", "rotated"]),
+    ],
+    ids=["Item", "Box", "PackResult", "PackedBox", "PackedItem"],
+)
+def test_properties_are_read_only(make, names):
+    obj = make()
+    for name in names:
+        with pytest.raises(AttributeError):
+            setattr(obj, name, getattr(obj, name))
+
+
+@pytest.mark.parametrize("cls", [PackResult, PackedBox, PackedItem])
+def test_result_classes_have_no_constructor(cls):
+    with pytest.raises(TypeError, match="No constructor defined"):
+        cls()
+
+
+def test_reprs(one_box):
+    item, box, result = one_box
+    packed_box = result.boxes[0]
+    assert repr(item) == "<quarvex.Item 'A'>"
+    assert repr(box) == "<quarvex.Box 'B'>"
+    assert repr(packed_box.items[0]) == "<quarvex.PackedItem 'A' @ (0.000000, 0.000000, 0.000000)>"
+    assert repr(packed_box) == "<quarvex.PackedBox 'B' items=1>"
+    assert repr(result) == "<quarvex.PackResult success=True boxes=1 unplaced=0>"
+    unplaced = quarvex.pack([item, Item("C", "C", 5, 5, 5, 0)], [])
+    assert repr(unplaced) == "<quarvex.PackResult success=False boxes=0 unplaced=2>"
+
+
+def test_item_and_box_to_dict():
+    item = Item("A", "R", 1, 2, 3, 4, "G", Rotation.KEEP_FLAT)
+    assert item.to_dict() == {
+        "AllowedRotation": "KeepFlat", "BoxGroup": "G", "Depth": 3.0, "ItemCode": "A", "ItemReference": "R",
+        "Length": 2.0, "Volume": 6.0, "Weight": 4.0, "Width": 1.0,
+    }
+    assert list(item.to_dict()) == sorted(item.to_dict())
+    assert Item("A", "A", 1, 1, 1, 1).to_dict()["BoxGroup"] is None
+    box = Box("B", 1, 2, 3, -1, 0.5, False, 7)
+    assert box.to_dict() == {
+        "Active": False, "BoxWeight": 0.5, "Depth": 3.0, "InnerVolume": 6.0, "Length": 2.0, "MaxWeight": None,
+        "MaximumBoxes": 7, "Reference": "B", "Width": 1.0,
+    }
+    assert list(box.to_dict()) == sorted(box.to_dict())
+
+
+def test_result_figures_and_to_dict(one_box):
+    item, box, result = one_box
+    packed_box = result.boxes[0]
+    placed = packed_box.items[0]
+    assert (placed.x, placed.y, placed.z, placed.orientation, placed.rotated) == (0.0, 0.0, 0.0, "WLD", False)
+    assert (placed.weight, placed.volume) == (1.0, 1.0)
+    assert list(placed.to_dict()) == PLACEMENT_KEYS
+    assert (packed_box.max_weight, packed_box.remaining_weight) == (-1.0, -1.0)
+    assert (packed_box.weight, packed_box.item_weight, packed_box.used_volume, packed_box.unused_volume) == (1.0, 1.0, 1.0, 7.0)
+    assert packed_box.volume_utilisation == 12.5
+    assert (packed_box.used_width, packed_box.remaining_width) == (1.0, 1.0)
+    box_dict = packed_box.to_dict()
+    assert list(box_dict) == PACKED_BOX_KEYS
+    assert (box_dict["max_weight"], box_dict["remaining_weight"]) == (None, None)
+    assert len(packed_box) == len(packed_box.items) == box_dict["item_count"] == 1
+    whole = result.to_dict()
+    assert list(whole) == ["boxes", "placements", "success", "summary", "unplaced_item_codes", "unplaced_items"]
+    assert list(whole["summary"]) == ["box_count", "overall_volume_utilisation", "total_placed", "total_unplaced"]
+    assert list(whole["boxes"][0]) == sorted(PACKED_BOX_KEYS + ["box_index"])
+    assert (result.overall_volume_utilisation, result.total_placed, result.total_unplaced) == (12.5, 1, 0)
+
+
+def test_to_dict_and_result_lists_are_fresh(one_box):
+    _, _, result = one_box
+    first = result.to_dict()
+    first["boxes"].clear()
+    assert result.to_dict()["boxes"]
+    assert result.boxes[0] is not result.boxes[0]
+    assert result.boxes[0].items[0] is not result.boxes[0].items[0]
+
+
+def test_to_json_indents(one_box):
+    _, _, result = one_box
+    assert result.to_json().startswith('{\n  "boxes": [\n')
+    assert result.to_json(0).split("\n")[1] == '"boxes": ['
+    compact = result.to_json(-1)
+    assert " " not in compact and "\n" not in compact
+    assert result.to_json(-5) == compact
+    assert not result.to_json(4).endswith("\n")
+
+
+@pytest.mark.parametrize(
+    "make",
+    [
+        lambda: Item("A", "A", 1, 1, 1, 1, "", 1),
+        lambda: Item("A", "A", "1", 1, 1, 1),
+        lambda: Item("A", "A", 1, 1, 1),
+        lambda: Box("B", 1, 1, 1, 1, max_quantity=2**31),
+        lambda: Box("B", 1, 1, 1, 1, max_quantity=1.5),
+        lambda: Box("B", 1, 1, 1),
+    ],
+    ids=["rotation-as-int", "width-as-str", "weight-missing", "quantity-beyond-int32", "quantity-float", "max-weight-missing"],
+)
+def test_constructors_reject_unconvertible_arguments(make):
+    with pytest.raises(TypeError, match="incompatible constructor arguments"):
+        make()
+
+
+def test_refuses_sub_interpreters():
+    interpreters = pytest.importorskip("_interpreters")
+    interpreter = interpreters.create()
+    try:
+        failure = interpreters.exec(interpreter, "import quarvex")
+    finally:
+        interpreters.destroy(interpreter)
+    assert failure is not None
+    assert failure.type.__name__ == "ImportError"
+    assert "does not support loading in subinterpreters" in failure.msg

@@ -1,0 +1,129 @@
+"""No input from Python may crash the interpreter: every call ends in a
+result or in one of the module's ordinary exceptions."""
+
+import json
+
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+
+import quarvex
+
+EXPECTED_FAULTS = (ValueError, RuntimeError, TypeError)
+
+scalars = st.one_of(
+    st.none(),
+    st.booleans(),
+    st.integers(min_value=-(2**70), max_value=2**70),
+    st.floats(allow_nan=True, allow_infinity=True),
+    st.text(max_size=8),
+)
+json_like = st.recursive(
+    scalars,
+    lambda children: st.lists(children, max_size=4) | st.dictionaries(st.text(max_size=6), children, max_size=4),
+    max_leaves=12,
+)
+sizes = st.one_of(
+    st.integers(min_value=-3, max_value=40),
+    st.floats(min_value=-1e3, max_value=1e3, allow_nan=False),
+    st.sampled_from([0.0, -0.0, 1e-300, 5e-324, 1e300, 1.7976931348623157e308]),
+)
+weights = st.one_of(st.none(), sizes, st.sampled_from([-1, 0, 1e9]))
+
+
+def field(values, junk=json_like):
+    """Mostly a value of the right kind, sometimes anything at all."""
+    return st.one_of(values, values, values, junk)
+
+
+item_like = st.fixed_dictionaries(
+    {"ItemCode": field(st.text(max_size=4)), "Width": field(sizes), "Length": field(sizes), "Depth": field(sizes)},
+    optional={
+        "ItemReference": field(st.text(max_size=4)),
+        "Weight": field(weights),
+        "AllowedRotation": field(st.sampled_from(["Never", "KeepFlat", "BestFit", "keep_flat", "x"])),
+        "BoxGroup": field(st.sampled_from(["", "G1", "G2"])),
+    },
+)
+box_like = st.fixed_dictionaries(
+    {
+        "Reference": field(st.text(max_size=4)),
+        "Width": field(sizes),
+        "Length": field(sizes),
+        "Depth": field(sizes),
+        "MaxWeight": field(weights),
+    },
+    optional={
+        "BoxWeight": field(weights),
+        "Active": field(st.booleans()),
+        "MaximumBoxes": field(st.one_of(st.integers(-(2**40), 2**40), st.floats(allow_nan=False), st.booleans())),
+    },
+)
+items_value = st.one_of(st.lists(field(item_like), max_size=6), json_like)
+boxes_value = st.one_of(st.lists(field(box_like), max_size=3), json_like)
+
+
+def outcome(call):
+    try:
+        return call()
+    except EXPECTED_FAULTS as fault:
+        return fault
+
+
+@given(items=items_value, boxes=boxes_value)
+def test_pack_dicts_never_crashes(items, boxes):
+    result = outcome(lambda: quarvex.pack_dicts(items, boxes))
+    if isinstance(result, quarvex.PackResult):
+        assert result.success == (result.total_unplaced == 0)
+        json.loads(result.to_json(-1))
+        result.to_dict()
+
+
+@given(items=items_value, boxes=boxes_value, allow_nan=st.booleans())
+def test_solve_never_crashes_on_json_text(items, boxes, allow_nan):
+    try:
+        text = json.dumps({"items": items, "boxes": boxes}, allow_nan=allow_nan)
+    except ValueError:
+        return  # a non-finite number that strict JSON cannot carry
+    result = outcome(lambda: quarvex.solve(text))
+    if isinstance(result, str):
+        assert json.loads(result).keys() >= {"boxes", "success", "summary"}
+
+
+@given(st.binary(max_size=200) | st.text(max_size=200).map(str.encode))
+def test_solve_never_crashes_on_bytes(data):
+    result = outcome(lambda: quarvex.solve(data))
+    assert isinstance(result, (str, *EXPECTED_FAULTS))
+
+
+DEPTH = 1_000_000
+
+
+@pytest.mark.parametrize(
+    ("text", "fault"),
+    [
+        ("[" * DEPTH + "]" * DEPTH, None),
+        ('{"a":' * DEPTH + "1" + "}" * DEPTH, None),
+        ('{"items":' + "[" * DEPTH + "]" * DEPTH + "}", (ValueError, "item is missing required field 'ItemCode'")),
+        ('{"items":[{"ItemCode":' + '{"b":' * DEPTH + "1" + "}" * DEPTH + "}]}", (RuntimeError, "type must be string, but is object")),
+        ('{"items":[{"ItemCode":"A","Depth":' + "[" * DEPTH + "]" * DEPTH + "}]}", (RuntimeError, "type must be number, but is array")),
+        ("[" * DEPTH, (RuntimeError, "[json.exception.parse_error.101]")),
+    ],
+    ids=["arrays", "objects", "items-array", "item-code", "depth", "unterminated"],
+)
+def test_solve_survives_a_million_levels_of_nesting(text, fault):
+    if fault is None:
+        assert quarvex.solve(text) == quarvex.solve("{}")
+        return
+    kind, message = fault
+    with pytest.raises(kind) as caught:
+        quarvex.solve(text)
+    assert message in str(caught.value)
+
+
+def test_pack_dicts_refuses_a_million_levels_of_nesting():
+    nested = []
+    for _ in range(DEPTH):
+        nested = [nested]
+    with pytest.raises(RecursionError):
+        quarvex.pack_dicts(nested, [])

@@ -1,0 +1,155 @@
+"""An independent check of a packing result against the request it came from.
+
+Works on the plain-data form of a result (``PackResult.to_dict()`` or the
+parsed text of ``solve``) and on the request's item and box dicts, so it
+shares no code with the engine or its writers.
+"""
+
+from collections import Counter
+from dataclasses import dataclass
+from itertools import combinations
+
+ALL_CODES = frozenset({"WLD", "LWD", "WDL", "LDW", "DWL", "DLW"})
+
+
+def allowed_codes(rotation_name):
+    name = "".join(c.lower() if "A" <= c <= "Z" else c for c in rotation_name or "BestFit")
+    if name == "never":
+        return frozenset({"WLD"})
+    if name in ("keepflat", "keep_flat"):
+        return frozenset({"WLD", "LWD"})
+    return ALL_CODES
+
+
+@dataclass(frozen=True)
+class BoxType:
+    width: float
+    length: float
+    depth: float
+    capacity: float | None  # weight the contents may add; None: no limit
+    active: bool
+    max_quantity: int | None  # None: unlimited supply
+
+    @classmethod
+    def from_dict(cls, box):
+        max_weight = box["MaxWeight"]
+        empty = box.get("BoxWeight")
+        empty = 0.0 if empty is None else empty
+        limited = max_weight is not None and max_weight >= 0
+        quantity = box.get("MaximumBoxes")
+        return cls(
+            width=box["Width"],
+            length=box["Length"],
+            depth=box["Depth"],
+            capacity=max(0.0, max_weight - empty) if limited else None,
+            active=box.get("Active", True) is not False,
+            max_quantity=None if quantity is None else int(quantity),
+        )
+
+
+def item_signature(item):
+    """What identifies one requested item, from a request item dict."""
+    reference = item.get("ItemReference")
+    weight = item.get("Weight")
+    return (
+        item["ItemCode"],
+        item["ItemCode"] if reference is None else reference,
+        item["Width"],
+        item["Length"],
+        item["Depth"],
+        0.0 if weight is None else weight,
+        item.get("BoxGroup") or None,
+    )
+
+
+def placement_signature(placement):
+    return (
+        placement["ItemCode"],
+        placement["ItemReference"],
+        placement["original_width"],
+        placement["original_length"],
+        placement["original_depth"],
+        placement["weight"],
+        placement["box_group"],
+    )
+
+
+def placed_dims_for(code, placement):
+    own = {"W": placement["original_width"], "L": placement["original_length"], "D": placement["original_depth"]}
+    return tuple(own[letter] for letter in code)
+
+
+def overlap(a_start, a_size, b_start, b_size):
+    return min(a_start + a_size, b_start + b_size) - max(a_start, b_start)
+
+
+def validate(result, items, boxes):
+    """Assert that ``result`` is a sound packing of ``items`` into ``boxes``.
+
+    Box references must be unique in ``boxes``: boxes in the result are
+    matched to their type by reference.
+    """
+    types = {box["Reference"]: BoxType.from_dict(box) for box in boxes}
+    assert len(types) == len(boxes), "validator needs unique box references"
+    rotation_of = {}
+    for item in items:
+        rotation_of.setdefault(item_signature(item), allowed_codes(item.get("AllowedRotation")))
+
+    placed = []
+    expected_placements = []
+    for index, packed in enumerate(result["boxes"]):
+        assert packed["box_index"] == index
+        box_type = types[packed["box_reference"]]
+        assert box_type.active, f"inactive box type {packed['box_reference']} opened"
+        assert (packed["width"], packed["length"], packed["depth"]) == (
+            box_type.width,
+            box_type.length,
+            box_type.depth,
+        )
+        contents = packed["items"]
+        assert contents, f"box {index} opened empty"
+        assert packed["item_count"] == len(contents)
+        tolerance = 1e-9 * max(1.0, box_type.width, box_type.length, box_type.depth)
+
+        for p in contents:
+            codes = rotation_of[placement_signature(p)]
+            assert p["orientation"] in codes, f"{p['ItemCode']} in {p['orientation']}, allowed {sorted(codes)}"
+            assert (p["width"], p["length"], p["depth"]) == placed_dims_for(p["orientation"], p)
+            assert p["rotated"] == (p["orientation"] != "WLD")
+            for start, size, room in (
+                (p["x"], p["width"], box_type.width),
+                (p["y"], p["length"], box_type.length),
+                (p["z"], p["depth"], box_type.depth),
+            ):
+                assert start >= -tolerance and start + size <= room + tolerance, f"{p} sticks out of box {index}"
+            expected_placements.append({**p, "box_index": index, "box_reference": packed["box_reference"]})
+
+        for a, b in combinations(contents, 2):
+            overlaps = (
+                overlap(a["x"], a["width"], b["x"], b["width"]),
+                overlap(a["y"], a["length"], b["y"], b["length"]),
+                overlap(a["z"], a["depth"], b["z"], b["depth"]),
+            )
+            assert min(overlaps) <= tolerance, f"{a['ItemCode']} and {b['ItemCode']} overlap in box {index}"
+
+        if box_type.capacity is not None:
+            item_weight = sum(p["weight"] for p in contents)
+            assert item_weight <= box_type.capacity + tolerance, f"box {index} over its weight limit"
+
+        groups = {p["box_group"] for p in contents if p["box_group"] is not None}
+        assert len(groups) <= 1, f"box {index} mixes box groups {sorted(groups)}"
+        placed.extend(placement_signature(p) for p in contents)
+
+    opened = Counter(packed["box_reference"] for packed in result["boxes"])
+    for reference, box_type in types.items():
+        if box_type.max_quantity is not None:
+            assert opened[reference] <= max(0, box_type.max_quantity), f"{reference} opened {opened[reference]} times"
+
+    assert result["placements"] == expected_placements
+    unplaced = [item_signature(item) for item in result["unplaced_items"]]
+    assert Counter(placed) + Counter(unplaced) == Counter(item_signature(item) for item in items)
+    assert result["unplaced_item_codes"] == [item["ItemCode"] for item in result["unplaced_items"]]
+    assert result["success"] == (not unplaced)
+    assert result["summary"]["box_count"] == len(result["boxes"])
+    assert result["summary"]["total_placed"] == len(placed)
+    assert result["summary"]["total_unplaced"] == len(unplaced)
