@@ -31,36 +31,45 @@ sizes = st.one_of(
 weights = st.one_of(st.none(), sizes, st.sampled_from([-1, 0, 1e9]))
 
 
-def field(values, junk=json_like):
-    """Mostly a value of the right kind, sometimes anything at all."""
-    return st.one_of(values, values, values, junk)
+def field(values, junk_one_in):
+    """Mostly a value of the right kind, now and then (if at all) anything."""
+    if junk_one_in is None:
+        return values
+    return st.integers(1, junk_one_in).flatmap(lambda n: json_like if n == 1 else values)
 
 
-item_like = st.fixed_dictionaries(
-    {"ItemCode": field(st.text(max_size=4)), "Width": field(sizes), "Length": field(sizes), "Depth": field(sizes)},
-    optional={
-        "ItemReference": field(st.text(max_size=4)),
-        "Weight": field(weights),
-        "AllowedRotation": field(st.sampled_from(["Never", "KeepFlat", "BestFit", "keep_flat", "x"])),
-        "BoxGroup": field(st.sampled_from(["", "G1", "G2"])),
-    },
-)
-box_like = st.fixed_dictionaries(
-    {
-        "Reference": field(st.text(max_size=4)),
-        "Width": field(sizes),
-        "Length": field(sizes),
-        "Depth": field(sizes),
-        "MaxWeight": field(weights),
-    },
-    optional={
-        "BoxWeight": field(weights),
-        "Active": field(st.booleans()),
-        "MaximumBoxes": field(st.one_of(st.integers(-(2**40), 2**40), st.floats(allow_nan=False), st.booleans())),
-    },
-)
-items_value = st.one_of(st.lists(field(item_like), max_size=6), json_like)
-boxes_value = st.one_of(st.lists(field(box_like), max_size=3), json_like)
+def item_like(junk_one_in=None):
+    def f(values):
+        return field(values, junk_one_in)
+
+    return st.fixed_dictionaries(
+        {"ItemCode": f(st.text(max_size=4)), "Width": f(sizes), "Length": f(sizes), "Depth": f(sizes)},
+        optional={
+            "ItemReference": f(st.text(max_size=4)),
+            "Weight": f(weights),
+            "AllowedRotation": f(st.sampled_from(["Never", "KeepFlat", "BestFit", "keep_flat", "x"])),
+            "BoxGroup": f(st.sampled_from(["", "G1", "G2"])),
+        },
+    )
+
+
+def box_like(junk_one_in=None):
+    def f(values):
+        return field(values, junk_one_in)
+
+    quantities = st.one_of(st.integers(-(2**40), 2**40), st.floats(allow_nan=False, allow_infinity=False), st.booleans())
+    return st.fixed_dictionaries(
+        {"Reference": f(st.text(max_size=4)), "Width": f(sizes), "Length": f(sizes), "Depth": f(sizes), "MaxWeight": f(sizes)},
+        optional={"BoxWeight": f(weights), "Active": f(st.booleans()), "MaximumBoxes": f(quantities)},
+    )
+
+
+# Whole lists of well-typed elements, with odd values: every call must pack.
+items_list = st.lists(item_like(), max_size=6)
+boxes_list = st.lists(box_like(), min_size=1, max_size=3)
+# Anything at all in places, or instead of the lists.
+items_value = field(st.lists(item_like(junk_one_in=20), max_size=6), junk_one_in=6)
+boxes_value = field(st.lists(box_like(junk_one_in=20), max_size=3), junk_one_in=6)
 
 
 def outcome(call):
@@ -68,6 +77,14 @@ def outcome(call):
         return call()
     except EXPECTED_FAULTS as fault:
         return fault
+
+
+@given(items=items_list, boxes=boxes_list)
+def test_pack_dicts_packs_odd_but_well_typed_values(items, boxes):
+    result = quarvex.pack_dicts(items, boxes)
+    assert result.total_placed + result.total_unplaced == len(items)
+    assert result.success == (result.total_unplaced == 0)
+    assert json.loads(result.to_json(-1))["summary"]["box_count"] == len(result.boxes)
 
 
 @given(items=items_value, boxes=boxes_value)
