@@ -5,7 +5,7 @@ PY := $(VENV)/bin/python
 JOBS ?= 2
 APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
 
-.PHONY: setup build module cpp-test py-test test sanitize demo bench clean
+.PHONY: setup build module cpp-test py-test py-sanitize test sanitize demo bench clean
 
 setup: $(VENV)/.ready
 
@@ -37,6 +37,21 @@ sanitize: setup build/sanitize/Makefile
 	cmake --build build/sanitize -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/sanitize --output-on-failure -j$(JOBS)
+
+# The Python tests against a module built with ASan and UBSan. The interpreter
+# itself is not instrumented, so the runtimes are preloaded and leak checks
+# (which would report the interpreter's own allocations) are off.
+PY_SAN_DIR ?= build/py-sanitize
+
+$(PY_SAN_DIR)/Makefile: CMakeLists.txt | setup
+	cmake -S . -B $(PY_SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_MODULE=ON -DQUARVEX_SANITIZE=ON \
+	  -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)"
+
+py-sanitize: setup $(PY_SAN_DIR)/Makefile
+	cmake --build $(PY_SAN_DIR) -j$(JOBS) --target quarvex
+	LD_PRELOAD="$$(c++ -print-file-name=libasan.so) $$(c++ -print-file-name=libubsan.so)" \
+	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 PYTHONPATH=$(PY_SAN_DIR) \
+	  $(PY) -m pytest -q
 
 demo: module
 	$(PY) examples/pack_order.py examples/order.json
