@@ -144,3 +144,28 @@ def test_pack_dicts_refuses_a_million_levels_of_nesting():
         nested = [nested]
     with pytest.raises(RecursionError):
         quarvex.pack_dicts(nested, [])
+
+
+def packed_with_bytes_that_are_not_utf8():
+    item = quarvex.Item(b"\xff", b"\xfe", 1, 1, 1, 1, b"\xc3")
+    return item, quarvex.pack([item], [quarvex.Box(b"B\xff", 2, 2, 2, -1)])
+
+
+@pytest.mark.parametrize(
+    ("read", "fault"),
+    [
+        (lambda item, result: item.item_code, UnicodeDecodeError),
+        (lambda item, result: repr(item), UnicodeDecodeError),
+        (lambda item, result: item.to_dict(), UnicodeDecodeError),
+        (lambda item, result: repr(result.boxes[0]), UnicodeDecodeError),
+        (lambda item, result: result.to_dict(), UnicodeDecodeError),
+        (lambda item, result: result.to_json(), RuntimeError),
+    ],
+    ids=["property", "repr", "to_dict", "packed-box-repr", "result-to_dict", "to_json"],
+)
+def test_constructor_bytes_that_are_not_utf8_fail_only_when_read_back(read, fault):
+    # Constructors take bytes as they are; turning them back into text fails cleanly.
+    item, result = packed_with_bytes_that_are_not_utf8()
+    assert result.total_placed == 1
+    with pytest.raises(fault):
+        read(item, result)
