@@ -5,6 +5,14 @@
 
 namespace quarvex {
 
+void Item::setDimensions(double width, double length, double depth) {
+    double a = width, b = length, c = depth;
+    if (b < a) std::swap(a, b);
+    if (c < b) std::swap(b, c);
+    if (b < a) std::swap(a, b);
+    sortedDimensions_ = {a, b, c};
+}
+
 ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, double width,
                            double length, double depth, double weight, Rotation allowed_rotation)
     : code_(std::move(item_code)),
@@ -13,13 +21,16 @@ ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, do
       length_(length),
       depth_(depth),
       weight_(weight),
-      rotation_(allowed_rotation) {}
+      rotation_(allowed_rotation) {
+    setDimensions(width, length, depth);
+}
 
 ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string box_group)
     : item_(std::move(item)), group_(std::move(box_group)) {
     if (group_.empty()) {
         throw std::invalid_argument("ConcreteLinkedItem requires a non-empty box group");
     }
+    setDimensions(item_.width(), item_.length(), item_.depth());
 }
 
 ItemPtr makeItem(std::string item_code, std::string item_reference, double width, double length,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,16 @@ public:
     // (length x width) x depth, in that order of multiplication.
     double volume() const { return (length() * width()) * depth(); }
     virtual nlohmann::json to_json() const = 0;
+
+    // The three sizes in ascending order (left as given around NaN); fixed at
+    // construction because shape comparisons sit in the packer's hot loops.
+    const std::array<double, 3>& sorted_dimensions() const { return sortedDimensions_; }
+
+protected:
+    void setDimensions(double width, double length, double depth);
+
+private:
+    std::array<double, 3> sortedDimensions_{};
 };
 
 // An item that must share its box only with items of the same box group.

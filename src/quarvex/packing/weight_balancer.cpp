@@ -1,6 +1,7 @@
 #include "quarvex/packing/weight_balancer.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -104,10 +105,6 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPt
     if (items.empty()) {
         return std::nullopt;
     }
-    ItemCollection collection(std::make_shared<DefaultItemSorter>());
-    for (const ItemPtr& item : items) {
-        collection.insert(item);
-    }
     for (const BoxPtr& box : boxTypes_.sorted()) {
         if (!box->active()) continue;
         if (const LimitedSupplyBox* limited = limitedSupplyOf(*box)) {
@@ -116,12 +113,56 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPt
             });
             if (inUse >= limited->max_quantity()) continue;
         }
-        PackedBox packed = BoxFiller(box).pack(collection);
-        if (packed.items.size() == items.size()) {
+        if (std::optional<PackedBox> packed = packAll(box, items)) {
             return packed;
         }
     }
     return std::nullopt;
+}
+
+namespace {
+
+// Items of non-negative sizes that all fit do not overlap, so their volumes
+// add up to at most the inner volume (with room for rounding). Negative sizes
+// make no such promise.
+bool tooBigToFit(const Box& box, const std::vector<ItemPtr>& items) {
+    double total = 0.0;
+    for (const ItemPtr& item : items) {
+        if (!(item->width() >= 0.0 && item->length() >= 0.0 && item->depth() >= 0.0)) {
+            return false;
+        }
+        total += item->volume();
+    }
+    const double inner = box.inner_volume();
+    return total > inner + std::abs(inner) * 1e-9;
+}
+
+}  // namespace
+
+std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
+                                                 const std::vector<ItemPtr>& items) const {
+    if (tooBigToFit(*box, items)) {
+        return std::nullopt;
+    }
+    PackKey key{box.get(), {}};
+    key.second.reserve(items.size());
+    for (const ItemPtr& item : items) {
+        key.second.push_back(item.get());
+    }
+    if (auto known = packed_.find(key); known != packed_.end()) {
+        return known->second;
+    }
+    ItemCollection collection(std::make_shared<DefaultItemSorter>());
+    for (const ItemPtr& item : items) {
+        collection.insert(item);
+    }
+    std::optional<PackedBox> result;
+    PackedBox packed = BoxFiller(box).pack(collection);
+    if (packed.items.size() == items.size()) {
+        result = std::move(packed);
+    }
+    packed_.emplace(std::move(key), result);
+    return result;
 }
 
 }  // namespace quarvex

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "quarvex/model/collections.hpp"
@@ -23,10 +25,15 @@ private:
     std::optional<PackedBox> fitAllInOneBox(const std::vector<ItemPtr>& items,
                                             const std::vector<const Box*>& others) const;
     std::vector<const Box*> boxesExcept(std::size_t skipA, std::size_t skipB) const;
+    // Packs the items into the box type when they can all fit; packing is
+    // deterministic, so each item sequence is packed once per pass.
+    std::optional<PackedBox> packAll(const BoxPtr& box, const std::vector<ItemPtr>& items) const;
 
     BoxCollection boxTypes_;
     double target_ = 0.0;
     std::vector<PackedBox> work_;
+    using PackKey = std::pair<const Box*, std::vector<const Item*>>;
+    mutable std::map<PackKey, std::optional<PackedBox>> packed_;
 };
 
 }  // namespace quarvex

@@ -37,10 +37,6 @@ std::array<double, 3> sortedDimensions(double a, double b, double c) {
     return {a, b, c};
 }
 
-std::array<double, 3> sortedDimensions(const Item& item) {
-    return sortedDimensions(item.width(), item.length(), item.depth());
-}
-
 namespace {
 
 bool equalShapes(const std::array<double, 3>& a, const std::array<double, 3>& b) {
@@ -73,13 +69,18 @@ bool sameShape(const Item& a, const Item& b) {
 }
 
 bool sameShape(const OrientedItem& a, const Item& b) {
-    return a.item == &b || equalShapes(sortedDimensions(a.w, a.l, a.d), sortedDimensions(b));
+    // A candidate is an ordering of its own item, so the item's sorted sizes are its own.
+    return a.item == &b || equalShapes(sortedDimensions(*a.item), sortedDimensions(b));
 }
 
 bool isStableOrientation(const OrientedItem& candidate) {
     const double base = std::min(candidate.w, candidate.l);
     const double height = candidate.d == 0.0 ? 1.0 : candidate.d;
-    return std::atan(base / height) > 0.261;
+    const double ratio = base / height;
+    // tan(0.261) = 0.26709...: ratios clearly on either side need no arc tangent.
+    if (ratio > 0.2672) return true;
+    if (ratio < 0.2670) return false;
+    return std::atan(ratio) > 0.261;
 }
 
 std::int64_t gridCount(double W, double L, double D, double w, double l, double d) {

@@ -14,7 +14,9 @@ CandidateList generateOrientations(const Item& item);
 
 // Dimensions sorted ascending (no reordering around NaN).
 std::array<double, 3> sortedDimensions(double a, double b, double c);
-std::array<double, 3> sortedDimensions(const Item& item);
+inline const std::array<double, 3>& sortedDimensions(const Item& item) {
+    return item.sorted_dimensions();
+}
 
 // Same object, or equal sorted dimensions (any NaN makes them unequal).
 bool sameShape(const Item& a, const Item& b);

@@ -183,24 +183,23 @@ CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred,
     return kept;
 }
 
-CandidateList preferStable(OrientationChooser& chooser, const Item& item,
-                           const CandidateList& candidates) {
-    CandidateList stable;
-    CandidateList unstable;
+void preferStable(OrientationChooser& chooser, const Item& item, CandidateList& candidates) {
     const double boxDepth = chooser.box().depth();
+    // Spanning the full inner height counts as stable: the lid holds it.
+    auto stable = [&](const OrientedItem& c) { return isStableOrientation(c) || c.d == boxDepth; };
+    CandidateList kept;
     for (const OrientedItem& candidate : candidates) {
-        // Spanning the full inner height counts as stable: the lid holds it.
-        if (isStableOrientation(candidate) || candidate.d == boxDepth) {
-            stable.push_back(candidate);
-        } else {
-            unstable.push_back(candidate);
-        }
+        if (stable(candidate)) kept.push_back(candidate);
     }
-    if (!stable.empty()) return stable;
-    if (unstable.empty()) return {};
-    // Hold the item back for a space where it can stand stably.
-    if (chooser.canStandStably(item)) return {};
-    return unstable;
+    if (!kept.empty() || candidates.empty()) {
+        candidates = kept;
+        return;
+    }
+    // Only unstable orderings fit: hold the item back for a space where it
+    // can stand stably, if the box has one.
+    if (chooser.canStandStably(item)) {
+        candidates = CandidateList{};
+    }
 }
 
 std::optional<OrientedItem> chooseOrientation(OrientationChooser& chooser, const Item& item,
@@ -208,7 +207,7 @@ std::optional<OrientedItem> chooseOrientation(OrientationChooser& chooser, const
                                               const PlacementSpace& space, bool stabilityCheck) {
     CandidateList candidates = fittingCandidates(item, preferred, space.W, space.L, space.D);
     if (stabilityCheck) {
-        candidates = preferStable(chooser, item, candidates);
+        preferStable(chooser, item, candidates);
     }
     if (candidates.empty()) {
         return std::nullopt;

@@ -40,10 +40,10 @@ private:
 CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred, double W, double L,
                                 double D);
 
-// Drops orientations that stand on a narrow base, or holds the item back
-// entirely when it could stand stably in an empty box.
-CandidateList preferStable(OrientationChooser& chooser, const Item& item,
-                           const CandidateList& candidates);
+// Keeps only the orientations on a wide enough base when there are any;
+// otherwise holds the item back (no candidates) when it could stand stably
+// in the empty box, and keeps the unstable ones when it could not.
+void preferStable(OrientationChooser& chooser, const Item& item, CandidateList& candidates);
 
 // The best orientation of the item for the space, or none when nothing fits.
 std::optional<OrientedItem> chooseOrientation(OrientationChooser& chooser, const Item& item,
