@@ -86,22 +86,24 @@ TEST(LayerBuilding, RestacksOnlyOutsideLookAheadRuns) {
 }
 
 TEST(GapFilling, LowestSpaceFirstThenTheLargestAtOneHeight) {
-    // P leaves R (6,0,0 4x10x10) and A (0,0,4 6x10x6). G1 is too wide for R, so
-    // G2 goes there; of what R leaves, the 3x7x10 block at z 0 comes before
-    // the 1x10x10 one, both are too narrow, and so is the block on G2: G1
-    // ends up in A, although A is the largest space.
+    // P on the floor and the shelf Q above the strip left of it leave, in this
+    // order: left (0,0,0 3x10x5, volume 150, area 30), right (8,0,0 2x10x10,
+    // 200, 20) and above P (3,0,1 5x10x9, 450). W fits only above P; G goes
+    // to the right strip, W waiting meanwhile. Then W passes over the two
+    // blocks at z 0 that the right strip leaves, and the left one.
     const BoxPtr box = test::box("box", 10, 10, 10);
     Layer floor;
-    floor.insert(test::placed(fixed("P", 6, 10, 4)));
+    floor.insert(test::placed(fixed("P", 5, 10, 1), 3, 0, 0));
+    floor.insert(test::placed(fixed("Q", 3, 10, 5), 0, 0, 5));
     std::vector<Layer> layers;
     layers.push_back(std::move(floor));
-    ItemQueue queue({fixed("G1", 5, 5, 5), fixed("G2", 3, 3, 3)});
+    ItemQueue queue({fixed("W", 4, 4, 4), fixed("G", 2, 2, 2)});
     OrientationChooser chooser(box, true);
     const std::vector<Layer> out =
         fillGaps(BoxFiller(box), std::move(layers), queue, chooser, 10, 10);
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(where(out[1].items), Codes{"G2(6,0,0)"});
-    EXPECT_EQ(where(out[2].items), Codes{"G1(0,0,4)"});
+    EXPECT_EQ(where(out[1].items), Codes{"G(8,0,0)"});
+    EXPECT_EQ(where(out[2].items), Codes{"W(3,0,1)"});
     EXPECT_TRUE(queue.empty());
 }
 
@@ -135,8 +137,8 @@ TEST(FrameRestore, SwapsAxesAndCodeLettersForASwappedFootprint) {
 }
 
 TEST(BoxFilling, FirstItemOptionsAreTriedInCandidateOrder) {
-    // F's first option, WLD (6 x 4), already lets G stand beside it: G has F's
-    // shape but cannot turn into 6 x 4, so it keeps its own 4 x 6.
+    // F's first option, WLD (6 x 4), already places both, although the free
+    // choice for F would be LWD (4 x 6 fills the length).
     const ItemPtr f = makeItem("F", "F-ref", 6, 4, 1, 1, Rotation::KEEP_FLAT, "");
     const ItemPtr g = fixed("G", 4, 6, 1);
     const PackedBox packed = packWith(test::box("box", 10, 6, 1), {f, g});
