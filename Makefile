@@ -56,5 +56,15 @@ py-sanitize: setup $(PY_SAN_DIR)/Makefile
 demo: module
 	$(PY) examples/pack_order.py examples/order.json
 
+# Benchmarks: `make bench QUICK=1` for the short run; BENCH_ARGS go to the suite as they are.
+BENCH_ARGS ?=
+
+$(VENV)/.bench-ready: bench/requirements.txt | setup
+	$(PY) -m pip install -q -r bench/requirements.txt
+	touch $@
+
+bench: module $(VENV)/.bench-ready
+	$(PY) -m bench $(if $(QUICK),--quick) $(BENCH_ARGS)
+
 clean:
 	rm -rf build

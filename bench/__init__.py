@@ -1,0 +1,1 @@
+"""Benchmarks of quarvex: speed, scaling, memory and packing quality, beside py3dbp."""

@@ -1,0 +1,159 @@
+"""Seeded request generators for the benchmark families.
+
+Every generator returns plain request dicts ({"items": [...], "boxes": [...]})
+and depends only on its arguments, so two runs pack exactly the same data.
+"""
+
+import math
+import random
+
+# --- MPV classes ------------------------------------------------------------
+
+MPV_CLASSES = range(1, 9)
+MPV_SIZES = (50, 100, 150, 200)
+MPV_INSTANCES = range(1, 11)
+
+
+class Lcg48:
+    """The 48-bit linear congruential generator the published instances were drawn with."""
+
+    def __init__(self, seed):
+        self.state = (seed << 16) | 0x330E
+
+    def draw(self):
+        self.state = (0x5DEECE66D * self.state + 0xB) % (1 << 48)
+        return self.state >> 17
+
+    def rint(self, low, high):
+        return low + self.draw() % (high - low + 1)
+
+
+def mpv_bin_size(cls):
+    return {6: 10, 7: 40}.get(cls, 100)
+
+
+def _mpv_type_ranges(kind, size):
+    full, half, two_thirds = (1, size), (1, size // 2), (2 * size // 3, size)
+    return {
+        1: ((1, size // 2), two_thirds, two_thirds),
+        2: (two_thirds, half, two_thirds),
+        3: (two_thirds, two_thirds, half),
+        4: ((size // 2, size), (size // 2, size), (size // 2, size)),
+        5: (half, half, half),
+    }.get(kind, (full, full, full))
+
+
+def mpv_dimensions(cls, n, instance):
+    """The (w, h, d) of every item of one instance, in drawing order."""
+    rng = Lcg48(instance + n)
+    size = mpv_bin_size(cls)
+    uniform = {6: (1, 10), 7: (1, 35), 8: (1, 100)}
+    items = []
+    for _ in range(n):
+        if cls <= 5:
+            kind = rng.rint(1, 10)
+            ranges = _mpv_type_ranges(kind if kind <= 5 else cls, size)
+        else:
+            ranges = (uniform[cls],) * 3
+        items.append(tuple(rng.rint(low, high) for low, high in ranges))
+    return items
+
+
+def mpv_lower_bound(cls, n, instance):
+    """The volume bound: no packing of the instance can use fewer bins."""
+    volume = sum(w * h * d for w, h, d in mpv_dimensions(cls, n, instance))
+    return math.ceil(volume / mpv_bin_size(cls) ** 3)
+
+
+def mpv_request(cls, n, instance):
+    size = mpv_bin_size(cls)
+    # h is the vertical extent, which the engine calls depth.
+    items = [
+        {"ItemCode": f"i{k}", "Width": w, "Length": d, "Depth": h, "AllowedRotation": "Never"}
+        for k, (w, h, d) in enumerate(mpv_dimensions(cls, n, instance))
+    ]
+    box = {"Reference": f"bin{size}", "Width": size, "Length": size, "Depth": size, "MaxWeight": -1}
+    return {"items": items, "boxes": [box]}
+
+
+# --- Orders -----------------------------------------------------------------
+
+# Shipping cartons in centimetres with their gross weight limits in kilograms.
+CARTONS = (
+    ("S", 25, 18, 10, 5.0),
+    ("M", 32, 24, 16, 10.0),
+    ("L", 40, 30, 22, 20.0),
+    ("XL", 50, 40, 30, 25.0),
+    ("XXL", 60, 40, 40, 30.0),
+    ("PAL", 80, 60, 60, 40.0),
+)
+CATALOGUE_SIZE = 60
+_RULES = ("BestFit", "BestFit", "KeepFlat", "KeepFlat", "Never")
+
+
+def catalogue(seed=2024):
+    """Parcel-like products: (sku, width, length, depth, weight kg, rotation rule)."""
+    rng = random.Random(seed)
+    products = []
+    for k in range(CATALOGUE_SIZE):
+        # Most goods are small; a few are bulky. All fit the largest carton.
+        scale = rng.choice((12, 12, 20, 20, 30, 45))
+        w, l, d = (rng.randint(2, scale) for _ in range(3))
+        density = rng.uniform(0.1, 0.6)  # kg per litre
+        weight = min(15.0, max(0.1, round(w * l * d / 1000 * density, 1)))
+        products.append((f"SKU{k:03d}", w, l, d, weight, rng.choice(_RULES)))
+    return products
+
+
+def _item(product, index, rule):
+    sku, w, l, d, weight, _ = product
+    return {"ItemCode": f"{sku}-{index}", "ItemReference": sku, "Width": w, "Length": l,
+            "Depth": d, "Weight": weight, "AllowedRotation": rule}
+
+
+def order_request(seed, products, min_items=5, max_items=60):
+    """One shop order: a few products in some quantity and the cartons the shop may use."""
+    rng = random.Random(seed)
+    count = rng.randint(min_items, max_items)
+    # Some shops ship everything loose; the others honour each product's handling rule.
+    free = rng.random() < 0.5
+    lines = rng.sample(products, rng.randint(1, min(8, count)))
+    items = []
+    for index in range(count):
+        product = lines[index] if index < len(lines) else rng.choice(lines)
+        items.append(_item(product, index, "BestFit" if free else product[5]))
+    # The largest carton is always offered, so every product has somewhere to go.
+    cartons = sorted(rng.sample(CARTONS[:-1], rng.randint(2, 5)), key=lambda c: c[1] * c[2] * c[3])
+    cartons.append(CARTONS[-1])
+    limited = rng.randrange(len(cartons) - 1)
+    boxes = []
+    for k, (name, w, l, d, max_weight) in enumerate(cartons):
+        box = {"Reference": name, "Width": w, "Length": l, "Depth": d,
+               "MaxWeight": max_weight, "BoxWeight": round(0.1 + w * l * d / 100000, 2)}
+        if k == limited:
+            box["MaximumBoxes"] = rng.randint(1, 3)
+        boxes.append(box)
+    return {"items": items, "boxes": boxes}
+
+
+def orders(count, seed=1):
+    products = catalogue()
+    return [order_request(seed * 100003 + k, products) for k in range(count)]
+
+
+# --- Scaling ----------------------------------------------------------------
+
+
+def scaling_request(n, seed=7):
+    """n catalogue items that may turn freely, into the three largest cartons."""
+    rng = random.Random(seed * 1000003 + n)
+    products = catalogue()
+    items = [_item(rng.choice(products), k, "BestFit") for k in range(n)]
+    boxes = [{"Reference": name, "Width": w, "Length": l, "Depth": d, "MaxWeight": max_weight}
+             for name, w, l, d, max_weight in CARTONS[3:]]
+    return {"items": items, "boxes": boxes}
+
+
+def small_order(seed, products):
+    """A few items into a few cartons: the kind of call a shop makes all day."""
+    return order_request(seed, products, min_items=3, max_items=8)
