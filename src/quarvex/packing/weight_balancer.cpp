@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
 
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
@@ -21,6 +22,25 @@ std::vector<ItemPtr> itemsOf(const PackedBox& packed) {
     return items;
 }
 
+// What a box holds: its type and its items in order.
+WeightBalancer::PackKey contentsOf(const PackedBox& packed) {
+    WeightBalancer::PackKey key{packed.box.get(), {}};
+    key.second.reserve(packed.items.size());
+    for (const PackedItem& p : packed.items) {
+        key.second.push_back(p.item.get());
+    }
+    return key;
+}
+
+std::vector<WeightBalancer::PackKey> stateOf(const std::vector<PackedBox>& boxes) {
+    std::vector<WeightBalancer::PackKey> state;
+    state.reserve(boxes.size());
+    for (const PackedBox& packed : boxes) {
+        state.push_back(contentsOf(packed));
+    }
+    return state;
+}
+
 }  // namespace
 
 PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
@@ -28,6 +48,10 @@ PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
     work_ = packed.sorted();
     stableSort(work_, [](const PackedBox& a, const PackedBox& b) { return a.weight() > b.weight(); });
 
+    // Rounding can make moving an item back look like an improvement, so one
+    // item could travel between two boxes forever. The next move depends on
+    // the boxes alone, so a state seen before means such a cycle: stop there.
+    std::set<std::vector<PackKey>> seen{stateOf(work_)};
     bool moved = true;
     while (moved) {
         moved = false;
@@ -37,6 +61,9 @@ PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
                     moved = tryMoveOneItem(i, j);
                 }
             }
+        }
+        if (moved && !seen.insert(stateOf(work_)).second) {
+            break;
         }
     }
 

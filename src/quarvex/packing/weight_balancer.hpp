@@ -18,6 +18,9 @@ public:
 
     PackedBoxCollection balance(const PackedBoxCollection& packed);
 
+    // A box type and the items given to it, in order.
+    using PackKey = std::pair<const Box*, std::vector<const Item*>>;
+
 private:
     bool tryMoveOneItem(std::size_t i, std::size_t j);
     // The first active box type that takes all the items in one box, skipping
@@ -32,7 +35,6 @@ private:
     BoxCollection boxTypes_;
     double target_ = 0.0;
     std::vector<PackedBox> work_;
-    using PackKey = std::pair<const Box*, std::vector<const Item*>>;
     mutable std::map<PackKey, std::optional<PackedBox>> packed_;
 };
 
