@@ -12,8 +12,10 @@ import argparse
 import json
 import os
 import platform
+import queue
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -29,40 +31,87 @@ the look-ahead memo still empty. boxes and unplaced are summed over a row's requ
 is the mean volume utilisation of the boxes used, peak MiB the worker's peak resident memory.
 py = py3dbp (pinned in bench/requirements.txt) on the requests it can express; us/py is
 quarvex / py3dbp on those same requests, speedup py3dbp's time over ours on them."""
-# A worker still running after this many seconds is stopped and its row marked.
-TIMEOUT_S = {True: 30, False: 300}
+# A call still running after this many seconds is stopped and its request left out.
+CALL_LIMIT_S = {True: 20, False: 60}
+# A row gives up after this many stopped calls.
+MAX_STOPPED = 3
 
 
-def _python_module(args, timeout):
-    """Runs `python -m args` and returns its JSON output, or TIMED_OUT."""
+def _watch(args, limit_s):
+    """Runs `python -m args`, a worker that prints "start INDEX" before each call and
+    "result JSON" at the end. Returns (result, None), or (None, INDEX) when the call
+    on request INDEX was still running after limit_s seconds (the worker is stopped)
+    or the worker failed in it."""
     path = [str(ROOT), *filter(None, [os.environ.get("PYTHONPATH")])]
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(path))
     started = time.perf_counter()
-    try:
-        done = subprocess.run([sys.executable, "-m", *args], cwd=ROOT, env=env, check=True,
-                              stdout=subprocess.PIPE, text=True, timeout=timeout)
-    except subprocess.TimeoutExpired:
-        print(f"  {' '.join(args[1:])}: stopped after {timeout} s", file=sys.stderr)
-        return report.TIMED_OUT
+    worker = subprocess.Popen([sys.executable, "-m", *args], cwd=ROOT, env=env,
+                              stdout=subprocess.PIPE, text=True)
+    lines = queue.Queue()
+
+    def read():
+        for line in worker.stdout:
+            lines.put(line)
+        lines.put(None)
+
+    threading.Thread(target=read, daemon=True).start()
+    running, result = None, None
+    while True:
+        try:
+            line = lines.get(timeout=limit_s)
+        except queue.Empty:
+            worker.kill()
+            worker.wait()
+            print(f"  {' '.join(args[1:])}: stopped in request {running} after {limit_s} s",
+                  file=sys.stderr)
+            return None, running
+        if line is None:
+            break
+        kind, _, rest = line.partition(" ")
+        if kind == "start":
+            running = int(rest)
+        elif kind == "result":
+            result = json.loads(rest)
+    if worker.wait() != 0:
+        # A crash is a finding in itself: say so, and go on without that request.
+        print(f"  {' '.join(args[1:])}: failed in request {running} with exit status "
+              f"{worker.returncode}", file=sys.stderr)
+        return None, running
     print(f"  {' '.join(args[1:])}: {time.perf_counter() - started:.1f} s", file=sys.stderr)
-    return json.loads(done.stdout)
+    return result, None
+
+
+def _measure(args, limit_s, skip=()):
+    """Runs a worker, leaving out each request whose call does not end in time."""
+    stopped = []
+    while len(stopped) <= MAX_STOPPED:
+        result, stuck = _watch([*args, "--skip", *map(str, [*skip, *stopped])], limit_s)
+        if result is not None or stuck is None:
+            return result, stopped
+        stopped.append(stuck)
+    return None, stopped
 
 
 def run_family(key, quick, with_peer, clock):
     family = families.build(key, quick)
     mode = ["--quick"] if quick else []
+    limit = CALL_LIMIT_S[quick]
     rows, raw = [], []
     for index, group in enumerate(family.groups):
         worker = ["bench.worker", key, str(index)]
-        ours = _python_module([*worker, "quarvex", *mode], TIMEOUT_S[quick])
+        ours = _measure([*worker, "quarvex", *mode], limit)
         theirs = None
-        if with_peer and family.peer_repeats and group.peer_indices and ours is not report.TIMED_OUT:
-            theirs = _python_module([*worker, "py3dbp", *mode], TIMEOUT_S[quick])
+        if with_peer and family.peer_repeats and group.peer_indices and ours[0]:
+            # Requests we could not finish are left out on both sides.
+            theirs = _measure([*worker, "py3dbp", *mode], limit, skip=ours[1])
         row = report.group_figures(group.label, ours, theirs, clock)
         row["lower_bound"] = group.lower_bound
         rows.append(row)
         raw.append({"quarvex": ours, "py3dbp": theirs})
     notes = list(family.notes)
+    if any(r["stopped"] or r.get("peer", {}).get("stopped") for r in rows):
+        notes.append(f"stopped: calls still running after {limit} s, left out of the row "
+                     f"(a row gives up after {MAX_STOPPED} of them)")
     if key == "scaling":
         notes += _scaling_notes(rows)
     with_bound = group.lower_bound is not None
@@ -78,7 +127,8 @@ def _scaling_notes(rows):
     large = [(n, t) for n, t in ours if n >= 100]
     peer = [(size(r), r["peer"]["ms_per_call"]) for r in measured
             if "peer" in r and not r["peer"].get("timed_out")]
-    notes = []
+    stopped = [r["label"] for r in rows if r.get("timed_out")]
+    notes = [f"left out of the fit: {', '.join(stopped)} (stopped)"] if stopped else []
     for label, points in (("quarvex", ours), ("quarvex, n >= 100", large), ("py3dbp", peer)):
         if len(points) >= 2:
             notes.append(f"{label}: time ~ n^{report.fitted_exponent(points):.2f} "
@@ -87,9 +137,8 @@ def _scaling_notes(rows):
 
 
 def run_memory(quick, clock):
-    timeout = 4 * TIMEOUT_S[quick]
-    large = _python_module(["bench.memory", "large", str(LARGE_CALL[quick])], timeout)
-    small = _python_module(["bench.memory", "small", str(SMALL_CALLS[quick])], timeout)
+    large, _ = _watch(["bench.memory", "large", str(LARGE_CALL[quick])], CALL_LIMIT_S[quick])
+    small, _ = _watch(["bench.memory", "small", str(SMALL_CALLS[quick])], CALL_LIMIT_S[quick])
     print(report.memory_table(large, small, clock) + "\n", flush=True)
     return {"large": large, "small": small}
 

@@ -1,4 +1,5 @@
-"""Resident memory of quarvex, each probe in a fresh process.
+"""Resident memory of quarvex, each probe in a fresh process; the output
+follows the worker's protocol ("start ..." lines, then "result JSON").
 
     python -m bench.memory large N      one call with N items: peak RSS
     python -m bench.memory small CALLS  CALLS small orders in one process: RSS as they go
@@ -9,7 +10,6 @@ whether memory keeps growing with the number of calls.
 
 import argparse
 import json
-import sys
 import time
 
 import quarvex
@@ -21,6 +21,7 @@ from bench.worker import current_rss_kib, peak_rss_kib
 def large(n):
     request = generators.scaling_request(n)
     baseline = current_rss_kib()
+    print("start 0", flush=True)
     cpu_start, wall_start = time.process_time(), time.perf_counter()
     result = quarvex.pack_dicts(request["items"], request["boxes"])
     seconds = {"cpu": time.process_time() - cpu_start, "wall": time.perf_counter() - wall_start}
@@ -35,6 +36,8 @@ def small(calls):
     samples, items = [], 0
     seconds = {"cpu": 0.0, "wall": 0.0}
     for k in range(1, calls + 1):
+        if k % 1000 == 1:
+            print("start", k, flush=True)  # the watcher's sign of progress
         # A new order each call, as a long-running service would see them.
         request = generators.small_order(k, products)
         items += len(request["items"])
@@ -54,7 +57,7 @@ def main(argv=None):
     parser.add_argument("count", type=int)
     args = parser.parse_args(argv)
     probe = large if args.probe == "large" else small
-    json.dump(probe(args.count), sys.stdout)
+    print("result", json.dumps(probe(args.count)))
 
 
 if __name__ == "__main__":

@@ -26,20 +26,17 @@ def _peak_mib(run):
     return run["peak_rss_kib"] / 1024
 
 
-TIMED_OUT = {"timed_out": True}
-
-
-def group_figures(label, ours, theirs, clock):
-    """Summary figures of one row from the workers' output (or TIMED_OUT); `theirs` is None
-    where py3dbp did not run."""
-    if ours is TIMED_OUT:
-        return {"label": label, **TIMED_OUT}
-    row = {"label": label}
-    passes = ours["times"][clock]
+def _figures(run, stopped, clock):
+    """One engine's figures for one row, from its worker's result (None if it was stopped)
+    and the indices of the requests whose calls were stopped."""
+    if run is None or not run["indices"]:
+        return {"timed_out": True, "stopped": len(stopped)}
+    passes = run["times"][clock]
     total = _median_total(passes)
-    calls, items = len(ours["items"]), sum(ours["items"])
-    row.update({
+    calls, items = len(run["items"]), sum(run["items"])
+    return {
         "requests": calls,
+        "stopped": len(stopped),
         "items": items,
         "passes": len(passes),
         "seconds": total,
@@ -47,28 +44,27 @@ def group_figures(label, ours, theirs, clock):
         "calls_per_s": calls / total,
         "first_pass_calls_per_s": calls / sum(passes[0]),
         "items_per_s": items / total,
-        "peak_rss_mib": _peak_mib(ours),
-        **_outcome_totals(ours["outcomes"]),
-    })
-    if theirs is None:
+        "peak_rss_mib": run["peak_rss_kib"] / 1024,
+        **_outcome_totals(run["outcomes"]),
+    }
+
+
+def group_figures(label, ours, theirs, clock):
+    """Summary figures of one row. `ours` and `theirs` are (worker result or None, stopped
+    indices); `theirs` is None where py3dbp did not run."""
+    row = {"label": label, **_figures(*ours, clock)}
+    if theirs is None or row.get("timed_out"):
         return row
-    row["peer"] = dict(TIMED_OUT)
-    if theirs is not TIMED_OUT:
-        indices = theirs["indices"]
-        peer_total = _median_total(theirs["times"][clock])
-        ours_subset = _median_total(passes, indices)
-        row["peer"] = {
-            "requests": len(indices),
-            "passes": len(theirs["times"][clock]),
-            "seconds": peer_total,
-            "ms_per_call": 1000 * peer_total / len(indices),
-            "calls_per_s": len(indices) / peer_total,
-            "peak_rss_mib": _peak_mib(theirs),
-            "ours_seconds": ours_subset,
-            "speed_ratio": peer_total / ours_subset,
-            **_outcome_totals(theirs["outcomes"]),
-            "ours": _outcome_totals(ours["outcomes"], indices),
-        }
+    peer = _figures(*theirs, clock)
+    if not peer.get("timed_out"):
+        # py3dbp ran a subset of our requests: compare on exactly that subset.
+        run = ours[0]
+        position = {index: k for k, index in enumerate(run["indices"])}
+        subset = [position[index] for index in theirs[0]["indices"]]
+        peer["ours_seconds"] = _median_total(run["times"][clock], subset)
+        peer["speed_ratio"] = peer["seconds"] / peer["ours_seconds"]
+        peer["ours"] = _outcome_totals(run["outcomes"], subset)
+    row["peer"] = peer
     return row
 
 
@@ -126,13 +122,15 @@ def _bound_ratio(row):
     return fmt(row["boxes"] / row["lower_bound"], 3)
 
 
-OURS = [("reqs", _field("requests")), ("calls/s", _field("calls_per_s")),
+OURS = [("reqs", _field("requests")), ("stopped", _field("stopped")),
+        ("calls/s", _field("calls_per_s")),
         ("cold calls/s", _field("first_pass_calls_per_s")),
         ("items/s", _field("items_per_s")), ("ms/call", _field("ms_per_call", 2)),
         ("boxes", _field("boxes")), ("util%", _field("utilisation", 1)),
         ("unplaced", _field("unplaced")), ("peak MiB", _field("peak_rss_mib", 1))]
 BOUND = [("bound", _field("lower_bound")), ("boxes/bound", _bound_ratio)]
-PEER = [("py reqs", _peer_field("requests")), ("py calls/s", _peer_field("calls_per_s")),
+PEER = [("py reqs", _peer_field("requests")), ("py stopped", _peer_field("stopped")),
+        ("py calls/s", _peer_field("calls_per_s")),
         ("boxes us/py", _peer_pair("boxes")),
         ("util% us/py", _peer_pair("utilisation", 1)),
         ("unplaced us/py", _peer_pair("unplaced")),
@@ -144,20 +142,28 @@ def _cells(columns, row, part):
     if part is None:
         return ["-"] * len(columns)
     if part.get("timed_out"):
-        return ["timed out"] + [""] * (len(columns) - 1)
+        return [fmt(part["stopped"]) if header.endswith("stopped")
+                else "stopped" if header.endswith("calls/s") and "cold" not in header else ""
+                for header, _ in columns]
     return [render(row) for _, render in columns]
 
 
 def family_table(title, rows, notes, with_bound=False):
     """One line per row: our figures, then py3dbp's beside ours where it ran."""
-    ours = OURS[:6] + BOUND + OURS[6:] if with_bound else OURS
+    ours = OURS[:7] + BOUND + OURS[7:] if with_bound else OURS
     has_peer = any("peer" in row for row in rows)
-    headers = ["row"] + [h for h, _ in ours] + ([h for h, _ in PEER] if has_peer else [])
+    peer = PEER if has_peer else []
+    # The stopped columns only earn their width when a call was stopped.
+    if not any(row["stopped"] for row in rows):
+        ours = [c for c in ours if c[0] != "stopped"]
+    if not any(row.get("peer", {}).get("stopped") for row in rows):
+        peer = [c for c in peer if c[0] != "py stopped"]
+    headers = ["row"] + [h for h, _ in ours] + [h for h, _ in peer]
     body = []
     for row in rows:
         cells = [row["label"]] + _cells(ours, row, row)
-        if has_peer:
-            cells += _cells(PEER, row, None if row.get("timed_out") else row.get("peer"))
+        if peer:
+            cells += _cells(peer, row, None if row.get("timed_out") else row.get("peer"))
         body.append(cells)
     return table(title, headers, body, notes)
 
@@ -168,16 +174,16 @@ def _mib(kib):
 
 def memory_table(large, small, clock):
     rows = []
-    if large is TIMED_OUT:
-        rows.append(["one large call", "timed out", "", "", ""])
+    if large is None:
+        rows.append(["one large call", "stopped", "", "", ""])
     else:
         rows.append([f"one call, {large['items']:,} items", fmt(_mib(large["baseline_rss_kib"]), 1),
                      fmt(_mib(large["peak_rss_kib"]), 1),
                      fmt(_mib(large["peak_rss_kib"] - large["baseline_rss_kib"]), 1),
                      fmt(large["seconds"][clock], 2) + " s"])
     notes = ["each probe runs in a fresh process; RSS is resident memory in MiB"]
-    if small is TIMED_OUT:
-        rows.append(["many small calls", "timed out", "", "", ""])
+    if small is None:
+        rows.append(["many small calls", "stopped", "", "", ""])
     else:
         for sample in small["samples"]:
             rows.append([f"after {sample['calls']:,} small calls",
