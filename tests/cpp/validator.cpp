@@ -164,11 +164,8 @@ void checkGroups(const PackedBox& box, std::size_t boxIndex, Violations& out) {
 
 void checkBoxTypes(const BoxCollection& boxes, const std::vector<PackedBox>& packed,
                    Violations& out) {
-    const std::unordered_set<const Box*> known = [&] {
-        std::unordered_set<const Box*> all;
-        for (const BoxPtr& box : boxes.entries()) all.insert(box.get());
-        return all;
-    }();
+    std::unordered_set<const Box*> known;
+    for (const BoxPtr& box : boxes.entries()) known.insert(box.get());
     std::map<std::string, std::int64_t> opened;
     for (std::size_t i = 0; i < packed.size(); ++i) {
         if (!packed[i].box) {
