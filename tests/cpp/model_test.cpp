@@ -1,6 +1,5 @@
-#include <cmath>
 #include <limits>
-#include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,23 +14,6 @@ using test::item;
 using test::placed;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
-TEST(ItemKinds, OnlyANonEmptyBoxGroupMakesALinkedItem) {
-    EXPECT_EQ(boxGroupOf(*item("a", 1, 1, 1, 0, "")), nullptr);
-    const ItemPtr spaced = item("a", 1, 1, 1, 0, " ");
-    ASSERT_NE(boxGroupOf(*spaced), nullptr);
-    EXPECT_EQ(*boxGroupOf(*spaced), " ");
-}
-
-TEST(ItemKinds, LinkedItemRefusesAnEmptyBoxGroup) {
-    ConcreteItem plain("a", "a", 1, 1, 1, 0, Rotation::NEVER);
-    try {
-        ConcreteLinkedItem linked(plain, "");
-        FAIL() << "an empty box group was accepted";
-    } catch (const std::invalid_argument& fault) {
-        EXPECT_STREQ(fault.what(), "ConcreteLinkedItem requires a non-empty box group");
-    }
-}
 
 TEST(PackedItemFigures, OnlyTheCodeWLDIsUnrotated) {
     PackedItem p = placed(item("a", 1, 2, 3));
@@ -53,97 +35,68 @@ TEST(BoxTypeFigures, ContentCapacityNeverGoesBelowZeroUnlessUnlimited) {
     }
 }
 
-TEST(BoxTypeFigures, AnyGivenQuantityMakesALimitedSupplyBox) {
-    EXPECT_EQ(limitedSupplyOf(*box("B", 1, 1, 1)), nullptr);
-    for (std::int32_t quantity : {0, -3}) {
-        const BoxPtr b = box("B", 1, 1, 1, -1, 0, quantity);
-        const LimitedSupplyBox* limited = limitedSupplyOf(*b);
-        ASSERT_NE(limited, nullptr);
-        EXPECT_EQ(limited->max_quantity(), quantity);
-    }
-}
-
-TEST(WorkingVolume, IsAWeightlessActiveBoxNamedByItsSizes) {
+TEST(WorkingVolume, IsAnUnlimitedActiveBoxNamedByItsFullSizes) {
     const WorkingVolume volume(1.5, 2, 3);
     EXPECT_EQ(volume.reference(), "Working Volume 1.500000x2.000000x3.000000");
-    EXPECT_FALSE(volume.has_weight_limit());
     EXPECT_EQ(volume.max_content_weight(), -1.0);
     EXPECT_EQ(volume.empty_weight(), 0.0);
     EXPECT_TRUE(volume.active());
     EXPECT_EQ(limitedSupplyOf(volume), nullptr);
+    const WorkingVolume huge(1e300, 1, 1);
+    EXPECT_EQ(huge.reference().rfind("Working Volume 1000000000", 0), 0u);
+    EXPECT_EQ(huge.reference().size(), 15 + 301 + 7 + 2 * 9u);
 }
 
-TEST(WorkingVolume, HugeSizesGiveTheirFullDigits) {
-    const WorkingVolume volume(1e300, 1, 1);
-    EXPECT_EQ(volume.reference().rfind("Working Volume 1000000000", 0), 0u);
-    EXPECT_EQ(volume.reference().size(), 15 + 301 + 7 + 2 * 9u);
+// weight, item weight, remaining weight, used volume, unused volume, utilisation,
+// used width/length/depth, remaining width/length/depth.
+std::vector<double> figures(const PackedBox& b) {
+    return {b.weight(), b.item_weight(), b.remaining_weight(), b.used_volume(),
+            b.unused_volume(), b.volume_utilisation(), b.used_width(), b.used_length(),
+            b.used_depth(), b.remaining_width(), b.remaining_length(), b.remaining_depth()};
 }
 
-TEST(PackedBoxFigures, EmptyBoxHasNoUseAndAllItsRoom) {
-    const PackedBox packed{box("B", 4, 5, 6, 10, 2), {}};
-    EXPECT_EQ(packed.item_weight(), 0.0);
-    EXPECT_EQ(packed.weight(), 2.0);
-    EXPECT_EQ(packed.used_volume(), 0.0);
-    EXPECT_EQ(packed.unused_volume(), 120.0);
-    EXPECT_EQ(packed.volume_utilisation(), 0.0);
-    EXPECT_EQ(packed.used_width() + packed.used_length() + packed.used_depth(), 0.0);
-    EXPECT_EQ(packed.remaining_width(), 4.0);
-    EXPECT_EQ(packed.remaining_length(), 5.0);
-    EXPECT_EQ(packed.remaining_depth(), 6.0);
-}
-
-TEST(PackedBoxFigures, OverfullBoxIsNotClamped) {
-    const PackedBox packed{box("B", 2, 2, 2), {placed(item("a", 3, 2, 2), 0, 1, 1)}};
-    EXPECT_EQ(packed.remaining_width(), -1.0);
-    EXPECT_EQ(packed.remaining_length(), -1.0);
-    EXPECT_EQ(packed.remaining_depth(), -1.0);
-    EXPECT_EQ(packed.unused_volume(), -4.0);
-    EXPECT_EQ(packed.volume_utilisation(), 150.0);
-}
-
-TEST(PackedBoxFigures, RemainingWeightIsNeverNegative) {
-    const BoxPtr limited = box("B", 9, 9, 9, 10, 2);
-    const PackedBox light{limited, {placed(item("a", 1, 1, 1, 1)), placed(item("b", 1, 1, 1, 2))}};
-    EXPECT_EQ(light.weight(), 5.0);
-    EXPECT_EQ(light.remaining_weight(), 5.0);
-    const PackedBox heavy{limited, {placed(item("a", 1, 1, 1, 9))}};
-    EXPECT_EQ(heavy.remaining_weight(), 0.0);
-}
-
-TEST(PackedBoxFigures, NoWeightLimitReportsMinusOneRemaining) {
-    const PackedBox packed{box("B", 9, 9, 9, -7, 2), {placed(item("a", 1, 1, 1, 100))}};
-    EXPECT_EQ(packed.remaining_weight(), -1.0);
-    EXPECT_EQ(packed.max_weight(), -7.0);
-}
-
-TEST(PackedBoxFigures, ZeroInnerVolumeGivesZeroUtilisation) {
-    const PackedBox packed{box("B", 0, 9, 9), {placed(item("a", 1, 1, 1))}};
-    EXPECT_EQ(packed.volume_utilisation(), 0.0);
-}
-
-TEST(PackedBoxFigures, UsedExtentsIgnoreNaNEnds) {
-    const ItemPtr a = item("a", 2, 2, 2);
-    const PackedBox packed{box("B", 9, 9, 9), {placed(a, 1, 1, 1), placed(a, nan, nan, nan)}};
-    EXPECT_EQ(packed.used_width(), 3.0);
-    EXPECT_EQ(packed.used_length(), 3.0);
-    EXPECT_EQ(packed.used_depth(), 3.0);
+TEST(PackedBoxFigures, FollowTheirRules) {
+    const ItemPtr cube = item("a", 2, 2, 2);
+    const struct {
+        const char* rule;
+        PackedBox packed;
+        std::vector<double> expected;
+    } cases[] = {
+        {"empty", {box("B", 4, 5, 6, 10, 2), {}}, {2, 0, 8, 0, 120, 0, 0, 0, 0, 4, 5, 6}},
+        {"overfull, not clamped", {box("B", 2, 2, 2), {placed(item("a", 3, 2, 2), 0, 1, 1)}},
+         {0, 0, -1, 12, -4, 150, 3, 3, 3, -1, -1, -1}},
+        {"within the weight limit",
+         {box("B", 9, 9, 9, 10, 2), {placed(item("a", 1, 1, 1, 1)), placed(item("b", 1, 1, 1, 2))}},
+         {5, 3, 5, 2, 727, 2.0 / 729 * 100, 1, 1, 1, 8, 8, 8}},
+        {"remaining weight never negative",
+         {box("B", 9, 9, 9, 10, 2), {placed(item("a", 1, 1, 1, 9))}},
+         {11, 9, 0, 1, 728, 1.0 / 729 * 100, 1, 1, 1, 8, 8, 8}},
+        {"no weight limit", {box("B", 9, 9, 9, -7, 2), {placed(item("a", 1, 1, 1, 100))}},
+         {102, 100, -1, 1, 728, 1.0 / 729 * 100, 1, 1, 1, 8, 8, 8}},
+        {"no inner volume", {box("B", 0, 9, 9), {placed(item("a", 1, 1, 1))}},
+         {0, 0, -1, 1, -1, 0, 1, 1, 1, -1, 8, 8}},
+        {"NaN ends ignored",
+         {box("B", 9, 9, 9), {placed(cube, 1, 1, 1), placed(cube, nan, nan, nan)}},
+         {0, 0, -1, 16, 713, 16.0 / 729 * 100, 3, 3, 3, 6, 6, 6}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(figures(c.packed), c.expected) << c.rule;
+    }
+    EXPECT_EQ(cases[4].packed.max_weight(), -7.0);
 }
 
 PackedBox boxWith(int count, double side) {
     PackedBox packed{box("B", 2, 2, 2), {}};
-    for (int i = 0; i < count; ++i) {
-        packed.items.push_back(placed(item("i", side, side, side)));
-    }
+    for (int i = 0; i < count; ++i) packed.items.push_back(placed(item("i", side, side, side)));
     return packed;
 }
 
-TEST(PackResponseFigures, NoBoxesGiveZeroUtilisationAndCountAllUnplaced) {
+TEST(PackResponseFigures, NoBoxesGiveZeroUtilisationAndCountingNeedsNoSorting) {
     auto sorter = std::make_shared<test::CountingItemSorter>();
     ItemCollection unplaced(sorter);
     unplaced.insert(item("a", 1, 1, 1));
     unplaced.insert(item("b", 1, 1, 1));
-    const PackResponse response(
-        false, test::packedBoxCollection(), std::move(unplaced));
+    const PackResponse response(false, test::packedBoxCollection(), std::move(unplaced));
     EXPECT_EQ(response.total_unplaced(), 2u);
     EXPECT_EQ(sorter->calls, 0);
     EXPECT_EQ(response.overall_volume_utilisation(), 0.0);
@@ -155,8 +108,7 @@ TEST(PackResponseFigures, TotalsRunOverAllBoxesInDefaultOrder) {
     packed.insert(boxWith(1, 1));
     packed.insert(boxWith(2, 1));
     packed.insert(boxWith(1, 2));
-    const PackResponse response(true, std::move(packed),
-                                test::itemCollection());
+    const PackResponse response(true, std::move(packed), test::itemCollection());
     EXPECT_EQ(response.total_placed(), 4);
     EXPECT_EQ(response.overall_volume_utilisation(), 11.0 / 24.0 * 100.0);
     const std::vector<PackedBox> boxes = response.boxes();

@@ -49,8 +49,8 @@ struct Case {
         for (const PackedBox& box : packed) packedBoxes.insert(box);
         ItemCollection left = test::itemCollection();
         for (const ItemPtr& item : unplaced) left.insert(item);
-        return test::packingViolations(items, boxes,
-                                       PackResponse(success, std::move(packedBoxes), std::move(left)));
+        const PackResponse response(success, std::move(packedBoxes), std::move(left));
+        return test::packingViolations(items, boxes, response);
     }
 };
 
@@ -94,7 +94,8 @@ TEST(Validator, ReportsEachBrokenRuleAlone) {
         {[](Case& c) { c.unplaced = {loose}; c.success = false; }, "too often"},
         // An object given twice must be accounted for twice.
         {[](Case& c) { c.given.push_back(loose); }, "neither placed nor unplaced (1 times)"},
-        {[](Case& c) { leaveLooseUnplaced(c); c.success = true; }, "success is true with 1 unplaced"},
+        {[](Case& c) { leaveLooseUnplaced(c); c.success = true; },
+         "success is true with 1 unplaced"},
     };
     for (const auto& [breakRule, phrase] : cases) {
         Case c;
