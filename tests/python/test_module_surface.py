@@ -35,20 +35,6 @@ def test_module_docstring_and_registration_order():
 
 
 @pytest.mark.parametrize(
-    ("cls", "doc"),
-    [
-        (Item, "A single item to be packed."),
-        (Box, "A box type available to pack items into."),
-        (PackedItem, "An Item placed at a specific position inside a box."),
-        (PackedBox, "A box together with everything packed into it."),
-        (PackResult, "The outcome of a packing run."),
-    ],
-)
-def test_class_docstrings(cls, doc):
-    assert cls.__doc__ == doc
-
-
-@pytest.mark.parametrize(
     ("function", "doc"),
     [
         (
@@ -81,8 +67,13 @@ def test_function_docstrings(function, doc):
 
 
 @pytest.mark.parametrize(
-    ("prop", "doc"),
+    ("documented", "doc"),
     [
+        (Item, "A single item to be packed."),
+        (Box, "A box type available to pack items into."),
+        (PackedItem, "An Item placed at a specific position inside a box."),
+        (PackedBox, "A box together with everything packed into it."),
+        (PackResult, "The outcome of a packing run."),
         (PackedItem.item, "The original Item that was placed."),
         (PackedItem.width, "Placed (post-rotation) width."),
         (PackedItem.length, "Placed (post-rotation) length."),
@@ -94,17 +85,13 @@ def test_function_docstrings(function, doc):
         (PackResult.success, "True if every item was placed in some box."),
     ],
 )
-def test_property_docstrings(prop, doc):
-    assert prop.__doc__ == doc
+def test_class_and_property_docstrings(documented, doc):
+    assert documented.__doc__ == doc
 
 
 def test_rotation_members():
     assert Rotation.__doc__.startswith("How free an item is to be reoriented while packing.")
-    assert {name: int(member) for name, member in Rotation.__members__.items()} == {
-        "NEVER": 0,
-        "KEEP_FLAT": 1,
-        "BEST_FIT": 2,
-    }
+    assert {name: int(member) for name, member in Rotation.__members__.items()} == {"NEVER": 0, "KEEP_FLAT": 1, "BEST_FIT": 2}
     for line in (
         "NEVER : Must be packed exactly as given (Width/Length/Depth).",
         "KEEP_FLAT : May swap Width/Length but stay 'this way up'.",
@@ -128,15 +115,8 @@ def test_rotation_is_not_arithmetic(operation):
 @pytest.mark.parametrize(
     ("item", "expected"),
     [
-        (
-            Item("A", "A", 1, 2, 3, 4),
-            dict(item_code="A", item_reference="A", width=1.0, length=2.0, depth=3.0, weight=4.0,
-                 box_group=None, has_box_group=False, allowed_rotation=Rotation.BEST_FIT, volume=6.0),
-        ),
-        (
-            Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER),
-            dict(item_reference="ref", box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER),
-        ),
+        (Item("A", "A", 1, 2, 3, 4), dict(box_group=None, has_box_group=False, allowed_rotation=Rotation.BEST_FIT, volume=6.0)),
+        (Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER), dict(box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER)),
         (Item("A", "A", 1, 2, 3, 4, box_group=" "), dict(box_group=" ", has_box_group=True)),
         (Item("A", "A", 1, 2, 3, 4, box_group=""), dict(box_group=None, has_box_group=False)),
         (Item("A", "A", 2, -1, 3, 0), dict(volume=-6.0)),
@@ -149,11 +129,8 @@ def test_item_properties(item, expected):
 @pytest.mark.parametrize(
     ("box", "expected"),
     [
-        (
-            Box("B", 10, 10, 10, -1),
-            dict(reference="B", width=10.0, length=10.0, depth=10.0, max_weight=-1.0, has_weight_limit=False,
-                 empty_weight=0.0, active=True, max_quantity=None, has_limited_quantity=False, inner_volume=1000.0),
-        ),
+        (Box("B", 10, 10, 10, -1), dict(has_weight_limit=False, empty_weight=0.0, active=True, max_quantity=None,
+                                        has_limited_quantity=False, inner_volume=1000.0)),
         (Box("B", 10, 10, 10, -1, max_quantity=0), dict(max_quantity=0, has_limited_quantity=True)),
         (Box("B", 10, 10, 10, -1, max_quantity=-3), dict(max_quantity=-3, has_limited_quantity=True)),
         (Box("B", 1, 2, 3, 0, 0, False), dict(has_weight_limit=True, active=False, inner_volume=6.0)),
@@ -165,18 +142,18 @@ def test_box_properties(box, expected):
 
 
 @pytest.mark.parametrize(
-    ("make", "names"),
+    ("pick", "names"),
     [
-        (lambda: Item("A", "A", 1, 2, 3, 4), ["item_code", "width", "box_group", "allowed_rotation", "volume"]),
-        (lambda: Box("B", 1, 2, 3, 4), ["reference", "max_weight", "max_quantity", "inner_volume"]),
-        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]), ["success", "boxes"]),
-        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]).boxes[0], ["box", "items", "weight"]),
-        (lambda: quarvex.pack([Item("A", "A", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)]).boxes[0].items[0], ["x", "item", "rotated"]),
+        (lambda item, box, result: item, ["item_code", "width", "box_group", "allowed_rotation", "volume"]),
+        (lambda item, box, result: box, ["reference", "max_weight", "max_quantity", "inner_volume"]),
+        (lambda item, box, result: result, ["success", "boxes"]),
+        (lambda item, box, result: result.boxes[0], ["box", "items", "weight"]),
+        (lambda item, box, result: result.boxes[0].items[0], ["x", "item", "rotated"]),
     ],
     ids=["Item", "Box", "PackResult", "PackedBox", "PackedItem"],
 )
-def test_properties_are_read_only(make, names):
-    obj = make()
+def test_properties_are_read_only(one_box, pick, names):
+    obj = pick(*one_box)
     for name in names:
         with pytest.raises(AttributeError):
             setattr(obj, name, getattr(obj, name))
@@ -214,6 +191,8 @@ def test_item_and_box_to_dict():
         "MaximumBoxes": 7, "Reference": "B", "Width": 1.0,
     }
     assert list(box.to_dict()) == sorted(box.to_dict())
+    assert {key: Box("B", 1, 2, 3, 10).to_dict()[key] for key in ("MaxWeight", "MaximumBoxes")} == {
+        "MaxWeight": 10.0, "MaximumBoxes": None}
 
 
 def test_result_figures_and_to_dict(one_box):
