@@ -223,9 +223,9 @@ def test_box_types_never_opened(road, extra):
 
 
 @pytest.mark.parametrize("road", ROADS)
-@pytest.mark.parametrize("items", [None, [], {}], ids=["null", "empty-list", "empty-object"])
-def test_walk_yields_nothing(road, items):
-    result = road(items, [BOX])
+@pytest.mark.parametrize("nothing", [None, [], {}, ()], ids=["null", "empty-list", "empty-object", "empty-tuple"])
+def test_walk_yields_nothing(road, nothing):
+    result = road(nothing, nothing)
     assert (result["success"], result["boxes"], result["unplaced_items"]) == (True, [], [])
 
 
