@@ -1,7 +1,7 @@
 """Runs the benchmark suite, prints one table per family and writes the
 figures to bench/results/latest.json.
 
-    python -m bench [--quick] [--only FAMILY ...] [--no-peer] [--out PATH]
+    python -m bench [--quick] [--only FAMILY ...] [--no-peer] [--clock cpu|wall] [--out PATH]
 
 Every row runs in worker processes of its own, one per engine, so each row's
 peak memory is its own, a call that never ends can be stopped, and py3dbp
@@ -9,6 +9,7 @@ never shares a process with quarvex.
 """
 
 import argparse
+import importlib.util
 import json
 import os
 import platform
@@ -114,7 +115,7 @@ def run_family(key, quick, with_peer, clock):
                      f"(a row gives up after {MAX_STOPPED} of them)")
     if key == "scaling":
         notes += _scaling_notes(rows)
-    with_bound = group.lower_bound is not None
+    with_bound = any(g.lower_bound is not None for g in family.groups)
     print(report.family_table(family.title, rows, notes, with_bound) + "\n", flush=True)
     return {"title": family.title, "rows": rows, "notes": notes, "raw": raw}
 
@@ -167,6 +168,9 @@ def main(argv=None):
                              "other load on the machine disturbs least); the JSON has both")
     parser.add_argument("--out", type=Path, default=ROOT / "bench" / "results" / "latest.json")
     args = parser.parse_args(argv)
+    for needed, remedy in (("quarvex", "make module"), ("py3dbp", "--no-peer, or make bench")):
+        if (needed == "quarvex" or not args.no_peer) and importlib.util.find_spec(needed) is None:
+            parser.error(f"{needed} is not installed (try {remedy})")
 
     chosen = args.only or [*families.FAMILIES, MEMORY]
     info = machine()

@@ -6,12 +6,8 @@ becomes as many bins as the request could need (one per item, fewer when its
 supply is limited); py3dbp fills them smallest first.
 """
 
-from py3dbp import Bin, Item, Packer
-
 # py3dbp has no "no limit"; a weight no order reaches stands in for it.
 _UNLIMITED_WEIGHT = 10**9
-
-
 _FIXED_RULES = {"never", "keepflat", "keep_flat"}
 
 
@@ -20,24 +16,28 @@ def expressible(request):
                for item in request["items"])
 
 
-def _bins(box, count):
+def _bin_specs(box, count):
+    """(name, width, height, depth, weight limit) of each bin that stands for the box type."""
     limit = box["MaxWeight"]
     # The peer counts only the contents against the limit, so the empty weight comes off it.
     content_limit = limit - box.get("BoxWeight", 0.0) if limit >= 0 else _UNLIMITED_WEIGHT
     supply = box.get("MaximumBoxes")
     copies = count if supply is None else max(0, min(count, int(supply)))
-    return [Bin(f"{box['Reference']}#{k}", box["Width"], box["Length"], box["Depth"], content_limit)
+    return [(f"{box['Reference']}#{k}", box["Width"], box["Length"], box["Depth"], content_limit)
             for k in range(copies)]
 
 
 def pack(request):
     """Packs the request; the returned packer holds the filled bins."""
+    # Imported here so that choosing requests by expressible() needs no py3dbp.
+    from py3dbp import Bin, Item, Packer
+
     items = request["items"]
     packer = Packer()
     for box in request["boxes"]:
         if box.get("Active", True):
-            for peer_bin in _bins(box, len(items)):
-                packer.add_bin(peer_bin)
+            for spec in _bin_specs(box, len(items)):
+                packer.add_bin(Bin(*spec))
     for item in items:
         packer.add_item(Item(item["ItemCode"], item["Width"], item["Length"], item["Depth"],
                              item.get("Weight", 0.0)))

@@ -22,10 +22,6 @@ def _outcome_totals(outcomes, indices=None):
     }
 
 
-def _peak_mib(run):
-    return run["peak_rss_kib"] / 1024
-
-
 def _figures(run, stopped, clock):
     """One engine's figures for one row, from its worker's result (None if it was stopped)
     and the indices of the requests whose calls were stopped."""
@@ -190,7 +186,7 @@ def memory_table(large, small, clock):
                          fmt(_mib(small["baseline_rss_kib"]), 1), fmt(_mib(sample["rss_kib"]), 1),
                          fmt(_mib(sample["rss_kib"] - small["baseline_rss_kib"]), 1), ""])
         seconds = small["seconds"][clock]
-        notes.insert(0, f"small calls: a new order of 3-8 items each, {fmt(small['calls'] / seconds)} "
-                        f"calls/s, {fmt(small['items'] / seconds)} items/s, "
-                        f"{fmt(seconds, 1)} s in all")
+        notes.insert(0, f"small calls: a new order of 3-8 items each, "
+                        f"{fmt(small['calls'] / seconds)} calls/s, "
+                        f"{fmt(small['items'] / seconds)} items/s, {fmt(seconds, 1)} s in all")
     return table("Memory", ["probe", "RSS before", "RSS", "growth", "time"], rows, notes)
