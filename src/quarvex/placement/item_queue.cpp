@@ -1,7 +1,9 @@
 #include "quarvex/placement/item_queue.hpp"
 
-#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <unordered_map>
 
 #include "quarvex/placement/orientation.hpp"
 
@@ -9,38 +11,49 @@ namespace quarvex {
 
 namespace {
 
-// Equal sorted sizes; NaN never equals anything, so the relation is transitive.
-bool equalShapes(const Item& a, const Item& b) {
-    const auto sa = sortedDimensions(a);
-    const auto sb = sortedDimensions(b);
-    return sa[0] == sb[0] && sa[1] == sb[1] && sa[2] == sb[2];
-}
-
-bool hasNaN(const Item& item) {
-    return std::isnan(item.width()) || std::isnan(item.length()) || std::isnan(item.depth());
-}
+struct SizesHash {
+    std::size_t operator()(const std::array<double, 3>& sizes) const {
+        std::size_t hash = 0;
+        for (double value : sizes) {
+            // +0.0 folds -0.0 into 0.0, which compares equal to it.
+            hash = hash * 1000003u ^ std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value + 0.0));
+        }
+        return hash;
+    }
+};
 
 }  // namespace
 
-ItemQueue::ItemQueue(const std::vector<ItemPtr>& items) : items_(items.begin(), items.end()) {
-    for (std::size_t i = 1; i < items_.size(); ++i) {
-        if (!equalShapes(*items_[i - 1], *items_[i])) ++shapeChanges_;
+ItemQueue::ItemQueue(const std::vector<ItemPtr>& items) {
+    // Equal sorted sizes share a number; an item with a NaN side equals only
+    // itself, so it is numbered by object.
+    std::unordered_map<std::array<double, 3>, std::uint32_t, SizesHash> bySizes;
+    std::unordered_map<const Item*, std::uint32_t> byObject;
+    std::uint32_t next = 0;
+    for (const ItemPtr& item : items) {
+        const auto& sizes = sortedDimensions(*item);
+        const bool nan = std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
+        const std::uint32_t shape = nan ? byObject.try_emplace(item.get(), next).first->second
+                                        : bySizes.try_emplace(sizes, next).first->second;
+        if (shape == next) ++next;
+        if (!items_.empty() && items_.back().shape != shape) ++shapeChanges_;
+        items_.push_back({item, shape});
     }
 }
 
-ItemPtr ItemQueue::pop_front() {
-    if (items_.size() >= 2 && !equalShapes(*items_[0], *items_[1])) --shapeChanges_;
-    ItemPtr item = std::move(items_.front());
+QueuedItem ItemQueue::pop_front() {
+    if (items_.size() >= 2 && items_[0].shape != items_[1].shape) --shapeChanges_;
+    QueuedItem item = std::move(items_.front());
     items_.pop_front();
     return item;
 }
 
-void ItemQueue::pushFront(ItemPtr item) {
-    if (!items_.empty() && !equalShapes(*item, *items_.front())) ++shapeChanges_;
+void ItemQueue::pushFront(QueuedItem item) {
+    if (!items_.empty() && item.shape != items_.front().shape) ++shapeChanges_;
     items_.push_front(std::move(item));
 }
 
-void ItemQueue::prependAll(std::vector<ItemPtr>& items) {
+void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
         pushFront(std::move(*it));
     }
@@ -48,15 +61,9 @@ void ItemQueue::prependAll(std::vector<ItemPtr>& items) {
 }
 
 bool ItemQueue::allSameShapeAs(const Item& item) const {
-    if (items_.empty()) {
-        return true;
-    }
-    if (hasNaN(item)) {
-        // Only the very same object matches an item with a NaN side.
-        return std::all_of(items_.begin(), items_.end(),
-                           [&](const ItemPtr& queued) { return queued.get() == &item; });
-    }
-    return shapeChanges_ == 0 && equalShapes(*items_.front(), item);
+    // Having a shape is an equivalence, so all queued items have the item's
+    // shape when they all share one and the front has it.
+    return items_.empty() || (shapeChanges_ == 0 && sameShape(item, *items_.front().item));
 }
 
 }  // namespace quarvex

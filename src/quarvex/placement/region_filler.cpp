@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "quarvex/placement/orientation.hpp"
 
 namespace quarvex {
 
@@ -84,7 +83,7 @@ struct Frame {
     double x, y;          // cursor
     double rowDepth = 0;  // largest placed length in the current row
     std::optional<OrientedItem> last;
-    std::vector<ItemPtr> deferred;
+    std::vector<QueuedItem> deferred;
     Step next = Step::PlaceItem;
     double placedWidth = 0, placedLength = 0, placedDepth = 0;
 };
@@ -113,27 +112,28 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
-                ItemPtr cur = queue.pop_front();
-                if (!unlimited && cur->weight() > limit - packedWeight) {
+                QueuedItem cur = queue.pop_front();
+                if (!unlimited && cur.item->weight() > limit - packedWeight) {
                     finished = queue.empty();  // dropped: neither placed nor deferred
                     break;
                 }
                 std::optional<OrientedItem> choice;
-                if (f.preset && f.preset->item == cur.get()) {
+                if (f.preset && f.preset->item == cur.item.get()) {
                     choice = f.preset;
                     f.preset.reset();
                 } else {
                     const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y, f.region.h,
                                                queue, f.rowDepth, chooser.lookAheadDisabled()};
-                    choice = chooseOrientation(chooser, *cur, f.last ? &*f.last : nullptr, space,
-                                               stabilityCheck);
+                    choice = chooseOrientation(chooser, *cur.item, f.last ? &*f.last : nullptr,
+                                               space, stabilityCheck);
                 }
                 if (!choice) {
                     if (!queue.empty()) {
                         // Defer it and the same-shaped items right behind it; one
                         // item always stays queued so that its failure opens a row.
-                        f.deferred.push_back(cur);
-                        while (queue.size() > 1 && sameShape(*queue.front(), *cur)) {
+                        const std::uint32_t shape = cur.shape;
+                        f.deferred.push_back(std::move(cur));
+                        while (queue.size() > 1 && queue.frontShape() == shape) {
                             f.deferred.push_back(queue.pop_front());
                         }
                         break;
@@ -150,7 +150,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                     f.last.reset();
                     break;
                 }
-                PackedItem p{std::move(cur), choice->w,  choice->l, choice->d,
+                PackedItem p{std::move(cur.item), choice->w,  choice->l, choice->d,
                              std::string(choice->code), f.x, f.y, f.region.z};
                 packedWeight += p.weight();
                 f.rowDepth = std::max(f.rowDepth, p.length);
