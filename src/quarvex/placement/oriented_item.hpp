@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstddef>
-#include <string_view>
 
 #include "quarvex/model/item.hpp"
 
@@ -10,12 +9,14 @@ namespace quarvex {
 
 // One axis ordering of an item, before it has a position. The item is
 // borrowed: whoever places it holds the shared pointer.
+// Trivial on purpose: candidate lists are made for every item tried at every
+// cursor position, and need no zeroing.
 struct OrientedItem {
-    const Item* item = nullptr;
-    double w = 0.0;  // extent along x once placed
-    double l = 0.0;  // extent along y
-    double d = 0.0;  // extent along z (height)
-    std::string_view code;  // one of the six static codes, e.g. "WLD"
+    const Item* item;
+    double w;  // extent along x once placed
+    double l;  // extent along y
+    double d;  // extent along z (height)
+    const char* code;  // one of the six static codes, e.g. "WLD"
 };
 
 // At most six orientations exist, so candidate lists live on the stack.
@@ -32,7 +33,7 @@ public:
     OrientedItem& operator[](std::size_t i) { return items_[i]; }
 
 private:
-    std::array<OrientedItem, 6> items_{};
+    std::array<OrientedItem, 6> items_;
     std::size_t size_ = 0;
 };
 
