@@ -17,7 +17,6 @@ public:
     OrientationChooser(BoxPtr box, bool lookAheadDisabled);
 
     const Box& box() const { return *box_; }
-    const BoxPtr& boxPtr() const { return box_; }
     bool lookAheadDisabled() const { return lookAheadDisabled_; }
 
     // Whether some allowed orientation of the item stands stably in the empty
