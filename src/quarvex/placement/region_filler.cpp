@@ -108,7 +108,9 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
     frames.emplace_back(region, stackCeiling, preset);
     while (true) {
         Frame& f = frames.back();
-        std::optional<Frame> child;
+        bool startChild = false;  // a sub-fill of `childRegion` comes next
+        Region childRegion{};
+        double childCeiling = 0.0;
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
@@ -165,9 +167,10 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 const double headroom = ceiling - f.placedDepth;
                 f.next = Step::AfterTop;
                 if (headroom > 0 && !queue.empty()) {
-                    const Region top{f.x,          f.y, f.region.z + f.placedDepth,
-                                     f.x + f.placedWidth, f.y + f.placedLength, headroom};
-                    child.emplace(top, headroom, std::nullopt);
+                    startChild = true;
+                    childRegion = {f.x,          f.y, f.region.z + f.placedDepth,
+                                   f.x + f.placedWidth, f.y + f.placedLength, headroom};
+                    childCeiling = headroom;
                 }
                 break;
             }
@@ -176,9 +179,10 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 f.next = Step::AfterFront;
                 if (f.rowDepth > f.placedLength && !queue.empty()) {
                     // The strip in front of an item shallower than its row.
-                    const Region front{f.x - f.placedWidth, f.y + f.placedLength, f.region.z,
-                                       f.x,                 f.y + f.rowDepth,     f.region.h};
-                    child.emplace(front, f.span.depth(), std::nullopt);
+                    startChild = true;
+                    childRegion = {f.x - f.placedWidth, f.y + f.placedLength, f.region.z,
+                                   f.x,                 f.y + f.rowDepth,     f.region.h};
+                    childCeiling = f.span.depth();
                 }
                 break;
             }
@@ -191,8 +195,8 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 break;
             }
         }
-        if (child) {
-            frames.push_back(std::move(*child));
+        if (startChild) {
+            frames.emplace_back(childRegion, childCeiling, std::nullopt);
             continue;
         }
         if (!finished) {
