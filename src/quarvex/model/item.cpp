@@ -5,12 +5,15 @@
 
 namespace quarvex {
 
-void Item::setDimensions(double width, double length, double depth) {
-    double a = width, b = length, c = depth;
+std::array<double, 3> sortedDimensions(double a, double b, double c) {
     if (b < a) std::swap(a, b);
     if (c < b) std::swap(b, c);
     if (b < a) std::swap(a, b);
-    sortedDimensions_ = {a, b, c};
+    return {a, b, c};
+}
+
+void Item::setDimensions(double width, double length, double depth) {
+    sortedDimensions_ = sortedDimensions(width, length, depth);
 }
 
 ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, double width,

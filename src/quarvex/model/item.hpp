@@ -36,6 +36,9 @@ private:
     std::array<double, 3> sortedDimensions_{};
 };
 
+// Three sizes in ascending order (left as given around NaN).
+std::array<double, 3> sortedDimensions(double a, double b, double c);
+
 // An item that must share its box only with items of the same box group.
 class LinkedItem : public Item {
 public:

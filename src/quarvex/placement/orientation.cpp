@@ -30,13 +30,6 @@ CandidateList generateOrientations(const Item& item) {
     return list;
 }
 
-std::array<double, 3> sortedDimensions(double a, double b, double c) {
-    if (b < a) std::swap(a, b);
-    if (c < b) std::swap(b, c);
-    if (b < a) std::swap(a, b);
-    return {a, b, c};
-}
-
 namespace {
 
 bool equalShapes(const std::array<double, 3>& a, const std::array<double, 3>& b) {

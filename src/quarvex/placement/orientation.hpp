@@ -12,8 +12,7 @@ namespace quarvex {
 // equal dimensions are not merged here.
 CandidateList generateOrientations(const Item& item);
 
-// Dimensions sorted ascending (no reordering around NaN).
-std::array<double, 3> sortedDimensions(double a, double b, double c);
+// The item's sizes in ascending order.
 inline const std::array<double, 3>& sortedDimensions(const Item& item) {
     return item.sorted_dimensions();
 }
