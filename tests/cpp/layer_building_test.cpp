@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,21 +22,11 @@
 namespace quarvex {
 namespace {
 
-using Codes = std::vector<std::string>;
+using test::Codes;
+using test::where;
 
 ItemPtr fixed(const std::string& code, double w, double l, double d, double weight = 0.0) {
     return makeItem(code, code + "-ref", w, l, d, weight, Rotation::NEVER, "");
-}
-
-// "code(x,y,z)" of each placed item, in order.
-Codes where(const std::vector<PackedItem>& items) {
-    Codes out;
-    for (const PackedItem& p : items) {
-        std::ostringstream text;
-        text << p.item->item_code() << '(' << p.x << ',' << p.y << ',' << p.z << ')';
-        out.push_back(text.str());
-    }
-    return out;
 }
 
 Codes codesOf(const std::vector<PackedItem>& items) {

@@ -24,8 +24,8 @@ namespace quarvex {
 namespace {
 
 using test::box;
+using test::Codes;
 using test::item;
-using Codes = std::vector<std::string>;
 
 // The item codes of a box, sorted, so that positions do not matter.
 Codes contentsOf(const PackedBox& packed) {

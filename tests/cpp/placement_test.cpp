@@ -27,7 +27,8 @@
 namespace quarvex {
 namespace {
 
-using Codes = std::vector<std::string>;
+using test::Codes;
+using test::where;
 
 ItemPtr piece(const std::string& code, double w, double l, double d, Rotation rotation,
               double weight = 0.0) {
@@ -66,17 +67,6 @@ std::string chosen(const ItemPtr& item, double W, double L, double D,
     const PlacementSpace space{W, L, D, remaining, 0.0, !lookAhead};
     const auto choice = chooseOrientation(chooser, *item, nullptr, space, false);
     return choice ? std::string(choice->code) : "none";
-}
-
-// "code(x,y,z)" of each placed item, in order.
-Codes where(const std::vector<PackedItem>& items) {
-    Codes out;
-    for (const PackedItem& p : items) {
-        std::ostringstream text;
-        text << p.item->item_code() << '(' << p.x << ',' << p.y << ',' << p.z << ')';
-        out.push_back(text.str());
-    }
-    return out;
 }
 
 Codes codesOf(const ItemQueue& queue) {

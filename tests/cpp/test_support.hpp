@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "quarvex/model/box.hpp"
 #include "quarvex/model/collections.hpp"
@@ -15,6 +17,19 @@
 #include "quarvex/model/sorters.hpp"
 
 namespace quarvex::test {
+
+using Codes = std::vector<std::string>;
+
+// "code(x,y,z)" of each placed item, in order.
+inline Codes where(const std::vector<PackedItem>& items) {
+    Codes out;
+    for (const PackedItem& p : items) {
+        std::ostringstream text;
+        text << p.item->item_code() << '(' << p.x << ',' << p.y << ',' << p.z << ')';
+        out.push_back(text.str());
+    }
+    return out;
+}
 
 inline ItemPtr item(std::string code, double width, double length, double depth,
                     double weight = 0.0, std::string group = "") {
