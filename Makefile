@@ -4,17 +4,19 @@ VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
 APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
+# Extras of pyproject.toml that development and CI install.
+EXTRAS := test
 
-.PHONY: setup build module cpp-test py-test py-sanitize test sanitize demo bench clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize demo bench clean
 
 setup: $(VENV)/.ready
 
-$(VENV)/.ready: requirements-dev.txt scripts/setup.sh
-	bash scripts/setup.sh $(VENV) $(APT_PACKAGES)
+$(VENV)/.ready: pyproject.toml scripts/setup.sh scripts/requirements.py
+	bash scripts/setup.sh $(VENV) $(EXTRAS) $(APT_PACKAGES)
 	touch $@
 
 build/cpp/Makefile: CMakeLists.txt | setup
-	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_BUILD_TESTS=ON
+	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_WERROR=ON
 
 build: setup build/cpp/Makefile
 	cmake --build build/cpp -j$(JOBS)
@@ -23,15 +25,32 @@ cpp-test: build
 	ctest --test-dir build/cpp --output-on-failure -j$(JOBS)
 
 module: setup
-	$(PY) -m pip install --no-build-isolation --no-deps -q .
+	$(PY) -m pip install --no-build-isolation --no-deps -q -C cmake.define.QUARVEX_WERROR=ON .
 
-py-test: module
+py-test: module stub-check typecheck
 	$(PY) -m pytest -q
+
+# The type stub is generated from the built extension and committed; `make stub`
+# rewrites it after a change of the bindings, and the tests fail while it is stale.
+STUBGEN = $(PY) scripts/stubgen.py
+
+stub: module
+	$(STUBGEN) build/stub
+	cp build/stub/quarvex/_core.pyi python/quarvex/_core.pyi
+
+stub-check: module
+	$(STUBGEN) build/stub
+	@diff -u python/quarvex/_core.pyi build/stub/quarvex/_core.pyi || \
+	  { echo "python/quarvex/_core.pyi is stale: run 'make stub' and commit it." >&2; exit 1; }
+
+# A type checker must accept the example through the installed package's stub.
+typecheck: module
+	$(PY) -m mypy --strict examples/pack_order.py
 
 test: cpp-test py-test sanitize
 
 build/sanitize/Makefile: CMakeLists.txt | setup
-	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_SANITIZE=ON
+	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_SANITIZE=ON -DQUARVEX_WERROR=ON
 
 sanitize: setup build/sanitize/Makefile
 	cmake --build build/sanitize -j$(JOBS)
@@ -45,12 +64,16 @@ PY_SAN_DIR ?= build/py-sanitize
 
 $(PY_SAN_DIR)/Makefile: CMakeLists.txt | setup
 	cmake -S . -B $(PY_SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_MODULE=ON -DQUARVEX_SANITIZE=ON \
-	  -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)"
+	  -DQUARVEX_WERROR=ON -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)"
 
-py-sanitize: setup $(PY_SAN_DIR)/Makefile
-	cmake --build $(PY_SAN_DIR) -j$(JOBS) --target quarvex
+# The package is assembled beside the instrumented extension and put first on
+# the path; the installed package (from `make module`) supplies its metadata.
+py-sanitize: module $(PY_SAN_DIR)/Makefile
+	cmake --build $(PY_SAN_DIR) -j$(JOBS) --target _core
+	rm -rf $(PY_SAN_DIR)/site && mkdir -p $(PY_SAN_DIR)/site
+	cp -r python/quarvex $(PY_SAN_DIR)/site/ && cp $(PY_SAN_DIR)/_core*.so $(PY_SAN_DIR)/site/quarvex/
 	LD_PRELOAD="$$(c++ -print-file-name=libasan.so) $$(c++ -print-file-name=libubsan.so)" \
-	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 PYTHONPATH=$(PY_SAN_DIR) \
+	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 PYTHONPATH=$(PY_SAN_DIR)/site \
 	  $(PY) -m pytest -q
 
 demo: module

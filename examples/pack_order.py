@@ -10,13 +10,13 @@ import textwrap
 import quarvex
 
 
-def weight_text(packed_box):
+def weight_text(packed_box: quarvex.PackedBox) -> str:
     if packed_box.box.has_weight_limit:
         return f"{packed_box.weight:.2f} of {packed_box.box.max_weight:.2f} kg"
     return f"{packed_box.weight:.2f} kg"
 
 
-def main(path):
+def main(path: str) -> None:
     with open(path, encoding="utf-8") as file:
         order = json.load(file)
     result = quarvex.pack_dicts(order.get("items"), order.get("boxes"))

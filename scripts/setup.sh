@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a fresh machine: Debian packages that are
-# missing, then a virtual environment with Python 3.13 and the Python tools.
+# missing, then a virtual environment with Python 3.13, the build requirements
+# and the named extras of pyproject.toml (the one list of Python tools).
 # Re-running it on a ready machine only checks.
+#   setup.sh VENV EXTRAS DEBIAN_PACKAGE...   (EXTRAS comma-separated, e.g. test,viz)
 set -euo pipefail
-venv=$1; shift
+venv=$1; extras=$2; shift 2
 
 missing=()
 for pkg in "$@"; do
@@ -35,4 +37,7 @@ if [ ! -x "$venv/bin/python" ] || ! "$venv/bin/python" -c 'import sys; assert sy
   "$python" -m venv "$venv"
 fi
 "$venv/bin/python" -m pip install -q --upgrade pip
-"$venv/bin/python" -m pip install -q -r requirements-dev.txt
+
+# Development builds run without isolation, so the build requirements go in too.
+mapfile -t requirements < <("$venv/bin/python" scripts/requirements.py "$extras")
+"$venv/bin/python" -m pip install -q "${requirements[@]}"

@@ -1,3 +1,6 @@
+import tomllib
+from pathlib import Path
+
 import pytest
 
 import quarvex
@@ -28,10 +31,15 @@ def one_box():
     return item, box, quarvex.pack([item], [box])
 
 
-def test_module_docstring_and_registration_order():
-    assert quarvex.__doc__ == MODULE_DOC
-    public = [name for name in vars(quarvex) if not name.startswith("_")]
-    assert public == ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack"]
+def test_package_names_docstring_and_version():
+    names = ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack"]
+    assert quarvex.__doc__ == quarvex._core.__doc__ == MODULE_DOC
+    assert quarvex.__all__ == names
+    assert [name for name in vars(quarvex._core) if not name.startswith("_")] == names
+    # Callers, pickles and help() name the package, not the extension inside it.
+    assert all(getattr(quarvex, name).__module__ == "quarvex" for name in names)
+    with open(Path(__file__).parents[2] / "pyproject.toml", "rb") as file:
+        assert quarvex.__version__ == tomllib.load(file)["project"]["version"]
 
 
 @pytest.mark.parametrize(

@@ -145,10 +145,11 @@ PackRequest readRequest(const json& request) {
 
 PackRequest parseRequestText(std::string_view text) {
     // Parsers before 3.11.3 call an empty text a generic syntax error; name it
-    // as newer ones do, so callers see one message whatever the version.
+    // as newer ones do, so callers see one message whatever the version. The
+    // braces are the parser's position record (characters read, column, line).
     if (text.empty()) {
         throw json::parse_error::create(
-            101, nlohmann::detail::position_t{1, 1, 0},
+            101, {1, 1, 0},
             "attempting to parse an empty input; check that your input string or stream "
             "contains the expected JSON",
             nullptr);

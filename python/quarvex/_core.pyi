@@ -1,0 +1,313 @@
+"""
+Ostrellan 3D bin-packing engine.
+
+solve(json) -> json is the simplest entry point; pack_dicts(items, boxes) and pack(items, boxes) return a richer PackResult object.
+"""
+from __future__ import annotations
+import collections.abc
+import quarvex
+import typing
+__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'pack', 'pack_dicts', 'solve']
+class Rotation:
+    """
+    How free an item is to be reoriented while packing.
+    
+    Members:
+    
+      NEVER : Must be packed exactly as given (Width/Length/Depth).
+    
+      KEEP_FLAT : May swap Width/Length but stay 'this way up'.
+    
+      BEST_FIT : May be placed in any of the 6 axis orderings.
+    """
+    BEST_FIT: typing.ClassVar[Rotation]
+    KEEP_FLAT: typing.ClassVar[Rotation]
+    NEVER: typing.ClassVar[Rotation]
+    __members__: typing.ClassVar[dict[str, Rotation]]
+    @typing.overload
+    def __eq__(self: quarvex.Rotation, other: quarvex.Rotation) -> bool:
+        ...
+    @typing.overload
+    def __eq__(self: quarvex.Rotation, other: typing.Any) -> bool:
+        ...
+    def __getstate__(self) -> int:
+        ...
+    def __hash__(self) -> int:
+        ...
+    def __index__(self: quarvex.Rotation) -> int:
+        ...
+    def __init__(self: quarvex.Rotation, value: typing.SupportsInt | typing.SupportsIndex) -> None:
+        ...
+    def __int__(self: quarvex.Rotation) -> int:
+        ...
+    @typing.overload
+    def __ne__(self: quarvex.Rotation, other: quarvex.Rotation) -> bool:
+        ...
+    @typing.overload
+    def __ne__(self: quarvex.Rotation, other: typing.Any) -> bool:
+        ...
+    def __repr__(self) -> str:
+        ...
+    def __setstate__(self: quarvex.Rotation, state: typing.SupportsInt | typing.SupportsIndex) -> None:
+        ...
+    def __str__(self) -> str:
+        ...
+    @property
+    def name(self) -> str:
+        ...
+    @property
+    def value(self) -> int:
+        ...
+class Item:
+    """
+    A single item to be packed.
+    """
+    def __init__(self: quarvex.Item, item_code: str, item_reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, weight: typing.SupportsFloat | typing.SupportsIndex, box_group: str = '', allowed_rotation: quarvex.Rotation = Rotation.BEST_FIT) -> None:
+        ...
+    def __repr__(self: quarvex.Item) -> str:
+        ...
+    def to_dict(self: quarvex.Item) -> typing.Any:
+        """
+        Every feature of this item as a plain Python dict.
+        """
+    @property
+    def allowed_rotation(self) -> quarvex.Rotation:
+        ...
+    @property
+    def box_group(self) -> str | None:
+        ...
+    @property
+    def depth(self) -> float:
+        ...
+    @property
+    def has_box_group(self) -> bool:
+        ...
+    @property
+    def item_code(self) -> str:
+        ...
+    @property
+    def item_reference(self) -> str:
+        ...
+    @property
+    def length(self) -> float:
+        ...
+    @property
+    def volume(self) -> float:
+        ...
+    @property
+    def weight(self) -> float:
+        ...
+    @property
+    def width(self) -> float:
+        ...
+class Box:
+    """
+    A box type available to pack items into.
+    """
+    def __init__(self: quarvex.Box, reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, max_weight: typing.SupportsFloat | typing.SupportsIndex, empty_weight: typing.SupportsFloat | typing.SupportsIndex = 0.0, active: bool = True, max_quantity: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+        ...
+    def __repr__(self: quarvex.Box) -> str:
+        ...
+    def to_dict(self: quarvex.Box) -> typing.Any:
+        """
+        Every feature of this box type as a plain Python dict.
+        """
+    @property
+    def active(self) -> bool:
+        ...
+    @property
+    def depth(self) -> float:
+        ...
+    @property
+    def empty_weight(self) -> float:
+        ...
+    @property
+    def has_limited_quantity(self) -> bool:
+        ...
+    @property
+    def has_weight_limit(self) -> bool:
+        ...
+    @property
+    def inner_volume(self) -> float:
+        ...
+    @property
+    def length(self) -> float:
+        ...
+    @property
+    def max_quantity(self) -> int | None:
+        ...
+    @property
+    def max_weight(self) -> float:
+        ...
+    @property
+    def reference(self) -> str:
+        ...
+    @property
+    def width(self) -> float:
+        ...
+class PackedItem:
+    """
+    An Item placed at a specific position inside a box.
+    """
+    def __repr__(self: quarvex.PackedItem) -> str:
+        ...
+    def to_dict(self: quarvex.PackedItem) -> typing.Any:
+        ...
+    @property
+    def depth(self) -> float:
+        """
+        Placed (post-rotation) depth.
+        """
+    @property
+    def item(self) -> quarvex.Item:
+        """
+        The original Item that was placed.
+        """
+    @property
+    def length(self) -> float:
+        """
+        Placed (post-rotation) length.
+        """
+    @property
+    def orientation(self) -> str:
+        """
+        Axis mapping used, e.g. 'WLD' = original order, 'LWD' = width/length swapped, etc.
+        """
+    @property
+    def rotated(self) -> bool:
+        """
+        True if this item was not placed in its original orientation.
+        """
+    @property
+    def volume(self) -> float:
+        ...
+    @property
+    def weight(self) -> float:
+        ...
+    @property
+    def width(self) -> float:
+        """
+        Placed (post-rotation) width.
+        """
+    @property
+    def x(self) -> float:
+        ...
+    @property
+    def y(self) -> float:
+        ...
+    @property
+    def z(self) -> float:
+        ...
+class PackedBox:
+    """
+    A box together with everything packed into it.
+    """
+    def __len__(self: quarvex.PackedBox) -> int:
+        ...
+    def __repr__(self: quarvex.PackedBox) -> str:
+        ...
+    def to_dict(self: quarvex.PackedBox) -> typing.Any:
+        ...
+    @property
+    def box(self) -> quarvex.Box:
+        ...
+    @property
+    def inner_volume(self) -> float:
+        ...
+    @property
+    def item_weight(self) -> float:
+        ...
+    @property
+    def items(self) -> list[quarvex.PackedItem]:
+        ...
+    @property
+    def max_weight(self) -> float:
+        ...
+    @property
+    def remaining_depth(self) -> float:
+        ...
+    @property
+    def remaining_length(self) -> float:
+        ...
+    @property
+    def remaining_weight(self) -> float:
+        ...
+    @property
+    def remaining_width(self) -> float:
+        ...
+    @property
+    def unused_volume(self) -> float:
+        ...
+    @property
+    def used_depth(self) -> float:
+        ...
+    @property
+    def used_length(self) -> float:
+        ...
+    @property
+    def used_volume(self) -> float:
+        ...
+    @property
+    def used_width(self) -> float:
+        ...
+    @property
+    def volume_utilisation(self) -> float:
+        """
+        Used volume as a percentage (0-100) of inner volume.
+        """
+    @property
+    def weight(self) -> float:
+        """
+        Empty weight + all item weights.
+        """
+class PackResult:
+    """
+    The outcome of a packing run.
+    """
+    def __repr__(self: quarvex.PackResult) -> str:
+        ...
+    def to_dict(self: quarvex.PackResult) -> typing.Any:
+        """
+        The full result -- every box, every placed item, and every unplaced item -- as a plain Python dict.
+        """
+    def to_json(self: quarvex.PackResult, indent: typing.SupportsInt | typing.SupportsIndex = 2) -> str:
+        """
+        The full result as a JSON string.
+        """
+    @property
+    def boxes(self) -> list[quarvex.PackedBox]:
+        ...
+    @property
+    def overall_volume_utilisation(self) -> float:
+        ...
+    @property
+    def success(self) -> bool:
+        """
+        True if every item was placed in some box.
+        """
+    @property
+    def total_placed(self) -> int:
+        ...
+    @property
+    def total_unplaced(self) -> int:
+        ...
+    @property
+    def unplaced_items(self) -> list[quarvex.Item]:
+        ...
+def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.Sequence[quarvex.Box]) -> quarvex.PackResult:
+    """
+    Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
+    objects instead of plain dicts.
+    """
+def pack_dicts(items: typing.Any, boxes: typing.Any) -> quarvex.PackResult:
+    """
+    Like solve(), but takes/returns native Python objects: pass lists
+    of plain dicts shaped like items.json / boxes.json and get back a
+    rich PackResult with attribute access to every feature.
+    """
+def solve(request_json: str) -> str:
+    """
+    The simplest entry point: pass a JSON string shaped like
+    {"items": [...], "boxes": [...]} and get a JSON string back.
+    No quarvex types required on either side.
+    """
