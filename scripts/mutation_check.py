@@ -113,7 +113,7 @@ def configure(log):
     python = sys.executable
     pybind11_dir = subprocess.run([python, "-m", "pybind11", "--cmakedir"], check=True,
                                   capture_output=True, text=True).stdout.strip()
-    code = run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release",
+    code = run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
                 "-DQUARVEX_BUILD_TESTS=ON", "-DQUARVEX_BUILD_MODULE=ON",
                 f"-DPython_EXECUTABLE={python}", f"-Dpybind11_DIR={pybind11_dir}"], log)
     if code != 0:
