@@ -7,7 +7,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize demo bench clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench clean
 
 setup: $(VENV)/.ready
 
@@ -48,6 +48,7 @@ typecheck: module
 	$(PY) -m mypy --strict examples/pack_order.py
 
 test: cpp-test py-test sanitize
+	@$(PY) scripts/test_ratio.py
 
 build/sanitize/Makefile: CMakeLists.txt | setup
 	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_SANITIZE=ON -DQUARVEX_WERROR=ON
@@ -75,6 +76,10 @@ py-sanitize: module $(PY_SAN_DIR)/Makefile
 	LD_PRELOAD="$$(c++ -print-file-name=libasan.so) $$(c++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 PYTHONPATH=$(PY_SAN_DIR)/site \
 	  $(PY) -m pytest -q
+
+# Records the responses under tests/data anew; only for an intended change of behaviour.
+golden: module
+	$(PY) scripts/make_golden.py
 
 demo: module
 	$(PY) examples/pack_order.py examples/order.json

@@ -157,3 +157,125 @@ def scaling_request(n, seed=7):
 def small_order(seed, products):
     """A few items into a few cartons: the kind of call a shop makes all day."""
     return order_request(seed, products, min_items=3, max_items=8)
+
+
+# --- Feature mix --------------------------------------------------------------
+# Small requests that reach every rule of the engine: the three rotation rules
+# under their various spellings, box groups, limited supply (also 0 and
+# negative), inactive box types, weight limits (also a box heavier than its
+# limit), enough items for balancing over 2-12 boxes, items that fit nowhere,
+# zero and thin sizes, and repeated shapes whose placements tie until the
+# look-ahead decides. The golden files and digests of tests/data come from it.
+
+ROTATION_NAMES = ("Never", "KeepFlat", "BestFit", "keep_flat", "NEVER", None)
+
+
+def _size(rng):
+    roll = rng.random()
+    if roll < 0.05:
+        return 0.0
+    if roll < 0.10:
+        return 0.001
+    if roll < 0.20:
+        return round(rng.uniform(0.5, 20.0), 3)
+    if roll < 0.28:
+        return rng.randint(40, 120) / 2  # larger than most boxes
+    return rng.randint(2, 40) / 2  # halves: sums stay exact
+
+
+def _weight(rng):
+    roll = rng.random()
+    if roll < 0.2:
+        return 0.0
+    if roll < 0.5:
+        return float(rng.randint(1, 10))
+    return round(rng.uniform(0.0, 20.0), 1)
+
+
+def feature_box(rng, index):
+    size = [rng.randint(10, 80) / 2 for _ in range(3)]
+    if rng.random() < 0.15:
+        size = [size[0]] * 3
+    if rng.random() < 0.04:
+        size[2] = 0.0
+    box = {"Reference": f"b{index}", "Width": size[0], "Length": size[1], "Depth": size[2], "MaxWeight": -1}
+    if rng.random() < 0.4:
+        box["MaxWeight"] = rng.randint(0, 80)
+        box["BoxWeight"] = box["MaxWeight"] + 5 if rng.random() < 0.1 else rng.randint(0, 10)
+    if rng.random() < 0.15:
+        box["Active"] = False
+    if rng.random() < 0.35:
+        box["MaximumBoxes"] = rng.randint(-1, 3)
+    return box
+
+
+def feature_request(seed, max_items=40):
+    """One request of the feature mix; the same seed always gives the same request."""
+    rng = random.Random(seed)
+    boxes = [] if rng.random() < 0.04 else [feature_box(rng, b) for b in range(rng.randint(1, 4))]
+    count = max_items if rng.random() < 0.1 else rng.randint(0, min(max_items, 25))
+    grouped = rng.random() < 0.3
+    shared_rotation = rng.choice(ROTATION_NAMES) if rng.random() < 0.2 else False
+    palette = [[_size(rng) for _ in range(3)] for _ in range(rng.randint(1, 3))]
+    items = []
+    for i in range(count):
+        shape = [_size(rng) for _ in range(3)]
+        if rng.random() < 0.5:
+            shape = list(rng.choice(palette))
+        if rng.random() < 0.1:
+            shape = [shape[0]] * 3
+        item = {"ItemCode": "same" if rng.random() < 0.05 else f"i{i}",
+                "Width": shape[0], "Length": shape[1], "Depth": shape[2], "Weight": _weight(rng)}
+        rotation = shared_rotation if shared_rotation is not False else rng.choice(ROTATION_NAMES)
+        if rotation is not None:
+            item["AllowedRotation"] = rotation
+        if rng.random() < 0.3:
+            item["ItemReference"] = f"r{rng.randint(0, 3)}"
+        if grouped and rng.random() < 0.6:
+            item["BoxGroup"] = "ABC"[rng.randint(0, 2)]
+        items.append(item)
+    return {"items": items, "boxes": boxes}
+
+
+def nudged(request, nudge):
+    """The request with every item `nudge` larger in each size but its zero sizes: the
+    look-ahead must not take answers given for these items as answers for the request's own."""
+    items = [{**item, **{side: item[side] + nudge for side in ("Width", "Length", "Depth") if item[side] > 0}}
+             for item in request["items"]]
+    return {"items": items, "boxes": request["boxes"]}
+
+
+def feature_requests(first_seed, count, max_items=40):
+    """`count` requests of the feature mix; every fifth is followed by two near twins."""
+    requests = []
+    for seed in range(first_seed, first_seed + count):
+        request = feature_request(seed, max_items)
+        requests.append(request)
+        if seed % 5 == 0 and len(requests) < count:
+            requests.append(nudged(request, 3e-7))
+        if seed % 5 == 0 and len(requests) < count:
+            requests.append(nudged(request, -3e-7))
+        if len(requests) >= count:
+            break
+    return requests
+
+
+def as_objects(request):
+    """The request's items and boxes as quarvex.Item and quarvex.Box objects, for `pack`."""
+    import quarvex  # here, so that py3dbp's workers never load quarvex
+
+    rotations = {"never": quarvex.Rotation.NEVER, "keepflat": quarvex.Rotation.KEEP_FLAT,
+                 "keep_flat": quarvex.Rotation.KEEP_FLAT}
+
+    def rotation(name):
+        lowered = "".join(c.lower() if "A" <= c <= "Z" else c for c in name or "")
+        return rotations.get(lowered, quarvex.Rotation.BEST_FIT)
+
+    items = [quarvex.Item(item["ItemCode"], item.get("ItemReference", item["ItemCode"]), item["Width"],
+                          item["Length"], item["Depth"], item.get("Weight", 0.0), item.get("BoxGroup", ""),
+                          rotation(item.get("AllowedRotation")))
+             for item in request["items"]]
+    boxes = [quarvex.Box(box["Reference"], box["Width"], box["Length"], box["Depth"], box["MaxWeight"],
+                         box.get("BoxWeight", 0.0), box.get("Active", True), box.get("MaximumBoxes"))
+             for box in request["boxes"]]
+    return items, boxes

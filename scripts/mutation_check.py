@@ -23,7 +23,7 @@ E = "src/quarvex/"
 
 # (file, text to find exactly once, replacement, what the fault is)
 MUTATIONS = [
-    (E + "model/sorters.cpp", "return va > vb ? -1 : 1;", "return va < vb ? -1 : 1;",
+    (E + "model/sorters.cpp", "if (differ(va, vb)) {\n        return va > vb", "if (differ(va, vb)) {\n        return va < vb",
      "item order: smaller volume first"),
     (E + "model/sorters.cpp", "return wa > wb ? -1 : 1;", "return wa < wb ? -1 : 1;",
      "item order: lighter first"),
@@ -139,6 +139,9 @@ def main():
     parser.add_argument("--only", type=int, nargs="*", help="mutation numbers to run (from 1)")
     parser.add_argument("--out", type=Path, default=BUILD / "results.json")
     args = parser.parse_args()
+    for number, (path, old, _, _) in enumerate(MUTATIONS, 1):
+        if (ROOT / path).read_text().count(old) != 1:
+            sys.exit(f"mutation {number}: its text is not found exactly once in {path}")
     BUILD.mkdir(parents=True, exist_ok=True)
     log = BUILD / "log.txt"
     log.write_text("")
@@ -152,7 +155,6 @@ def main():
             continue
         source = ROOT / path
         original = source.read_text()
-        assert original.count(old) == 1, f"mutation {number}: text not found once in {path}"
         try:
             source.write_text(original.replace(old, new))
             with open(log, "a") as out:

@@ -1,5 +1,6 @@
-// Exact placement choices, worked out by hand: orientation ranking, stability,
-// region filling, restacking, free-space carving and look-ahead scores.
+// What whole requests reach only in part, worked out by hand: the orientation
+// ranking rule by rule, stability, grid counts, free-space carving and the
+// bound on the look-ahead memo.
 
 #include <cmath>
 #include <cstdint>
@@ -14,29 +15,22 @@
 #include <gtest/gtest.h>
 
 #include "quarvex/packing/free_space.hpp"
-#include "quarvex/packing/layer.hpp"
+#include "quarvex/packing/packer.hpp"
 #include "quarvex/placement/free_space_carving.hpp"
 #include "quarvex/placement/item_queue.hpp"
-#include "quarvex/placement/layer_restacking.hpp"
 #include "quarvex/placement/look_ahead.hpp"
 #include "quarvex/placement/orientation.hpp"
 #include "quarvex/placement/orientation_chooser.hpp"
-#include "quarvex/placement/region_filler.hpp"
 #include "test_support.hpp"
 
 namespace quarvex {
 namespace {
 
-using test::Codes;
-using test::where;
+using Codes = std::vector<std::string>;
+using test::fixed;
 
-ItemPtr piece(const std::string& code, double w, double l, double d, Rotation rotation,
-              double weight = 0.0) {
-    return makeItem(code, code + "-ref", w, l, d, weight, rotation, "");
-}
-
-ItemPtr fixed(const std::string& code, double w, double l, double d, double weight = 0.0) {
-    return piece(code, w, l, d, Rotation::NEVER, weight);
+ItemPtr piece(const std::string& code, double w, double l, double d, Rotation rotation) {
+    return test::item(code, w, l, d, 0.0, "", rotation);
 }
 
 std::vector<ItemPtr> copies(int count, double w, double l, double d, Rotation rotation) {
@@ -67,29 +61,6 @@ std::string chosen(const ItemPtr& item, double W, double L, double D,
     const PlacementSpace space{W, L, D, remaining, 0.0, !lookAhead};
     const auto choice = chooseOrientation(chooser, *item, nullptr, space, false);
     return choice ? std::string(choice->code) : "none";
-}
-
-Codes codesOf(const ItemQueue& queue) {
-    Codes out;
-    for (std::size_t i = 0; i < queue.size(); ++i) {
-        out.push_back(queue[i]->item_code());
-    }
-    return out;
-}
-
-struct Filled {
-    Codes placed;
-    Codes queued;  // what the fill left in the queue
-    double depth;
-};
-
-Filled fill(const std::vector<ItemPtr>& items, const Region& region, double stackCeiling,
-            const BoxPtr& box = test::box("box", 100, 100, 100), double packedWeight = 0.0) {
-    OrientationChooser chooser(box, true);
-    ItemQueue queue(items);
-    const Layer layer =
-        fillRegion(chooser, queue, packedWeight, region, stackCeiling, false, std::nullopt);
-    return {where(layer.items), codesOf(queue), layer.depth};
 }
 
 TEST(FittingCandidates, KeepTheFirstOfEqualSizesInGenerationOrder) {
@@ -132,66 +103,52 @@ TEST(FittingCandidates, SameShapeAsThePreferredOffersOnlyTheItemsOwnMatchingOrie
               (Codes{"WLD 2x3x4", "LWD 3x2x4"}));
 }
 
-TEST(OrientationChoice, FillRulesGoWidthThenLengthThenDepth) {
-    // LWD fills the width, WLD only the length: width wins.
-    EXPECT_EQ(chosen(piece("a", 3, 5, 1, Rotation::KEEP_FLAT), 5, 5, 10), "LWD");
-    // WLD and WDL both fill the width; WDL also fills the length.
-    EXPECT_EQ(chosen(piece("b", 5, 3, 5, Rotation::BEST_FIT), 5, 5, 10), "WDL");
-    // Only LDW and DLW fill the depth; they tie on everything after, so the
-    // earlier one stays first although lying flat would fit tighter.
-    EXPECT_EQ(chosen(piece("c", 6, 3, 2, Rotation::BEST_FIT), 10, 10, 6), "LDW");
-}
-
-TEST(OrientationChoice, HomogeneousQueuePrefersTheGridThatHoldsIt) {
-    const ItemPtr item = piece("i", 1, 3, 1, Rotation::KEEP_FLAT);
-    // In 11 x 4 x 1, WLD's grid holds 11 and LWD's 12; the tighter fit is WLD.
-    std::vector<ItemPtr> eleven = copies(11, 1, 3, 1, Rotation::KEEP_FLAT);
-    EXPECT_EQ(chosen(item, 11, 4, 1, eleven), "LWD");
-    EXPECT_EQ(chosen(item, 11, 4, 1), "WLD");
-    std::vector<ItemPtr> mixed = copies(10, 1, 3, 1, Rotation::KEEP_FLAT);
-    mixed.push_back(fixed("odd", 1, 1, 1));
-    EXPECT_EQ(chosen(item, 11, 4, 1, mixed), "WLD");
-
-    // In 12 x 11 x 1 both grids hold twelve (12 and 22): the larger one wins.
-    const ItemPtr longer = piece("j", 1, 6, 1, Rotation::KEEP_FLAT);
-    EXPECT_EQ(chosen(longer, 12, 11, 1, copies(11, 1, 6, 1, Rotation::KEEP_FLAT)), "LWD");
-    EXPECT_EQ(chosen(longer, 12, 11, 1), "WLD");
-}
-
-TEST(OrientationChoice, RoomBesideForTheNextItemComesBeforeTheTighterFit) {
-    // In 7 x 10 x 1, WLD leaves a strip 5 wide beside it and LWD one 2 wide;
-    // the tighter fit is LWD.
-    const ItemPtr item = piece("i", 2, 5, 1, Rotation::KEEP_FLAT);
-    EXPECT_EQ(chosen(item, 7, 10, 1), "LWD");
-    EXPECT_EQ(chosen(item, 7, 10, 1, {fixed("wide", 3, 1, 1)}), "WLD");
-    // A next item of the same shape is tried in the candidate's own sizes: 5
-    // wide beside LWD does not fit.
+TEST(OrientationChoice, RulesInOrder) {
+    using R = Rotation;
     const ItemPtr odd = fixed("odd", 1, 1, 1);
-    EXPECT_EQ(chosen(item, 7, 10, 1, {piece("same", 2, 5, 1, Rotation::KEEP_FLAT), odd}), "WLD");
-    // One that cannot turn into those sizes is tried as it is, and fits both strips.
-    EXPECT_EQ(chosen(item, 7, 10, 1, {fixed("never", 2, 5, 1), odd}), "LWD");
-}
-
-TEST(OrientationChoice, LookAheadSeparatesCandidatesTheCheaperRulesTie) {
-    // In 10 x 12 x 1: WLD (7 x 3) leaves 3 x 3 beside and 10 x 9 beyond, which
-    // take only the 10 x 5; LWD (3 x 7) leaves 7 x 7 and 10 x 5, which take both.
-    const ItemPtr item = piece("i", 7, 3, 1, Rotation::KEEP_FLAT);
-    const std::vector<ItemPtr> queued{fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)};
-    EXPECT_EQ(chosen(item, 10, 12, 1, queued, true), "LWD");
-    EXPECT_EQ(chosen(item, 10, 12, 1, queued, false), "WLD");
-}
-
-TEST(OrientationChoice, ThinItemsLieOnTheirLargestFace) {
-    // Smallest side over largest 0.3: the two orientations of height 3 come first.
-    EXPECT_EQ(chosen(piece("flat", 3, 5, 10, Rotation::BEST_FIT), 20, 20, 20), "LDW");
-    // 0.31 is not thin: tighter fit, then the smaller footprint decide.
-    EXPECT_EQ(chosen(piece("thick", 3.1, 5, 10, Rotation::BEST_FIT), 20, 20, 20), "WDL");
-}
-
-TEST(OrientationChoice, TighterFitThenSmallerFootprint) {
-    // WDL, LDW, DWL and DLW leave 6 on their tighter side (WLD and LWD 7);
-    // of these LDW and DLW stand on 8 rather than 12.
-    EXPECT_EQ(chosen(piece("i", 3, 2, 4, Rotation::BEST_FIT), 10, 10, 10), "LDW");
+    std::vector<ItemPtr> tenAndOdd = copies(10, 1, 3, 1, R::KEEP_FLAT);
+    tenAndOdd.push_back(odd);
+    const struct {
+        const char* rule;
+        ItemPtr item;
+        double W, L, D;
+        std::vector<ItemPtr> queued;
+        bool lookAhead;
+        const char* expected;
+    } cases[] = {
+        // Filling the width exactly comes first, then the length, then the depth.
+        {"LWD fills the width, WLD only the length", piece("a", 3, 5, 1, R::KEEP_FLAT), 5, 5, 10, {}, false, "LWD"},
+        {"WDL also fills the length", piece("b", 5, 3, 5, R::BEST_FIT), 5, 5, 10, {}, false, "WDL"},
+        {"LDW and DLW fill the depth and tie after: the earlier stays first although flat fits tighter",
+         piece("c", 6, 3, 2, R::BEST_FIT), 10, 10, 6, {}, false, "LDW"},
+        // A queue of the same shape: the grid that holds it all, then the larger grid.
+        {"LWD's grid holds 12 of 11", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1,
+         copies(11, 1, 3, 1, R::KEEP_FLAT), false, "LWD"},
+        {"alone, the tighter fit", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, {}, false, "WLD"},
+        {"a mixed queue is no grid", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, tenAndOdd, false, "WLD"},
+        {"both grids hold twelve: the larger (22) wins", piece("j", 1, 6, 1, R::KEEP_FLAT), 12, 11, 1,
+         copies(11, 1, 6, 1, R::KEEP_FLAT), false, "LWD"},
+        // Room beside for the next item, before the tighter fit.
+        {"LWD is tighter", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1, {}, false, "LWD"},
+        {"only WLD leaves room for a 3 wide item", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
+         {fixed("wide", 3, 1, 1)}, false, "WLD"},
+        {"the same shape is tried in the candidate's sizes", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
+         {piece("same", 2, 5, 1, R::KEEP_FLAT), odd}, false, "WLD"},
+        {"one that may not turn is tried as it is", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
+         {fixed("never", 2, 5, 1), odd}, false, "LWD"},
+        // LWD (3 x 7) leaves room for both queued items, WLD (7 x 3) for one.
+        {"look-ahead decides", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
+         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)}, true, "LWD"},
+        {"without look-ahead, the tighter fit", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
+         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)}, false, "WLD"},
+        // Smallest side over largest at most 0.3: lying on the largest face first.
+        {"thin", piece("flat", 3, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "LDW"},
+        {"0.31 is not thin", piece("thick", 3.1, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "WDL"},
+        {"tighter fit, then the smaller footprint", piece("i", 3, 2, 4, R::BEST_FIT), 10, 10, 10, {}, false, "LDW"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(chosen(c.item, c.W, c.L, c.D, c.queued, c.lookAhead), c.expected) << c.rule;
+    }
 }
 
 TEST(StableOrientation, NarrowBaseAgainstHeight) {
@@ -230,128 +187,6 @@ TEST(GridCount, TruncatesEachQuotientAndSaturates) {
     EXPECT_EQ(gridCount(1e18, 1e18, 1, 1, 1, 1), most);
     EXPECT_EQ(gridCount(-1e18, 1e18, 1, 1, 1, 1), least);
     EXPECT_EQ(gridCount(std::nan(""), 1, 1, 1, 1, 1), 0);
-}
-
-TEST(RegionFill, DefersSameShapeItemsThatDoNotFitButKeepsOneQueued) {
-    // After the 6-wide item, four of the five 5 x 5 items are deferred and the
-    // fifth's failure opens the next row, where they go on two to a row.
-    std::vector<ItemPtr> items{fixed("A", 6, 5, 1)};
-    for (const char* code : {"B1", "B2", "B3", "B4", "B5"}) {
-        items.push_back(fixed(code, 5, 5, 1));
-    }
-    const Filled result = fill(items, {0, 0, 0, 10, 20, 1}, 0);
-    EXPECT_EQ(result.placed, (Codes{"A(0,0,0)", "B1(0,5,0)", "B2(5,5,0)", "B3(0,10,0)",
-                                    "B4(5,10,0)", "B5(0,15,0)"}));
-    EXPECT_EQ(result.queued, Codes{});
-}
-
-TEST(RegionFill, NothingFitsLeavesTheQueueAsItWas) {
-    const Filled none = fill({fixed("P", 3, 3, 3), fixed("Q", 3, 3, 3), fixed("R", 5, 1, 1)},
-                             {0, 0, 0, 2, 2, 2}, 0);
-    EXPECT_EQ(none.placed, Codes{});
-    EXPECT_EQ(none.queued, (Codes{"P", "Q", "R"}));
-    EXPECT_EQ(fill({}, {0, 0, 0, 2, 2, 2}, 0).placed, Codes{});
-}
-
-TEST(RegionFill, SameShapeReusesTheLastOrientationUntilANewRow) {
-    OrientationChooser chooser(test::box("box", 11, 10, 1), true);
-    ItemQueue queue({fixed("A", 4, 3, 1), piece("B", 3, 4, 1, Rotation::KEEP_FLAT),
-                     piece("C", 3, 4, 1, Rotation::KEEP_FLAT)});
-    double weight = 0.0;
-    const Layer layer =
-        fillRegion(chooser, queue, weight, {0, 0, 0, 11, 10, 1}, 0, false, std::nullopt);
-    // B takes A's 4 x 3 as its own LWD. C would fit the 3 left in the row as
-    // WLD, but only 4 x 3 is offered; in the new row it is free again.
-    EXPECT_EQ(where(layer.items), (Codes{"A(0,0,0)", "B(4,0,0)", "C(0,3,0)"}));
-    ASSERT_EQ(layer.items.size(), 3u);
-    EXPECT_EQ(layer.items[1].orientation, "LWD");
-    EXPECT_EQ(layer.items[1].width, 4);
-    EXPECT_EQ(layer.items[2].orientation, "WLD");
-    EXPECT_EQ(layer.items[2].width, 3);
-}
-
-TEST(RegionFill, FillsTheStripInFrontOfAShallowerItemUpToTheHeightReached) {
-    // B is 4 shallower than A's row; its strip 4 x 4 takes F with G stacked up
-    // to A's height 5. H no longer fits on G and opens the next row.
-    const Filled result = fill({fixed("A", 4, 6, 5), fixed("B", 4, 2, 5), fixed("F", 4, 4, 2),
-                                fixed("G", 4, 4, 3), fixed("H", 4, 4, 4)},
-                               {0, 0, 0, 10, 10, 10}, 0);
-    EXPECT_EQ(result.placed,
-              (Codes{"A(0,0,0)", "B(4,0,0)", "F(4,2,0)", "G(4,2,2)", "H(0,6,0)"}));
-    EXPECT_EQ(result.depth, 5);
-}
-
-TEST(RegionFill, WithoutACeilingStacksOnlyUpToTheHeightReachedSoFar) {
-    // A (10 high) gets nothing on top; B (4) gets C up to 10, where D no longer fits.
-    const Filled lower = fill({fixed("A", 5, 10, 10), fixed("B", 5, 10, 4), fixed("C", 5, 10, 4),
-                               fixed("D", 5, 10, 4)},
-                              {0, 0, 0, 10, 10, 40}, 0);
-    EXPECT_EQ(lower.placed, (Codes{"A(0,0,0)", "B(5,0,0)", "C(5,0,4)"}));
-    EXPECT_EQ(lower.queued, Codes{"D"});
-    EXPECT_EQ(lower.depth, 10);
-
-    // One footprint wide, nothing goes on the first item.
-    const std::vector<ItemPtr> tower{fixed("T1", 5, 10, 10), fixed("T2", 5, 10, 10),
-                                     fixed("T3", 5, 10, 10), fixed("T4", 5, 10, 10)};
-    const Filled single = fill(tower, {0, 0, 0, 5, 10, 40}, 0);
-    EXPECT_EQ(single.placed, Codes{"T1(0,0,0)"});
-    EXPECT_EQ(single.queued, (Codes{"T2", "T3", "T4"}));
-}
-
-TEST(RegionFill, ACeilingStacksLevelByLevelUpToIt) {
-    // Ceiling 30 over items 10 high: 20 left above T1, 10 above T2, none above T3.
-    const std::vector<ItemPtr> tower{fixed("T1", 5, 10, 10), fixed("T2", 5, 10, 10),
-                                     fixed("T3", 5, 10, 10), fixed("T4", 5, 10, 10)};
-    const Filled result = fill(tower, {0, 0, 0, 5, 10, 40}, 30);
-    EXPECT_EQ(result.placed, (Codes{"T1(0,0,0)", "T2(0,0,10)", "T3(0,0,20)"}));
-    EXPECT_EQ(result.queued, Codes{"T4"});
-}
-
-TEST(RegionFill, DropsItemsTooHeavyForWhatTheBoxMayStillTake) {
-    // Content capacity 10 with 4 already packed: 7 is dropped, 6 fits exactly.
-    const BoxPtr box = test::box("box", 10, 10, 10, 10.0);
-    const Filled result =
-        fill({fixed("heavy", 2, 2, 2, 7), fixed("fits", 1, 1, 1, 6), fixed("late", 1, 1, 1, 1)},
-             {0, 0, 0, 10, 10, 10}, 0, box, 4.0);
-    EXPECT_EQ(result.placed, Codes{"fits(0,0,0)"});
-    EXPECT_EQ(result.queued, Codes{});
-
-    // When the last queued item is dropped, items deferred before it are gone too.
-    const Filled dry =
-        fill({fixed("wide", 20, 1, 1, 0), fixed("heavy", 1, 1, 1, 11)}, {0, 0, 0, 10, 10, 10}, 0,
-             box, 0.0);
-    EXPECT_EQ(dry.placed, Codes{});
-    EXPECT_EQ(dry.queued, Codes{});
-}
-
-TEST(LayerRestacking, LargestFootprintLowestThenDeepest) {
-    const auto layerOf = [](std::vector<PackedItem> items) {
-        Layer layer;
-        for (PackedItem& p : items) layer.insert(std::move(p));
-        return layer;
-    };
-    const ItemPtr p = fixed("P", 100, 80, 30);
-    const ItemPtr q = fixed("Q", 120, 80, 10);
-    const ItemPtr r = fixed("R", 50, 40, 10);  // stacked on Q
-    std::vector<Layer> layers;
-    layers.push_back(layerOf({test::placed(p, 0, 0, 0)}));
-    layers.push_back(layerOf({test::placed(q, 0, 0, 30), test::placed(r, 0, 0, 40)}));
-    const std::vector<Layer> out = restackLayers(std::move(layers));
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(where(out[0].items), (Codes{"Q(0,0,0)", "R(0,0,10)"}));
-    EXPECT_EQ(where(out[1].items), Codes{"P(0,0,20)"});
-    EXPECT_EQ(out[1].endZ, 50);
-
-    // Equal areas: the deeper goes lower; equal depth keeps the order.
-    std::vector<Layer> equal;
-    equal.push_back(layerOf({test::placed(fixed("shallow", 10, 10, 5), 0, 0, 0)}));
-    equal.push_back(layerOf({test::placed(fixed("deep1", 10, 10, 7), 0, 0, 5)}));
-    equal.push_back(layerOf({test::placed(fixed("deep2", 10, 10, 7), 0, 0, 12)}));
-    const std::vector<Layer> sorted = restackLayers(std::move(equal));
-    ASSERT_EQ(sorted.size(), 3u);
-    EXPECT_EQ(where(sorted[0].items), Codes{"deep1(0,0,0)"});
-    EXPECT_EQ(where(sorted[1].items), Codes{"deep2(0,0,7)"});
-    EXPECT_EQ(where(sorted[2].items), Codes{"shallow(0,0,14)"});
 }
 
 // "x,y,z wxlxd" of each space, in list order.
@@ -403,16 +238,24 @@ TEST(FreeSpaceCarving, SlabsTakeTheirSpacesPlaceAndCoveredSpacesVanish) {
     EXPECT_EQ(blocks(cut), (Codes{"0,0,0 5x10x10", "7,0,0 3x10x10"}));
 }
 
-TEST(LookAhead, CountsTheNextSevenItemsFittingBesideAndBeyond) {
-    const std::vector<ItemPtr> cubes = copies(12, 1, 1, 1, Rotation::BEST_FIT);
-    const ItemQueue queue(cubes);
-    const PlacementSpace space{10, 10, 10, queue, 0.0, false};
-    // As wide as the space: nothing beside, all seven beyond its 2-deep row.
-    EXPECT_EQ(lookAheadScore(space, {cubes[0].get(), 10, 2, 1, "WLD"}), 7);
-    // Filling width and length leaves no block at all.
-    EXPECT_EQ(lookAheadScore(space, {cubes[0].get(), 10, 10, 1, "WLD"}), 0);
-    const PlacementSpace disabled{10, 10, 10, queue, 0.0, true};
-    EXPECT_EQ(lookAheadScore(disabled, {cubes[0].get(), 4, 2, 1, "WLD"}), 0);
+// Requests of many distinct sizes ask the look-ahead ever new questions: the
+// memo of its answers must start over rather than grow without bound.
+TEST(LookAheadMemo, StaysBounded) {
+    std::size_t held = lookAheadMemoSize();
+    bool dropped = false;
+    for (int request = 0; request < 2000 && !dropped; ++request) {
+        ItemCollection items = test::itemCollection();
+        for (int i = 0; i < 20; ++i) {
+            const double side = 1 + (request * 20 + i) % 997 * 0.01;
+            items.insert(test::item("i", side, side + 1, side + 2));
+        }
+        BoxCollection boxes(std::make_shared<DefaultBoxSorter>());
+        boxes.insert(test::box("crate", 16, 12, 10));
+        Packer::pack(items, boxes);
+        dropped = lookAheadMemoSize() < held;
+        held = lookAheadMemoSize();
+    }
+    EXPECT_TRUE(dropped) << "the memo kept every answer";
 }
 
 }  // namespace

@@ -49,29 +49,14 @@ class BoxType:
 
 def item_signature(item):
     """What identifies one requested item, from a request item dict."""
-    reference = item.get("ItemReference")
-    weight = item.get("Weight")
-    return (
-        item["ItemCode"],
-        item["ItemCode"] if reference is None else reference,
-        item["Width"],
-        item["Length"],
-        item["Depth"],
-        0.0 if weight is None else weight,
-        item.get("BoxGroup") or None,
-    )
+    reference, weight = item.get("ItemReference"), item.get("Weight")
+    return (item["ItemCode"], item["ItemCode"] if reference is None else reference, item["Width"], item["Length"],
+            item["Depth"], 0.0 if weight is None else weight, item.get("BoxGroup") or None)
 
 
-def placement_signature(placement):
-    return (
-        placement["ItemCode"],
-        placement["ItemReference"],
-        placement["original_width"],
-        placement["original_length"],
-        placement["original_depth"],
-        placement["weight"],
-        placement["box_group"],
-    )
+def placement_signature(p):
+    return (p["ItemCode"], p["ItemReference"], p["original_width"], p["original_length"], p["original_depth"],
+            p["weight"], p["box_group"])
 
 
 def placed_dims_for(code, placement):
@@ -101,11 +86,7 @@ def validate(result, items, boxes):
         assert packed["box_index"] == index
         box_type = types[packed["box_reference"]]
         assert box_type.active, f"inactive box type {packed['box_reference']} opened"
-        assert (packed["width"], packed["length"], packed["depth"]) == (
-            box_type.width,
-            box_type.length,
-            box_type.depth,
-        )
+        assert (packed["width"], packed["length"], packed["depth"]) == (box_type.width, box_type.length, box_type.depth)
         contents = packed["items"]
         assert contents, f"box {index} opened empty"
         assert packed["item_count"] == len(contents)

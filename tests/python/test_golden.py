@@ -1,0 +1,60 @@
+"""Recorded responses: each golden request gives its response byte for byte on
+all three roads, and a sound packing; many more generated requests give the
+responses whose digests were recorded. `make golden` records them anew."""
+
+import hashlib
+import json
+import re
+import threading
+from pathlib import Path
+
+import pytest
+
+import quarvex
+from bench import generators
+from validator import validate
+
+DATA = Path(__file__).resolve().parents[1] / "data"
+GOLDEN = sorted((DATA / "golden").glob("*.request.json"))
+# Whitespace outside strings: the recorded response is indented, solve's is not.
+LAYOUT = re.compile(r'("(?:[^"\\]|\\.)*")|\s+')
+
+
+@pytest.mark.parametrize("path", GOLDEN, ids=lambda path: path.name.removesuffix(".request.json"))
+def test_golden_response(path):
+    text = path.read_text()
+    request = json.loads(text)
+    expected = path.with_name(path.name.replace(".request.", ".response.")).read_text()
+    assert quarvex.solve(text) == LAYOUT.sub(lambda m: m.group(1) or "", expected)
+    assert quarvex.pack_dicts(request["items"], request["boxes"]).to_json(1) + "\n" == expected
+    assert quarvex.pack(*generators.as_objects(request)).to_json(1) + "\n" == expected
+    validate(json.loads(expected), request["items"], request["boxes"])
+
+
+def test_generated_requests_match_their_digests():
+    recorded = json.loads((DATA / "digests.json").read_text())
+    requests = generators.feature_requests(**recorded["parameters"])
+    for index, (request, digest) in enumerate(zip(requests, recorded["sha256"], strict=True)):
+        text = quarvex.solve(json.dumps(request))
+        assert hashlib.sha256(text.encode()).hexdigest() == digest, (
+            f"request {index} of {recorded['generator']}(**{recorded['parameters']}) "
+            f"gives another response:\n{json.dumps(request)}")
+        if index % 10 == 0:
+            validate(json.loads(text), request["items"], request["boxes"])
+
+
+def test_fifty_thousand_stacked_sheets_fit_a_small_thread_stack():
+    # Each sheet sits on the one below: recursion per level would overflow this stack.
+    items = [{"ItemCode": "post", "Width": 1, "Length": 1, "Depth": 100, "AllowedRotation": "Never"}]
+    items += [{"ItemCode": "sheet", "Width": 9, "Length": 9, "Depth": 0.001}] * 50_000
+    boxes = [{"Reference": "tall", "Width": 10, "Length": 10, "Depth": 100, "MaxWeight": -1}]
+    results = []
+    default_size = threading.stack_size(256 * 1024)
+    try:
+        thread = threading.Thread(target=lambda: results.append(quarvex.pack_dicts(items, boxes)))
+        thread.start()
+        thread.join()
+    finally:
+        threading.stack_size(default_size)
+    (result,) = results
+    assert result.success and len(result.boxes) == 1
