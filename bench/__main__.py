@@ -20,7 +20,7 @@ import threading
 import time
 from pathlib import Path
 
-from bench import families, report
+from bench import families, generators, report
 
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY = "memory"
@@ -171,6 +171,8 @@ def main(argv=None):
     for needed, remedy in (("quarvex", "make module"), ("py3dbp", "--no-peer, or make bench")):
         if (needed == "quarvex" or not args.no_peer) and importlib.util.find_spec(needed) is None:
             parser.error(f"{needed} is not installed (try {remedy})")
+    if problem := generators.mpv_rule_problem():
+        sys.exit(f"bench: {problem}")
 
     chosen = args.only or [*families.FAMILIES, MEMORY]
     info = machine()

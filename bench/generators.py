@@ -65,6 +65,19 @@ def mpv_lower_bound(cls, n, instance):
     return math.ceil(volume / mpv_bin_size(cls) ** 3)
 
 
+# Summed volume bounds of published instance sets: they match only if the drawing rules do.
+PUBLISHED_BOUND_SUMS = {(1, 50): 96, (8, 200): 249}
+
+
+def mpv_rule_problem():
+    """What is wrong with the MPV drawing rules, or None."""
+    for (cls, n), published in PUBLISHED_BOUND_SUMS.items():
+        found = sum(mpv_lower_bound(cls, n, v) for v in MPV_INSTANCES)
+        if found != published:
+            return f"MPV class {cls}, n={n}: volume bounds sum to {found}, published {published}"
+    return None
+
+
 def mpv_request(cls, n, instance):
     size = mpv_bin_size(cls)
     # h is the vertical extent, which the engine calls depth.
