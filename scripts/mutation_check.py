@@ -2,8 +2,8 @@
 
     python scripts/mutation_check.py [--only N ...] [--out PATH]
 
-For every mutation: apply it, rebuild (engine, C++ tests, module) in
-build/mutation, run ctest and pytest against that module, restore the file.
+For every mutation: apply it, rebuild (engine, C++ tests, extension) in
+build/mutation, run ctest and pytest against that build, restore the file.
 A mutation is caught when the suite fails or runs past its time limit.
 Prints one line per mutation and writes the table as JSON.
 """
@@ -11,6 +11,7 @@ Prints one line per mutation and writes the table as JSON.
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -124,7 +125,13 @@ def suite_fails(log):
     """True when the suite catches the engine as built now."""
     if run(["cmake", "--build", BUILD, "-j2"], log) != 0:
         return True  # a mutation that does not build counts as caught, but say so in the log
-    env = dict(os.environ, PYTHONPATH=str(BUILD))
+    # The package beside the extension just built, first on the path (as `make py-sanitize` does).
+    site = BUILD / "site"
+    shutil.rmtree(site, ignore_errors=True)
+    shutil.copytree(ROOT / "python" / "quarvex", site / "quarvex")
+    for extension in BUILD.glob("_core*.so"):
+        shutil.copy(extension, site / "quarvex")
+    env = dict(os.environ, PYTHONPATH=str(site))
     started = time.monotonic()
     if run(["ctest", "--test-dir", BUILD, "-j2", "--stop-on-failure", "--timeout", str(SUITE_LIMIT_S)],
            log, timeout=SUITE_LIMIT_S) != 0:
