@@ -19,7 +19,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build" / "mutation"
-SUITE_LIMIT_S = 600
+SUITE_LIMIT_S = 300
 E = "src/quarvex/"
 
 # (file, text to find exactly once, replacement, what the fault is)
