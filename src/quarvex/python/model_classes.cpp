@@ -13,6 +13,7 @@
 #include "quarvex/model/rotation.hpp"
 #include "quarvex/python/bindings.hpp"
 #include "quarvex/python/conversions.hpp"
+#include "quarvex/python/pickle_state.hpp"
 
 namespace py = pybind11;
 
@@ -56,6 +57,8 @@ void bindItem(py::module_& module) {
         .def(
             "to_dict", [](const Item& item) { return jsonToPython(item.to_json()); },
             "Every feature of this item as a plain Python dict.")
+        .def(py::pickle([](const Item& item) { return itemState(item); },
+                        [](const py::object& state) { return itemFromState(state); }))
         .def("__repr__",
              [](const Item& item) { return "<quarvex.Item '" + item.item_code() + "'>"; });
 }
@@ -91,6 +94,8 @@ void bindBox(py::module_& module) {
         .def(
             "to_dict", [](const Box& box) { return jsonToPython(box.to_json()); },
             "Every feature of this box type as a plain Python dict.")
+        .def(py::pickle([](const Box& box) { return boxState(box); },
+                        [](const py::object& state) { return boxFromState(state); }))
         .def("__repr__",
              [](const Box& box) { return "<quarvex.Box '" + box.reference() + "'>"; });
 }

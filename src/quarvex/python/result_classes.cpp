@@ -11,6 +11,7 @@
 #include "quarvex/model/packed_item.hpp"
 #include "quarvex/python/bindings.hpp"
 #include "quarvex/python/conversions.hpp"
+#include "quarvex/python/pickle_state.hpp"
 
 namespace py = pybind11;
 
@@ -47,6 +48,8 @@ void bindPackedItem(py::module_& module) {
                                "True if this item was not placed in its original orientation.")
         .def("to_dict",
              [](const PackedItem& packed) { return jsonToPython(placementToJson(packed)); })
+        .def(py::pickle([](const PackedItem& packed) { return packedItemState(packed); },
+                        [](const py::object& state) { return packedItemFromState(state); }))
         .def("__repr__", [](const PackedItem& packed) {
             return "<quarvex.PackedItem '" + packed.item->item_code() + "' @ (" +
                    fixedSixDecimals(packed.x) + ", " + fixedSixDecimals(packed.y) + ", " +
@@ -76,6 +79,8 @@ void bindPackedBox(py::module_& module) {
         .def_property_readonly("remaining_depth", &PackedBox::remaining_depth)
         .def("to_dict",
              [](const PackedBox& packed) { return jsonToPython(packedBoxToJson(packed)); })
+        .def(py::pickle([](const PackedBox& packed) { return packedBoxState(packed); },
+                        [](const py::object& state) { return packedBoxFromState(state); }))
         .def("__len__", [](const PackedBox& packed) { return packed.items.size(); })
         .def("__repr__", [](const PackedBox& packed) {
             return "<quarvex.PackedBox '" + packed.box->reference() +
@@ -104,6 +109,8 @@ void bindPackResult(py::module_& module) {
                 return responseToJsonText(response, indent);
             },
             py::arg("indent") = 2, "The full result as a JSON string.")
+        .def(py::pickle([](const PackResponse& response) { return packResultState(response); },
+                        [](const py::object& state) { return packResultFromState(state); }))
         .def("__repr__", [](const PackResponse& response) {
             return std::string("<quarvex.PackResult success=") +
                    (response.success() ? "True" : "False") +

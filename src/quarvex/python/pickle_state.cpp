@@ -1,0 +1,236 @@
+#include "quarvex/python/pickle_state.hpp"
+
+#include <pybind11/stl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "quarvex/model/collections.hpp"
+#include "quarvex/model/rotation.hpp"
+#include "quarvex/model/sorters.hpp"
+
+namespace py = pybind11;
+
+namespace quarvex {
+
+namespace {
+
+std::string typeName(const py::handle& value) { return Py_TYPE(value.ptr())->tp_name; }
+
+template <class Sequence>
+Sequence checkedSequence(const py::handle& value, const char* kind, const std::string& what) {
+    if (!py::isinstance<Sequence>(value)) {
+        throw py::type_error(what + " must be a " + kind + ", not " + typeName(value));
+    }
+    return py::reinterpret_borrow<Sequence>(value);
+}
+
+py::tuple stateTuple(const py::handle& state, std::size_t size, const std::string& what) {
+    py::tuple tuple = checkedSequence<py::tuple>(state, "tuple", what);
+    if (tuple.size() != size) {
+        throw py::value_error(what + " must hold " + std::to_string(size) + " values, not " +
+                              std::to_string(tuple.size()));
+    }
+    return tuple;
+}
+
+// One value of a state, converted as pybind would convert an argument.
+template <class T>
+T field(const py::tuple& state, std::size_t position, const std::string& what) {
+    try {
+        return state[position].cast<T>();
+    } catch (const py::cast_error&) {
+        throw py::type_error(what + ": value " + std::to_string(position) + " has the wrong type (" +
+                             typeName(state[position]) + ")");
+    }
+}
+
+// Numbers the distinct items and box types in the order they are first met.
+class StateWriter {
+public:
+    std::size_t itemIndex(const ItemPtr& item) {
+        const auto [entry, added] = itemIndices_.try_emplace(item.get(), items_.size());
+        if (added) items_.append(itemState(*item));
+        return entry->second;
+    }
+
+    std::size_t boxIndex(const BoxPtr& box) {
+        const auto [entry, added] = boxIndices_.try_emplace(box.get(), boxes_.size());
+        if (added) boxes_.append(boxState(*box));
+        return entry->second;
+    }
+
+    py::list placements(const std::vector<PackedItem>& items) {
+        py::list states;
+        for (const PackedItem& p : items) {
+            states.append(py::make_tuple(itemIndex(p.item), p.width, p.length, p.depth,
+                                         p.orientation, p.x, p.y, p.z));
+        }
+        return states;
+    }
+
+    const py::list& items() const { return items_; }
+    const py::list& boxes() const { return boxes_; }
+
+private:
+    std::unordered_map<const Item*, std::size_t> itemIndices_;
+    std::unordered_map<const Box*, std::size_t> boxIndices_;
+    py::list items_;
+    py::list boxes_;
+};
+
+class StateReader {
+public:
+    StateReader(const py::handle& items, const py::handle& boxes) {
+        for (const py::handle& state : checkedSequence<py::list>(items, "list", "item table")) {
+            items_.push_back(itemFromState(state));
+        }
+        for (const py::handle& state : checkedSequence<py::list>(boxes, "list", "box table")) {
+            boxes_.push_back(boxFromState(state));
+        }
+    }
+
+    const ItemPtr& item(const py::tuple& state, std::size_t position, const std::string& what) const {
+        return entry(items_, field<std::int64_t>(state, position, what), "item", what);
+    }
+
+    const BoxPtr& box(const py::tuple& state, std::size_t position, const std::string& what) const {
+        return entry(boxes_, field<std::int64_t>(state, position, what), "box", what);
+    }
+
+    std::vector<PackedItem> placements(const py::handle& states) const {
+        std::vector<PackedItem> items;
+        for (const py::handle& state : checkedSequence<py::list>(states, "list", "placements")) {
+            const std::string what = "placement";
+            const py::tuple values = stateTuple(state, 8, what);
+            items.push_back(PackedItem{item(values, 0, what), field<double>(values, 1, what),
+                                       field<double>(values, 2, what),
+                                       field<double>(values, 3, what),
+                                       field<std::string>(values, 4, what),
+                                       field<double>(values, 5, what),
+                                       field<double>(values, 6, what),
+                                       field<double>(values, 7, what)});
+        }
+        return items;
+    }
+
+private:
+    template <class Ptr>
+    static const Ptr& entry(const std::vector<Ptr>& table, std::int64_t index, const char* kind,
+                            const std::string& what) {
+        if (index < 0 || static_cast<std::uint64_t>(index) >= table.size()) {
+            throw py::value_error(what + ": " + kind + " index " + std::to_string(index) +
+                                  " is out of range (" + std::to_string(table.size()) +
+                                  " in the table)");
+        }
+        return table[static_cast<std::size_t>(index)];
+    }
+
+    std::vector<ItemPtr> items_;
+    std::vector<BoxPtr> boxes_;
+};
+
+}  // namespace
+
+py::tuple itemState(const Item& item) {
+    const std::string* group = boxGroupOf(item);
+    return py::make_tuple(item.item_code(), item.item_reference(), item.width(), item.length(),
+                          item.depth(), item.weight(), group ? *group : std::string(),
+                          item.allowed_rotation());
+}
+
+ItemPtr itemFromState(const py::handle& state) {
+    const std::string what = "quarvex.Item state";
+    const py::tuple values = stateTuple(state, 8, what);
+    return makeItem(field<std::string>(values, 0, what), field<std::string>(values, 1, what),
+                    field<double>(values, 2, what), field<double>(values, 3, what),
+                    field<double>(values, 4, what), field<double>(values, 5, what),
+                    field<Rotation>(values, 7, what), field<std::string>(values, 6, what));
+}
+
+py::tuple boxState(const Box& box) {
+    const LimitedSupplyBox* limited = limitedSupplyOf(box);
+    return py::make_tuple(box.reference(), box.width(), box.length(), box.depth(),
+                          box.max_weight(), box.empty_weight(), box.active(),
+                          limited ? py::object(py::int_(limited->max_quantity())) : py::none());
+}
+
+BoxPtr boxFromState(const py::handle& state) {
+    const std::string what = "quarvex.Box state";
+    const py::tuple values = stateTuple(state, 8, what);
+    return makeBox(field<std::string>(values, 0, what), field<double>(values, 1, what),
+                   field<double>(values, 2, what), field<double>(values, 3, what),
+                   field<double>(values, 4, what), field<double>(values, 5, what),
+                   field<bool>(values, 6, what),
+                   field<std::optional<std::int32_t>>(values, 7, what));
+}
+
+py::tuple packedItemState(const PackedItem& packed) {
+    StateWriter writer;
+    py::list placements = writer.placements({packed});
+    return py::make_tuple(writer.items(), placements[0]);
+}
+
+PackedItem packedItemFromState(const py::handle& state) {
+    const py::tuple values = stateTuple(state, 2, "quarvex.PackedItem state");
+    const StateReader reader(values[0], py::list());
+    py::list placements;
+    placements.append(values[1]);
+    return reader.placements(placements).front();
+}
+
+py::tuple packedBoxState(const PackedBox& packed) {
+    StateWriter writer;
+    py::list placements = writer.placements(packed.items);
+    return py::make_tuple(boxState(*packed.box), writer.items(), placements);
+}
+
+PackedBox packedBoxFromState(const py::handle& state) {
+    const py::tuple values = stateTuple(state, 3, "quarvex.PackedBox state");
+    const StateReader reader(values[1], py::list());
+    return PackedBox{boxFromState(values[0]), reader.placements(values[2])};
+}
+
+// The collections keep their insertion order in the state; unpickling inserts
+// in that order again, so the sorted views come out as they were.
+py::tuple packResultState(const PackResponse& response) {
+    StateWriter writer;
+    py::list packedBoxes;
+    for (const PackedBox& packed : response.packedBoxes().entries()) {
+        const std::size_t box = writer.boxIndex(packed.box);
+        packedBoxes.append(py::make_tuple(box, writer.placements(packed.items)));
+    }
+    py::list unplaced;
+    for (const ItemPtr& item : response.unplacedItems().entries()) {
+        unplaced.append(writer.itemIndex(item));
+    }
+    return py::make_tuple(response.success(), writer.items(), writer.boxes(), packedBoxes,
+                          unplaced);
+}
+
+PackResponse packResultFromState(const py::handle& state) {
+    const std::string what = "quarvex.PackResult state";
+    const py::tuple values = stateTuple(state, 5, what);
+    const StateReader reader(values[1], values[2]);
+    PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
+    for (const py::handle& entry : checkedSequence<py::list>(values[3], "list", "packed boxes")) {
+        const py::tuple boxValues = stateTuple(entry, 2, "packed box");
+        packed.insert(PackedBox{reader.box(boxValues, 0, "packed box"),
+                                reader.placements(boxValues[1])});
+    }
+    ItemCollection unplaced(std::make_shared<DefaultItemSorter>());
+    const py::list unplacedIndices = checkedSequence<py::list>(values[4], "list", "unplaced items");
+    const py::tuple indices(unplacedIndices);
+    for (std::size_t position = 0; position < indices.size(); ++position) {
+        unplaced.insert(reader.item(indices, position, "unplaced items"));
+    }
+    return PackResponse(field<bool>(values, 0, what), std::move(packed), std::move(unplaced));
+}
+
+}  // namespace quarvex
