@@ -14,6 +14,7 @@ from ._core import (
     pack_dicts,
     solve,
 )
+from .batch import BatchError, BatchOutcome, pack_batch
 
 __version__ = _version("quarvex")
 
@@ -27,4 +28,7 @@ __all__ = [
     "solve",
     "pack_dicts",
     "pack",
+    "pack_batch",
+    "BatchOutcome",
+    "BatchError",
 ]
