@@ -5,7 +5,7 @@ PY := $(VENV)/bin/python
 JOBS ?= 2
 APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
 # Extras of pyproject.toml that development and CI install.
-EXTRAS := test,dask
+EXTRAS := test,dask,cli
 
 .PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench clean
 

@@ -1,0 +1,182 @@
+"""The quarvex command line: one function per subcommand.
+
+    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary]
+    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS]
+
+Exit status: 0 when everything was packed, 1 when some requests of a batch
+failed, 2 on a usage or input error.
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import sys
+from collections.abc import Iterable, Iterator
+from contextlib import ExitStack
+from typing import IO, Any
+
+from . import __version__, pack_dicts
+from .batch import BatchOutcome, pack_batch
+from .summary import summary_text
+
+
+class InputError(Exception):
+    """Input that cannot be used; the message names the file and the reason."""
+
+
+def main(argv: list[str] | None = None) -> int:
+    """Runs the command line and returns its exit status.
+
+    >>> main(["pack", "examples/order.json", "--summary"])  # doctest: +ELLIPSIS
+    Packed 36 of 37 items into 3 boxes, ...
+    0
+    """
+    args = _parser().parse_args(argv)
+    try:
+        status: int = args.run(args)
+        return status
+    except InputError as error:
+        print(f"quarvex: error: {error}", file=sys.stderr)
+        return 2
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog="quarvex", description="Pack items into boxes: one order, or many at once."
+    )
+    parser.add_argument("--version", action="version", version=f"quarvex {__version__}")
+    commands = parser.add_subparsers(metavar="COMMAND", required=True)
+
+    pack = commands.add_parser(
+        "pack",
+        help="pack one order and write the response",
+        description="Pack one request ({\"items\": [...], \"boxes\": [...]}) and write the response.",
+    )
+    pack.add_argument("request", metavar="REQUEST", help="the request's JSON file, or - for standard input")
+    pack.add_argument("-o", "--output", metavar="FILE", help="write the response to FILE")
+    pack.add_argument(
+        "--indent", type=int, default=2, metavar="N", help="indent N spaces; negative for one line (default 2)"
+    )
+    pack.add_argument(
+        "--summary", action="store_true", help="print what goes into which box instead of the response"
+    )
+    pack.set_defaults(run=_pack)
+
+    batch = commands.add_parser(
+        "batch",
+        help="pack one order per line, in parallel",
+        description="Pack one request per line of a JSON Lines file, writing one line per request "
+        "in the same order: the response, or {\"error\": {\"line\", \"type\", \"message\"}}.",
+    )
+    batch.add_argument("orders", metavar="ORDERS", help="the requests' JSON Lines file, or - for standard input")
+    batch.add_argument("-o", "--output", metavar="FILE", help="write the outcomes to FILE")
+    batch.add_argument("--workers", type=_positive, metavar="N", help="worker processes (default: one per CPU)")
+    batch.add_argument(
+        "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
+    )
+    batch.set_defaults(run=_batch)
+    return parser
+
+
+def _positive(text: str) -> int:
+    value = int(text)
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, not {value}")
+    return value
+
+
+def _name(path: str) -> str:
+    return "<stdin>" if path == "-" else path
+
+
+def _open(stack: ExitStack, path: str, mode: str) -> IO[bytes]:
+    """A file opened in binary, or standard input or output for "-"."""
+    if path == "-":
+        return sys.stdin.buffer if "r" in mode else sys.stdout.buffer
+    try:
+        file: IO[bytes] = stack.enter_context(open(path, mode + "b"))
+        return file
+    except OSError as error:
+        raise InputError(f"{path}: {error.strerror}") from None
+
+
+def _reject_constant(name: str) -> None:
+    raise ValueError(f"{name} is not a JSON number")
+
+
+def _pack(args: argparse.Namespace) -> int:
+    with ExitStack() as stack:
+        text = _open(stack, args.request, "r").read()
+    try:
+        request = json.loads(text, parse_constant=_reject_constant)
+    except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
+        raise InputError(f"{_name(args.request)}: not valid JSON: {error}") from None
+    # The request is read as solve reads its text: anything but an object holds nothing.
+    if not isinstance(request, dict):
+        request = {}
+    try:
+        result = pack_dicts(request.get("items"), request.get("boxes"))
+    except Exception as error:
+        raise InputError(f"{_name(args.request)}: {error}") from None
+    response = result.to_json(args.indent) + "\n"
+    with ExitStack() as stack:
+        if args.output:
+            _open(stack, args.output, "w").write(response.encode())
+        if args.summary:
+            print(summary_text(result))
+        elif not args.output:
+            sys.stdout.write(response)
+    return 0
+
+
+def _batch(args: argparse.Namespace) -> int:
+    with ExitStack() as stack:
+        orders = _open(stack, args.orders, "r")
+        output = _open(stack, args.output or "-", "w")
+        executor = _dask_client(stack, args.scheduler) if args.scheduler else None
+        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor))
+        failed = total = 0
+        for outcome in outcomes:
+            total += 1
+            output.write(_outcome_line(outcome).encode() + b"\n")
+            if outcome.error:
+                failed += 1
+                reason = " ".join(f"{outcome.error.type}: {outcome.error.message}".split())
+                print(f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr)
+        output.flush()
+    if failed:
+        print(f"quarvex: {failed} of {total} requests failed", file=sys.stderr)
+        return 1
+    return 0
+
+
+def _outcome_line(outcome: BatchOutcome) -> str:
+    if outcome.response is not None:
+        return outcome.response
+    assert outcome.error is not None
+    error = {"line": outcome.index + 1, "type": outcome.error.type, "message": outcome.error.message}
+    return json.dumps({"error": error}, ensure_ascii=False)
+
+
+def _dask_client(stack: ExitStack, address: str) -> Any:
+    try:
+        from distributed import Client
+    except ImportError:
+        raise InputError("--scheduler needs Dask: pip install quarvex[dask]") from None
+    try:
+        return stack.enter_context(Client(address, timeout="10s"))  # type: ignore[no-untyped-call]
+    except (OSError, ValueError, TypeError) as error:
+        raise InputError(f"cannot reach the Dask scheduler at {address}: {error}") from None
+
+
+def _with_progress(outcomes: Iterable[BatchOutcome]) -> Iterator[BatchOutcome]:
+    # A bar only for a person watching: tqdm installed and standard error a terminal.
+    if sys.stderr.isatty():
+        try:
+            from tqdm import tqdm  # type: ignore[import-untyped]
+
+            return iter(tqdm(outcomes, unit=" orders", file=sys.stderr))
+        except ImportError:
+            pass
+    return iter(outcomes)

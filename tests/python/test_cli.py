@@ -1,0 +1,81 @@
+"""The command line: what it writes, its exit statuses and its one-line errors."""
+
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import quarvex
+from quarvex.cli import main
+from quarvex.summary import summary_text
+from random_requests import random_request
+
+ORDER = Path(__file__).parents[2] / "examples" / "order.json"
+LINES = [json.dumps(random_request(seed)) for seed in range(20)] + ["not json", '{"items": [{"ItemCode": "A"}]}']
+
+
+def run(capsys, *argv):
+    status = main([str(arg) for arg in argv])
+    out, err = capsys.readouterr()
+    return status, out, err
+
+
+def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
+    text = ORDER.read_text()
+    order = json.loads(text)
+    result = quarvex.pack_dicts(order["items"], order["boxes"])
+    assert run(capsys, "pack", ORDER) == (0, result.to_json(2) + "\n", "")
+    assert run(capsys, "pack", ORDER, "--indent", -1)[1] == quarvex.solve(text) + "\n"
+    assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (0, summary_text(result) + "\n", "")
+    assert (tmp_path / "r.json").read_text() == result.to_json(2) + "\n"
+
+
+@pytest.mark.parametrize(
+    "content, message",
+    [
+        (None, "missing.json: No such file or directory"),
+        ("{", "order.json: not valid JSON: Expecting property name enclosed in double quotes"),
+        ('{"items": [{"ItemCode": "A", "Width": NaN}]}', "order.json: not valid JSON: NaN is not a JSON number"),
+        ('{"items": [{"Width": 1}]}', "order.json: item is missing required field 'ItemCode'"),
+    ],
+)
+def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypatch, content, message):
+    monkeypatch.chdir(tmp_path)
+    if content is not None:
+        (tmp_path / "order.json").write_text(content)
+    status, out, err = run(capsys, "pack", "missing.json" if content is None else "order.json")
+    assert (status, out) == (2, "")
+    assert err.startswith(f"quarvex: error: {message}") and err.count("\n") == 1
+
+
+@pytest.mark.timeout(120)
+@pytest.mark.parametrize("where", ["local", "dask"])
+def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, where, request):
+    orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
+    orders.write_text("\n".join(LINES) + "\n")
+    pool = ["--workers", 2] if where == "local" else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
+    status, out, err = run(capsys, "batch", orders, "-o", results, *pool)
+    written = results.read_text().splitlines()
+    assert (status, out, len(written)) == (1, "", len(LINES))
+    assert written[:20] == [quarvex.solve(line) for line in LINES[:20]]
+    assert json.loads(written[20])["error"]["line"] == 21
+    assert json.loads(written[21])["error"] == {
+        "line": 22, "type": "RuntimeError", "message": "[json.exception.out_of_range.403] key 'Depth' not found"}
+    assert err.splitlines()[1:] == [
+        f"quarvex: error: {orders}:22: RuntimeError: [json.exception.out_of_range.403] key 'Depth' not found",
+        "quarvex: 2 of 22 requests failed",
+    ]
+    orders.write_text("\n".join(LINES[:20]))
+    assert run(capsys, "batch", orders, "-o", results, *pool)[0] == 0
+
+
+def test_usage_errors_and_help(capsys):
+    assert run(capsys, "batch", "missing.jsonl")[::2] == (2, "quarvex: error: missing.jsonl: No such file or directory\n")
+    with pytest.raises(SystemExit) as exit:
+        main(["batch", "o.jsonl", "--workers", "0"])
+    assert exit.value.code == 2 and "--workers: must be at least 1, not 0" in capsys.readouterr().err
+    for command in ["pack", "batch"]:
+        shown = subprocess.run([sys.executable, "-m", "quarvex", command, "--help"], capture_output=True, text=True)
+        assert shown.returncode == 0 and f"usage: quarvex {command}" in shown.stdout
