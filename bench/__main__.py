@@ -24,6 +24,10 @@ from bench import families, generators, report
 
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY = "memory"
+BATCH = "batch"
+BATCH_ORDERS = {True: 1000, False: 20_000}
+# The batch probe packs every order three times over, in one process.
+BATCH_LIMIT_S = {True: 300, False: 1800}
 SMALL_CALLS = {True: 10_000, False: 100_000}
 LARGE_CALL = {True: 1000, False: 3000}
 LEGEND = """\
@@ -144,6 +148,12 @@ def run_memory(quick, clock):
     return {"large": large, "small": small}
 
 
+def run_batch(quick):
+    result, _ = _watch(["bench.batch", str(BATCH_ORDERS[quick])], BATCH_LIMIT_S[quick])
+    print(report.batch_table(result) + "\n", flush=True)
+    return result
+
+
 def machine():
     cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
                 if line.startswith("model name")), platform.processor())
@@ -160,7 +170,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="smaller families, fewer passes")
-    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, MEMORY],
+    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, MEMORY, BATCH],
                         help="run only these families")
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
     parser.add_argument("--clock", choices=("cpu", "wall"), default="cpu",
@@ -174,7 +184,7 @@ def main(argv=None):
     if problem := generators.mpv_rule_problem():
         sys.exit(f"bench: {problem}")
 
-    chosen = args.only or [*families.FAMILIES, MEMORY]
+    chosen = args.only or [*families.FAMILIES, MEMORY, BATCH]
     info = machine()
     print(f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
           f"Python {info['python']}, load average {info['load_average']:.2f}; "
@@ -187,6 +197,8 @@ def main(argv=None):
         print(f"{key}:", file=sys.stderr)
         if key == MEMORY:
             results["memory"] = run_memory(args.quick, args.clock)
+        elif key == BATCH:
+            results["batch"] = run_batch(args.quick)
         else:
             results["families"][key] = run_family(key, args.quick, not args.no_peer, args.clock)
     results["seconds"] = time.perf_counter() - started

@@ -1,6 +1,7 @@
 """Figures and tables from the workers' raw timings."""
 
 import math
+import os
 from statistics import median
 
 
@@ -190,3 +191,26 @@ def memory_table(large, small, clock):
                         f"{fmt(small['calls'] / seconds)} calls/s, "
                         f"{fmt(small['items'] / seconds)} items/s, {fmt(seconds, 1)} s in all")
     return table("Memory", ["probe", "RSS before", "RSS", "growth", "time"], rows, notes)
+
+
+BATCH_MODES = {"serial": "one process, one by one", "local": "pack_batch, 2 local workers",
+               "dask": "pack_batch, Dask LocalCluster, 2 worker processes"}
+
+
+def batch_table(result):
+    if result is None:
+        return table("Batch", ["mode"], [["stopped"]])
+    serial = result["runs"]["serial"]
+    rows = []
+    for key, label in BATCH_MODES.items():
+        run = result["runs"][key]
+        if run is None:
+            rows.append([label, "-", "-", "-", "not installed: pip install quarvex[dask]"])
+            continue
+        same = "yes" if run["digest"] == serial["digest"] else "NO"
+        rows.append([label, fmt(run["seconds"], 1), fmt(result["orders"] / run["seconds"]),
+                     fmt(serial["seconds"] / run["seconds"], 2) + "x", same])
+    notes = [f"{result['orders']:,} orders of the order generator, {result['items']:,} items; "
+             "wall-clock seconds; same: every response identical to the one-by-one run",
+             f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores"]
+    return table("Batch", ["mode", "seconds", "orders/s", "speed-up", "same"], rows, notes)
