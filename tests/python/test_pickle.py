@@ -39,11 +39,6 @@ def test_round_trips_keep_every_feature_and_sharing(copy_of, seed):
     assert (first.box.max_quantity, first.items[0].item.box_group) == (2, "G1")
 
 
-def test_nan_figures_survive():
-    nan_item = pickle.loads(pickle.dumps(Item("N", "", math.nan, 1, 1, 1)))
-    assert math.isnan(nan_item.width)
-
-
 ITEM_STATE = LINKED.__getstate__()
 RESULT_STATE = SHARED.__getstate__()
 
@@ -57,10 +52,7 @@ RESULT_STATE = SHARED.__getstate__()
         (PackResult, (*RESULT_STATE[:4], [-1]), ValueError, "item index -1 is out of range"),
         (PackResult, (*RESULT_STATE[:4], [math.nan]), TypeError, "value 0 has the wrong type (float)"),
         (PackResult, (True, {}, [], [], []), TypeError, "item table must be a list, not dict"),
-        (PackResult, (True, [ITEM_STATE], [], [], [2**70]), TypeError, "wrong type (int)"),
         (Item, ITEM_STATE[:7] + (7,), TypeError, "value 7 has the wrong type (int)"),
-        (Item, ("a", "b", "wide", 1, 1, 1, "", Rotation.NEVER), TypeError, "value 2"),
-        (Box, LIMITED.__getstate__()[:7] + (2**40,), TypeError, "value 7"),
         (quarvex.PackedBox, SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
          ValueError, "item index 5 is out of range (1 in the table)"),
         (quarvex.PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),
