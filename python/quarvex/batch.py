@@ -11,6 +11,7 @@ import json
 import multiprocessing
 import os
 import pickle
+import signal
 from collections import deque
 from collections.abc import Iterable, Iterator
 from concurrent.futures import FIRST_COMPLETED, Executor, Future, wait
@@ -197,6 +198,8 @@ class _Worker:
 
 
 def _serve(connection: Connection) -> None:
+    # Ctrl-C reaches the whole process group; the parent alone handles it, stopping us.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
     while True:
         try:
             chunk = connection.recv()
@@ -206,13 +209,15 @@ def _serve(connection: Connection) -> None:
 
 
 class _LocalPool:
-    """Worker processes of our own. Each holds at most one chunk, so when one
-    dies the chunk it held is known; it is replaced by a fresh process."""
+    """Worker processes of our own, started as work arrives. Each holds at most
+    one chunk, so when one dies the chunk it held is known; a fresh process
+    takes its place."""
 
     def __init__(self, workers: int) -> None:
         # A fork of a parent that may run threads can deadlock; forkserver forks a clean process.
         self.context = multiprocessing.get_context("forkserver")
-        self.workers = [_Worker(self.context) for _ in range(workers)]
+        self.size = workers
+        self.workers: list[_Worker] = []
         self.capacity = CHUNKS_PER_WORKER * workers
         self.backlog: deque[_Task] = deque()
         self.failures: list[tuple[_Task, BaseException]] = []
@@ -223,6 +228,10 @@ class _LocalPool:
         return task
 
     def _dispatch(self) -> None:
+        idle = sum(worker.task is None for worker in self.workers)
+        while len(self.workers) < self.size and idle < len(self.backlog):
+            self.workers.append(_Worker(self.context))
+            idle += 1
         for worker in self.workers:
             if worker.task is None and self.backlog:
                 task = self.backlog.popleft()

@@ -11,6 +11,7 @@ from __future__ import annotations
 
 import argparse
 import json
+import os
 import sys
 from collections.abc import Iterable, Iterator
 from contextlib import ExitStack
@@ -39,6 +40,13 @@ def main(argv: list[str] | None = None) -> int:
     except InputError as error:
         print(f"quarvex: error: {error}", file=sys.stderr)
         return 2
+    except KeyboardInterrupt:
+        return 130
+    except BrokenPipeError:
+        # The reader left (`| head`): stop quietly, and keep the interpreter's
+        # final flush of standard output from failing again.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return 1
 
 
 def _parser() -> argparse.ArgumentParser:
