@@ -56,6 +56,13 @@ def _parser() -> argparse.ArgumentParser:
     parser.add_argument("--version", action="version", version=f"quarvex {__version__}")
     commands = parser.add_subparsers(metavar="COMMAND", required=True)
 
+    # Each subcommand adds its own arguments and names the function that runs it.
+    for add in (_add_pack, _add_batch):
+        add(commands)
+    return parser
+
+
+def _add_pack(commands: Any) -> None:
     pack = commands.add_parser(
         "pack",
         help="pack one order and write the response",
@@ -71,6 +78,8 @@ def _parser() -> argparse.ArgumentParser:
     )
     pack.set_defaults(run=_pack)
 
+
+def _add_batch(commands: Any) -> None:
     batch = commands.add_parser(
         "batch",
         help="pack one order per line, in parallel",
@@ -84,11 +93,13 @@ def _parser() -> argparse.ArgumentParser:
         "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
     )
     batch.set_defaults(run=_batch)
-    return parser
 
 
 def _positive(text: str) -> int:
-    value = int(text)
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
     if value < 1:
         raise argparse.ArgumentTypeError(f"must be at least 1, not {value}")
     return value
