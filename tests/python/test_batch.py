@@ -10,11 +10,11 @@ from concurrent.futures import ThreadPoolExecutor
 import pytest
 
 import quarvex
+from bench import generators
 from quarvex import pack_batch
-from random_requests import random_request
 
 BAD = ["not json", {"items": [{"ItemCode": "A"}]}, 42, {"items": [{"ItemCode": "N", "Width": math.nan}]}]
-REQUESTS = [random_request(seed) for seed in range(300)] + BAD
+REQUESTS = [generators.feature_request(seed) for seed in range(300)] + BAD
 REQUESTS[7] = json.dumps(REQUESTS[7]).encode()
 
 

@@ -10,10 +10,10 @@ import pytest
 import quarvex
 from quarvex.cli import main
 from quarvex.summary import summary_text
-from random_requests import random_request
+from bench import generators
 
 ORDER = Path(__file__).parents[2] / "examples" / "order.json"
-LINES = [json.dumps(random_request(seed)) for seed in range(20)] + ["not json", '{"items": [{"ItemCode": "A"}]}']
+LINES = [json.dumps(generators.feature_request(seed)) for seed in range(20)] + ["not json", '{"items": [{"ItemCode": "A"}]}']
 
 
 def run(capsys, *argv):

@@ -9,7 +9,7 @@ import pytest
 
 import quarvex
 from quarvex import Box, Item, PackResult, Rotation
-from random_requests import random_request
+from bench import generators
 
 LINKED = Item("L", "linked", 1, 2, 3, 4, "G1", Rotation.KEEP_FLAT)
 PLAIN = Item("P", "plain", 100, 1, 1, 1.5)
@@ -23,7 +23,7 @@ COPIES.append(copy.deepcopy)
 @pytest.mark.parametrize("copy_of", COPIES, ids=[f"protocol-{p}" for p in range(2, 6)] + ["deepcopy"])
 @pytest.mark.parametrize("seed", [0, 3, 8])
 def test_round_trips_keep_every_feature_and_sharing(copy_of, seed):
-    request = random_request(seed)
+    request = generators.feature_request(seed)
     for result in [SHARED, quarvex.pack_dicts(request["items"], request["boxes"])]:
         again = copy_of(result)
         assert (again.to_json(), again.to_dict()) == (result.to_json(), result.to_dict())
