@@ -29,11 +29,18 @@ public:
     // construction because shape comparisons sit in the packer's hot loops.
     const std::array<double, 3>& sorted_dimensions() const { return sortedDimensions_; }
 
+    // Whether the dynamic type is a LinkedItem. Set by LinkedItem's own
+    // constructor, so it is that type test, answered without a cast in the
+    // item order's every comparison.
+    bool is_linked() const { return linked_; }
+
 protected:
     void setDimensions(double width, double length, double depth);
+    void markLinked() { linked_ = true; }
 
 private:
     std::array<double, 3> sortedDimensions_{};
+    bool linked_ = false;
 };
 
 // Three sizes in ascending order (left as given around NaN).
@@ -42,6 +49,7 @@ std::array<double, 3> sortedDimensions(double a, double b, double c);
 // An item that must share its box only with items of the same box group.
 class LinkedItem : public Item {
 public:
+    LinkedItem() { markLinked(); }
     virtual const std::string& box_group() const = 0;
 };
 
@@ -93,8 +101,7 @@ private:
 
 // The box group of a linked item, or nullptr for a plain one.
 inline const std::string* boxGroupOf(const Item& item) {
-    const auto* linked = dynamic_cast<const LinkedItem*>(&item);
-    return linked ? &linked->box_group() : nullptr;
+    return item.is_linked() ? &static_cast<const LinkedItem&>(item).box_group() : nullptr;
 }
 
 // Builds a plain item, wrapped as a linked item when the group is non-empty.

@@ -68,13 +68,14 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
         footprints.push_back(true);
     }
 
+    const ItemQueue queued(sorted);  // shape numbers made once for every try
     std::vector<PackedBox> tries;
     for (const bool swapped : footprints) {
         const double width = swapped ? box_->length() : box_->width();
         const double length = swapped ? box_->width() : box_->length();
         for (const auto& option :
              firstItemOptions(*this, *sorted.front(), width, length, box_->depth())) {
-            PackedBox result = packLayers(*this, width, length, option, sorted);
+            PackedBox result = packLayers(*this, width, length, option, queued);
             if (result.items.size() == sorted.size()) {
                 return inPositionOrder(std::move(result));
             }

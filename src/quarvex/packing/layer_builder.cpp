@@ -33,9 +33,9 @@ bool hasItems(const std::vector<Layer>& layers) {
 
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
                      const std::optional<OrientedItem>& firstOption,
-                     const std::vector<ItemPtr>& sorted) {
+                     const ItemQueue& items) {
     OrientationChooser chooser(filler.box(), filler.lookAheadDisabled);
-    ItemQueue queue(sorted);
+    ItemQueue queue = items;
     std::vector<Layer> layers;
     const double boxDepth = filler.box()->depth();
 

@@ -17,7 +17,7 @@ namespace quarvex {
 // and maps a swapped footprint back onto the box's own axes.
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
                      const std::optional<OrientedItem>& firstOption,
-                     const std::vector<ItemPtr>& sorted);
+                     const ItemQueue& items);
 
 // Puts queued items into the free spaces left around the layers' items.
 std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, ItemQueue& queue,

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <unordered_map>
+#include <utility>
 
 #include "quarvex/placement/orientation.hpp"
 
@@ -24,38 +25,42 @@ struct SizesHash {
 
 }  // namespace
 
-ItemQueue::ItemQueue(const std::vector<ItemPtr>& items) {
+ItemQueue::ItemQueue(std::vector<ItemPtr> items)
+    : items_(std::make_shared<const std::vector<ItemPtr>>(std::move(items))) {
     // Equal sorted sizes share a number; an item with a NaN side equals only
     // itself, so it is numbered by object.
     std::unordered_map<std::array<double, 3>, std::uint32_t, SizesHash> bySizes;
     std::unordered_map<const Item*, std::uint32_t> byObject;
     std::uint32_t next = 0;
-    for (const ItemPtr& item : items) {
+    entries_.reserve(items_->size());
+    for (const ItemPtr& item : *items_) {
         const auto& sizes = sortedDimensions(*item);
         const bool nan = std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
         const std::uint32_t shape = nan ? byObject.try_emplace(item.get(), next).first->second
                                         : bySizes.try_emplace(sizes, next).first->second;
         if (shape == next) ++next;
-        if (!items_.empty() && items_.back().shape != shape) ++shapeChanges_;
-        items_.push_back({item, shape});
+        if (!entries_.empty() && entries_.back().shape != shape) ++shapeChanges_;
+        entries_.push_back({&item, shape});
     }
 }
 
 QueuedItem ItemQueue::pop_front() {
-    if (items_.size() >= 2 && items_[0].shape != items_[1].shape) --shapeChanges_;
-    QueuedItem item = std::move(items_.front());
-    items_.pop_front();
-    return item;
+    if (size() >= 2 && entries_[head_].shape != entries_[head_ + 1].shape) --shapeChanges_;
+    return entries_[head_++];
 }
 
 void ItemQueue::pushFront(QueuedItem item) {
-    if (!items_.empty() && item.shape != items_.front().shape) ++shapeChanges_;
-    items_.push_front(std::move(item));
+    if (!empty() && item.shape != frontShape()) ++shapeChanges_;
+    if (head_ > 0) {
+        entries_[--head_] = item;
+    } else {
+        entries_.insert(entries_.begin(), item);
+    }
 }
 
 void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        pushFront(std::move(*it));
+        pushFront(*it);
     }
     items.clear();
 }
@@ -63,7 +68,7 @@ void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
 bool ItemQueue::allSameShapeAs(const Item& item) const {
     // Having a shape is an equivalence, so all queued items have the item's
     // shape when they all share one and the front has it.
-    return items_.empty() || (shapeChanges_ == 0 && sameShape(item, *items_.front().item));
+    return empty() || (shapeChanges_ == 0 && sameShape(item, *front()));
 }
 
 }  // namespace quarvex

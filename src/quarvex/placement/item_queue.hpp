@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <vector>
 
 #include "quarvex/model/item.hpp"
@@ -12,8 +12,10 @@ namespace quarvex {
 // A queued item with a shape number: two queued items have the same number
 // exactly when they have the same shape (the same object, or equal sorted
 // sizes without NaN), so shape tests in the hot loop touch no item.
+// A plain record pointing into the queue's item list, so that popping,
+// deferring and copying a queue never touch a reference count.
 struct QueuedItem {
-    ItemPtr item;
+    const ItemPtr* item;
     std::uint32_t shape;
 };
 
@@ -23,13 +25,13 @@ struct QueuedItem {
 class ItemQueue {
 public:
     ItemQueue() = default;
-    explicit ItemQueue(const std::vector<ItemPtr>& items);
+    explicit ItemQueue(std::vector<ItemPtr> items);
 
-    bool empty() const { return items_.empty(); }
-    std::size_t size() const { return items_.size(); }
-    const ItemPtr& front() const { return items_.front().item; }
-    std::uint32_t frontShape() const { return items_.front().shape; }
-    const ItemPtr& operator[](std::size_t i) const { return items_[i].item; }
+    bool empty() const { return head_ == entries_.size(); }
+    std::size_t size() const { return entries_.size() - head_; }
+    const ItemPtr& front() const { return *entries_[head_].item; }
+    std::uint32_t frontShape() const { return entries_[head_].shape; }
+    const ItemPtr& operator[](std::size_t i) const { return *entries_[head_ + i].item; }
 
     QueuedItem pop_front();
     // Puts the items back at the front, keeping their order.
@@ -41,7 +43,12 @@ public:
 private:
     void pushFront(QueuedItem item);
 
-    std::deque<QueuedItem> items_;
+    // Owns the items for every copy of the queue; entries point into it.
+    std::shared_ptr<const std::vector<ItemPtr>> items_;
+    // The queue is entries_[head_..]; popped entries leave room in front for
+    // the deferred items that come back.
+    std::vector<QueuedItem> entries_;
+    std::size_t head_ = 0;
     std::size_t shapeChanges_ = 0;  // neighbours of different shapes
 };
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
+#include "quarvex/model/fixed_text.hpp"
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/placement/orientation.hpp"
 
@@ -33,13 +33,6 @@ CandidateList rawCandidates(const Item& item, const OrientedItem* preferred) {
         }
     }
     return own;
-}
-
-void appendFixed(std::string& text, double value) {
-    // "%f" of a huge double runs to hundreds of digits.
-    char buffer[400];
-    const int n = std::snprintf(buffer, sizeof buffer, "%f", value);
-    text.append(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
 }
 
 // Ranks two candidates for one free space: negative puts a first.

@@ -114,33 +114,33 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
-                QueuedItem cur = queue.pop_front();
-                if (!unlimited && cur.item->weight() > limit - packedWeight) {
+                const QueuedItem cur = queue.pop_front();
+                const Item& item = **cur.item;
+                if (!unlimited && item.weight() > limit - packedWeight) {
                     finished = queue.empty();  // dropped: neither placed nor deferred
                     break;
                 }
                 std::optional<OrientedItem> choice;
-                if (f.preset && f.preset->item == cur.item.get()) {
+                if (f.preset && f.preset->item == &item) {
                     choice = f.preset;
                     f.preset.reset();
                 } else {
                     const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y, f.region.h,
                                                queue, f.rowDepth, chooser.lookAheadDisabled()};
-                    choice = chooseOrientation(chooser, *cur.item, f.last ? &*f.last : nullptr,
+                    choice = chooseOrientation(chooser, item, f.last ? &*f.last : nullptr,
                                                space, stabilityCheck);
                 }
                 if (!choice) {
                     if (!queue.empty()) {
                         // Defer it and the same-shaped items right behind it; one
                         // item always stays queued so that its failure opens a row.
-                        const std::uint32_t shape = cur.shape;
-                        f.deferred.push_back(std::move(cur));
-                        while (queue.size() > 1 && queue.frontShape() == shape) {
+                        f.deferred.push_back(cur);
+                        while (queue.size() > 1 && queue.frontShape() == cur.shape) {
                             f.deferred.push_back(queue.pop_front());
                         }
                         break;
                     }
-                    f.deferred.push_back(std::move(cur));
+                    f.deferred.push_back(cur);
                     queue.prependAll(f.deferred);
                     if (f.x <= f.region.x0) {
                         finished = true;  // an empty row: nothing fits this region
@@ -152,7 +152,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                     f.last.reset();
                     break;
                 }
-                PackedItem p{std::move(cur.item), choice->w,  choice->l, choice->d,
+                PackedItem p{*cur.item, choice->w,  choice->l, choice->d,
                              std::string(choice->code), f.x, f.y, f.region.z};
                 packedWeight += p.weight();
                 f.rowDepth = std::max(f.rowDepth, p.length);

@@ -1,0 +1,77 @@
+"""Packs the same seeded requests with this checkout's module and a baseline
+build, each in a process of its own, and reports every request whose `solve`
+output differs by a byte.
+
+    python -m bench.differential --baseline PYTHON [--count N] [--seed S]
+
+PYTHON is an interpreter that imports the baseline module, e.g. the .venv of a
+worktree of the previous commit. Exit status 0 when nothing differs, 1 otherwise.
+"""
+
+import argparse
+import hashlib
+import json
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+from bench import generators
+
+ROOT = Path(__file__).resolve().parent.parent
+
+
+def requests(count, seed):
+    """Mostly mixed requests, with shop orders and MPV instances among them,
+    in one fixed order (the look-ahead memo carries over from call to call)."""
+    products = generators.catalogue()
+    for k in range(count):
+        if k % 10 == 0:
+            yield generators.order_request(seed * 7919 + k, products)
+        elif k % 50 == 1:
+            cls = k // 50 % 8 + 1
+            yield generators.mpv_request(cls, 50, k // 400 % 10 + 1)
+        else:
+            yield generators.mixed_request(seed * 1_000_003 + k)
+
+
+def digests(count, seed):
+    import quarvex
+
+    for request in requests(count, seed):
+        output = quarvex.solve(json.dumps(request))
+        yield hashlib.sha256(output.encode()).hexdigest()[:16]
+
+
+def run(python, count, seed, path=()):
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(ROOT), *path]))
+    done = subprocess.run([python, "-m", "bench.differential", "--emit", "--count", str(count),
+                           "--seed", str(seed)], cwd=ROOT, env=env, capture_output=True,
+                          text=True, check=True)
+    return done.stdout.split()
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--baseline", help="interpreter that imports the baseline module")
+    parser.add_argument("--count", type=int, default=3000)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--emit", action="store_true", help=argparse.SUPPRESS)
+    args = parser.parse_args(argv)
+    if args.emit:
+        print("\n".join(digests(args.count, args.seed)))
+        return 0
+    if not args.baseline:
+        parser.error("--baseline is required")
+    # Our own module may come from PYTHONPATH (a build tree); the baseline's never does.
+    ours = run(sys.executable, args.count, args.seed,
+               filter(None, [os.environ.get("PYTHONPATH")]))
+    theirs = run(args.baseline, args.count, args.seed)
+    differing = [k for k, (a, b) in enumerate(zip(ours, theirs)) if a != b]
+    print(f"{len(ours)} requests, {len(differing)} differing"
+          + (f": {differing[:20]}" if differing else ""))
+    return 1 if differing or len(ours) != len(theirs) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
