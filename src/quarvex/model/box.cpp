@@ -42,10 +42,14 @@ std::string workingVolumeReference(double width, double length, double depth) {
 }  // namespace
 
 WorkingVolume::WorkingVolume(double width, double length, double depth)
-    : width_(width),
-      length_(length),
-      depth_(depth),
-      reference_(workingVolumeReference(width, length, depth)) {}
+    : width_(width), length_(length), depth_(depth) {}
+
+const std::string& WorkingVolume::reference() const {
+    if (reference_.empty()) {  // never empty once written
+        reference_ = workingVolumeReference(width_, length_, depth_);
+    }
+    return reference_;
+}
 
 BoxPtr makeBox(std::string reference, double width, double length, double depth, double max_weight,
                double empty_weight, bool active, std::optional<std::int32_t> max_quantity) {

@@ -89,7 +89,8 @@ class WorkingVolume final : public Box {
 public:
     WorkingVolume(double width, double length, double depth);
 
-    const std::string& reference() const override { return reference_; }
+    // "Working Volume WxLxD" with each size as "%f" writes it.
+    const std::string& reference() const override;
     double width() const override { return width_; }
     double length() const override { return length_; }
     double depth() const override { return depth_; }
@@ -102,7 +103,9 @@ private:
     double width_;
     double length_;
     double depth_;
-    std::string reference_;
+    // Written on first use: the look-ahead makes two volumes per question and
+    // never asks their names.
+    mutable std::string reference_;
 };
 
 // The limited-supply view of a box type, or nullptr for an unlimited one.

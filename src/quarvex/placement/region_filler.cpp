@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,20 +74,63 @@ enum class Step { PlaceItem, AfterTop, AfterFront };
 // One region fill in progress. Sub-regions are filled depth first through an
 // explicit stack of these, so no input can exhaust the native stack.
 struct Frame {
-    Frame(const Region& region, double stackCeiling, std::optional<OrientedItem> preset)
-        : region(region), stackCeiling(stackCeiling), preset(preset), x(region.x0), y(region.y0) {}
+    // Starts a fill; the deferred list keeps its capacity from earlier fills.
+    void start(const Region& r, double ceiling, std::optional<OrientedItem> first) {
+        region = r;
+        stackCeiling = ceiling;
+        preset = first;
+        span = HeightSpan{};
+        x = r.x0;
+        y = r.y0;
+        rowDepth = 0;
+        last.reset();
+        deferred.clear();
+        next = Step::PlaceItem;
+    }
 
-    Region region;
-    double stackCeiling;
+    Region region{};
+    double stackCeiling = 0;
     std::optional<OrientedItem> preset;
     HeightSpan span;
-    double x, y;          // cursor
+    double x = 0, y = 0;  // cursor
     double rowDepth = 0;  // largest placed length in the current row
     std::optional<OrientedItem> last;
     std::vector<QueuedItem> deferred;
     Step next = Step::PlaceItem;
     double placedWidth = 0, placedLength = 0, placedDepth = 0;
 };
+
+// Working storage of one fill and its sub-fills. Fills run every few
+// microseconds, so their storage is kept for the next fill at the same
+// nesting level (a look-ahead runs fills inside a fill) instead of being
+// allocated anew each time.
+struct Scratch {
+    std::vector<Frame> frames;  // frames[0..depth) are the fills in progress
+    std::vector<PackedItem> placed;
+};
+
+class ScratchLease {
+public:
+    ScratchLease() {
+        if (level_ == pool_.size()) pool_.push_back(std::make_unique<Scratch>());
+        scratch_ = pool_[level_++].get();
+    }
+    ~ScratchLease() {
+        scratch_->placed.clear();  // releases the items now, not at the next fill
+        --level_;
+    }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+    Scratch& operator*() const { return *scratch_; }
+
+private:
+    static thread_local std::vector<std::unique_ptr<Scratch>> pool_;
+    static thread_local std::size_t level_;
+    Scratch* scratch_;
+};
+
+thread_local std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
+thread_local std::size_t ScratchLease::level_ = 0;
 
 }  // namespace
 
@@ -102,12 +146,18 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
     // Every item lands in `placed` in placement order; a fill's result lists
     // its own items each followed by what its sub-fills placed, which is
     // exactly that order.
-    std::vector<PackedItem> placed;
+    const ScratchLease lease;
+    std::vector<PackedItem>& placed = (*lease).placed;
+    std::vector<Frame>& frames = (*lease).frames;
+    std::size_t depth = 0;  // fills in progress: frames[0..depth)
+    auto startFill = [&](const Region& r, double ceiling, std::optional<OrientedItem> first) {
+        if (depth == frames.size()) frames.emplace_back();
+        frames[depth++].start(r, ceiling, first);
+    };
 
-    std::vector<Frame> frames;
-    frames.emplace_back(region, stackCeiling, preset);
+    startFill(region, stackCeiling, preset);
     while (true) {
-        Frame& f = frames.back();
+        Frame& f = frames[depth - 1];
         bool startChild = false;  // a sub-fill of `childRegion` comes next
         Region childRegion{};
         double childCeiling = 0.0;
@@ -196,20 +246,20 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
             }
         }
         if (startChild) {
-            frames.emplace_back(childRegion, childCeiling, std::nullopt);
+            startFill(childRegion, childCeiling, std::nullopt);
             continue;
         }
         if (!finished) {
             continue;
         }
         // This fill is over; hand its extent to the fill that asked for it.
-        HeightSpan span = frames.back().span;
-        frames.pop_back();
-        if (frames.empty()) {
+        --depth;
+        if (depth == 0) {
             break;
         }
-        frames.back().span.append(span);
+        frames[depth - 1].span.append(frames[depth].span);
     }
+    result.items.reserve(placed.size());
     for (PackedItem& p : placed) {
         result.insert(std::move(p));
     }
