@@ -1,6 +1,8 @@
 #include "quarvex/placement/orientation_chooser.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -65,8 +67,8 @@ public:
             const bool roomB = !fittingCandidates(next, &b, W - b.w, L, D).empty();
             if (roomA != roomB) return roomA ? -1 : 1;
 
-            const std::int32_t sa = lookAheadScore(space_, a);
-            const std::int32_t sb = lookAheadScore(space_, b);
+            const std::int32_t sa = score(a);
+            const std::int32_t sb = score(b);
             if (sa != sb) return sa > sb ? -1 : 1;
         }
 
@@ -108,10 +110,36 @@ private:
         return homogeneous_;
     }
 
+    // The sort asks for a candidate's score at each of its comparisons. A
+    // score depends on the candidate only through its w and l (the look-ahead
+    // key holds nothing else of it), so each footprint is scored once per
+    // choice. Bitwise equality, as the look-ahead key compares them.
+    std::int32_t score(const OrientedItem& c) {
+        for (std::size_t i = 0; i < scored_; ++i) {
+            if (sameBits(scores_[i].w, c.w) && sameBits(scores_[i].l, c.l)) {
+                return scores_[i].score;
+            }
+        }
+        const std::int32_t s = lookAheadScore(space_, c);
+        if (scored_ < scores_.size()) scores_[scored_++] = {c.w, c.l, s};
+        return s;
+    }
+
+    static bool sameBits(double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    }
+
+    struct Scored {
+        double w, l;
+        std::int32_t score;
+    };
+
     const Item& item_;
     const PlacementSpace& space_;
     bool homogeneous_ = false;
     bool homogeneousKnown_ = false;
+    std::array<Scored, 6> scores_;  // at most six orientations
+    std::size_t scored_ = 0;
 };
 
 }  // namespace

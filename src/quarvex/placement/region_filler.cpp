@@ -124,13 +124,14 @@ public:
     Scratch& operator*() const { return *scratch_; }
 
 private:
-    static thread_local std::vector<std::unique_ptr<Scratch>> pool_;
-    static thread_local std::size_t level_;
+    // Plain statics, like the look-ahead memo: one packing call runs at a time.
+    static std::vector<std::unique_ptr<Scratch>> pool_;
+    static std::size_t level_;
     Scratch* scratch_;
 };
 
-thread_local std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
-thread_local std::size_t ScratchLease::level_ = 0;
+std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
+std::size_t ScratchLease::level_ = 0;
 
 }  // namespace
 
