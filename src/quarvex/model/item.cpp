@@ -5,15 +5,9 @@
 
 namespace quarvex {
 
-std::array<double, 3> sortedDimensions(double a, double b, double c) {
-    if (b < a) std::swap(a, b);
-    if (c < b) std::swap(b, c);
-    if (b < a) std::swap(a, b);
-    return {a, b, c};
-}
-
 void Item::setDimensions(double width, double length, double depth) {
     sortedDimensions_ = sortedDimensions(width, length, depth);
+    volume_ = (length * width) * depth;
 }
 
 ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, double width,

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -21,8 +22,9 @@ public:
     virtual double depth() const = 0;
     virtual double weight() const = 0;
     virtual Rotation allowed_rotation() const = 0;
-    // (length x width) x depth, in that order of multiplication.
-    double volume() const { return (length() * width()) * depth(); }
+    // (length x width) x depth, in that order of multiplication; fixed at
+    // construction like the sorted sizes, since every item comparison asks it.
+    double volume() const { return volume_; }
     virtual nlohmann::json to_json() const = 0;
 
     // The three sizes in ascending order (left as given around NaN); fixed at
@@ -40,11 +42,17 @@ protected:
 
 private:
     std::array<double, 3> sortedDimensions_{};
+    double volume_ = 0.0;
     bool linked_ = false;
 };
 
 // Three sizes in ascending order (left as given around NaN).
-std::array<double, 3> sortedDimensions(double a, double b, double c);
+inline std::array<double, 3> sortedDimensions(double a, double b, double c) {
+    if (b < a) std::swap(a, b);
+    if (c < b) std::swap(b, c);
+    if (b < a) std::swap(a, b);
+    return {a, b, c};
+}
 
 // An item that must share its box only with items of the same box group.
 class LinkedItem : public Item {

@@ -1,7 +1,9 @@
 #include "quarvex/packing/box_filler.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -64,7 +66,11 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     const bool anyNever = std::any_of(sorted.begin(), sorted.end(), [](const ItemPtr& item) {
         return item->allowed_rotation() == Rotation::NEVER;
     });
-    if (!lookAheadDisabled && !anyNever) {
+    // A box whose width and length are the same double would repeat every
+    // try with the same inputs, and a repeat never beats the first on a tie.
+    const bool square = std::bit_cast<std::uint64_t>(box_->width()) ==
+                        std::bit_cast<std::uint64_t>(box_->length());
+    if (!lookAheadDisabled && !anyNever && !square) {
         footprints.push_back(true);
     }
 

@@ -149,9 +149,11 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPt
 
 namespace {
 
+// Beyond a bound with room for rounding (sums of up to a million terms).
+bool clearlyAbove(double total, double bound) { return total > bound + std::abs(bound) * 1e-9; }
+
 // Items of non-negative sizes that all fit do not overlap, so their volumes
-// add up to at most the inner volume (with room for rounding). Negative sizes
-// make no such promise.
+// add up to at most the inner volume. Negative sizes make no such promise.
 bool tooBigToFit(const Box& box, const std::vector<ItemPtr>& items) {
     double total = 0.0;
     for (const ItemPtr& item : items) {
@@ -160,15 +162,32 @@ bool tooBigToFit(const Box& box, const std::vector<ItemPtr>& items) {
         }
         total += item->volume();
     }
-    const double inner = box.inner_volume();
-    return total > inner + std::abs(inner) * 1e-9;
+    return clearlyAbove(total, box.inner_volume());
+}
+
+// A fill places an item only while its weight fits what is left of the
+// box's content weight, so items of non-negative weight that all go in weigh
+// at most that much together.
+bool tooHeavyToFit(const Box& box, const std::vector<ItemPtr>& items) {
+    const double limit = box.max_content_weight();
+    if (limit < 0.0) {
+        return false;  // no weight limit
+    }
+    double total = 0.0;
+    for (const ItemPtr& item : items) {
+        if (!(item->weight() >= 0.0)) {
+            return false;
+        }
+        total += item->weight();
+    }
+    return clearlyAbove(total, limit);
 }
 
 }  // namespace
 
 std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
                                                  const std::vector<ItemPtr>& items) const {
-    if (tooBigToFit(*box, items)) {
+    if (tooBigToFit(*box, items) || tooHeavyToFit(*box, items)) {
         return std::nullopt;
     }
     PackKey key{box.get(), {}};

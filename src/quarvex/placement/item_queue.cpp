@@ -1,5 +1,6 @@
 #include "quarvex/placement/item_queue.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -49,18 +50,19 @@ QueuedItem ItemQueue::pop_front() {
     return entries_[head_++];
 }
 
-void ItemQueue::pushFront(QueuedItem item) {
-    if (!empty() && item.shape != frontShape()) ++shapeChanges_;
-    if (head_ > 0) {
-        entries_[--head_] = item;
-    } else {
-        entries_.insert(entries_.begin(), item);
-    }
-}
-
 void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
-    for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        pushFront(*it);
+    if (items.empty()) return;
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        if (items[i - 1].shape != items[i].shape) ++shapeChanges_;
+    }
+    if (!empty() && items.back().shape != frontShape()) ++shapeChanges_;
+    // The items were popped from this queue, so they normally fit in front.
+    if (head_ >= items.size()) {
+        head_ -= items.size();
+        std::copy(items.begin(), items.end(), entries_.begin() + static_cast<std::ptrdiff_t>(head_));
+    } else {
+        entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(head_), items.begin(),
+                        items.end());
     }
     items.clear();
 }

@@ -41,8 +41,6 @@ public:
     bool allSameShapeAs(const Item& item) const;
 
 private:
-    void pushFront(QueuedItem item);
-
     // Owns the items for every copy of the queue; entries point into it.
     std::shared_ptr<const std::vector<ItemPtr>> items_;
     // The queue is entries_[head_..]; popped entries leave room in front for
