@@ -17,6 +17,15 @@ inline const std::array<double, 3>& sortedDimensions(const Item& item) {
     return item.sorted_dimensions();
 }
 
+// Whether some ordering of the item could fit a W x L x D space: its sorted
+// sizes fit the sorted space. Most queued items fail this in small spaces,
+// so it is asked before anything dearer.
+inline bool mayFit(const Item& item, double W, double L, double D) {
+    const auto& size = sortedDimensions(item);
+    const auto space = sortedDimensions(W, L, D);
+    return !(size[0] > space[0] || size[1] > space[1] || size[2] > space[2]);
+}
+
 // Same object, or equal sorted dimensions (any NaN makes them unequal).
 bool sameShape(const Item& a, const Item& b);
 bool sameShape(const OrientedItem& a, const Item& b);

@@ -187,11 +187,7 @@ bool OrientationChooser::canStandStablyByKey(const Item& item) {
 CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred, double W, double L,
                                 double D) {
     CandidateList kept;
-    // Some ordering fits only if the sorted sizes fit the sorted space; most
-    // queued items fail this cheaper test in small spaces.
-    const auto size = sortedDimensions(item);
-    const auto space = sortedDimensions(W, L, D);
-    if (size[0] > space[0] || size[1] > space[1] || size[2] > space[2]) {
+    if (!mayFit(item, W, L, D)) {
         return kept;
     }
     for (const OrientedItem& candidate : rawCandidates(item, preferred)) {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "quarvex/placement/orientation.hpp"
+
 
 namespace quarvex {
 
@@ -175,7 +177,8 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 if (f.preset && f.preset->item == &item) {
                     choice = f.preset;
                     f.preset.reset();
-                } else {
+                } else if (mayFit(item, f.region.x1 - f.x, f.region.y1 - f.y, f.region.h)) {
+                    // An item that fails mayFit gets no orientation, so it is asked first.
                     const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y, f.region.h,
                                                queue, f.rowDepth, chooser.lookAheadDisabled()};
                     choice = chooseOrientation(chooser, item, f.last ? &*f.last : nullptr,
