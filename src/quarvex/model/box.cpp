@@ -1,8 +1,7 @@
 #include "quarvex/model/box.hpp"
 
+#include <cstdio>
 #include <utility>
-
-#include "quarvex/model/fixed_text.hpp"
 
 namespace quarvex {
 
@@ -30,12 +29,11 @@ ConcreteLimitedSupplyBox::ConcreteLimitedSupplyBox(ConcreteBox box, std::int32_t
 namespace {
 
 std::string workingVolumeReference(double width, double length, double depth) {
-    std::string text = "Working Volume ";
-    appendFixed(text, width);
-    text += 'x';
-    appendFixed(text, length);
-    text += 'x';
-    appendFixed(text, depth);
+    // "%f" of a huge double can take over 300 characters; size the text first.
+    const char* format = "Working Volume %fx%fx%f";
+    const int size = std::snprintf(nullptr, 0, format, width, length, depth);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, width, length, depth);
     return text;
 }
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <utility>
 
-#include "quarvex/model/fixed_text.hpp"
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/placement/orientation.hpp"
 
@@ -157,30 +157,28 @@ bool OrientationChooser::canStandStably(const Item& item) {
     return stable;
 }
 
-bool OrientationChooser::canStandStablyByKey(const Item& item) {
-    keyBuffer_.clear();
-    appendFixed(keyBuffer_, item.width());
-    keyBuffer_ += '|';
-    appendFixed(keyBuffer_, item.length());
-    keyBuffer_ += '|';
-    appendFixed(keyBuffer_, item.depth());
-    keyBuffer_ += '|';
-    keyBuffer_ += std::to_string(static_cast<std::int32_t>(item.allowed_rotation()));
-    keyBuffer_ += '|';
-    appendFixed(keyBuffer_, box_->width());
-    keyBuffer_ += '|';
-    appendFixed(keyBuffer_, box_->length());
-    keyBuffer_ += '|';
-    appendFixed(keyBuffer_, box_->depth());
+std::size_t OrientationChooser::StableKeyHash::operator()(const StableKey& key) const {
+    std::size_t hash = static_cast<std::size_t>(key.rotation);
+    for (const FixedKey& part : {key.width, key.length, key.depth}) {
+        const auto low = static_cast<std::uint64_t>(part.magnitude);
+        const auto high = static_cast<std::uint64_t>(part.magnitude >> 64);
+        const std::uint64_t tag = static_cast<std::uint64_t>(part.kind) << 1 | part.negative;
+        hash = hash * 1000003u ^ std::hash<std::uint64_t>{}(low ^ high * 31 ^ tag);
+    }
+    return hash;
+}
 
-    auto found = stableCache_.find(keyBuffer_);
+bool OrientationChooser::canStandStablyByKey(const Item& item) {
+    const StableKey key{fixedKey(item.width()), fixedKey(item.length()), fixedKey(item.depth()),
+                        static_cast<std::int32_t>(item.allowed_rotation())};
+    auto found = stableCache_.find(key);
     if (found != stableCache_.end()) {
         return found->second;
     }
     const CandidateList candidates =
         fittingCandidates(item, nullptr, box_->width(), box_->length(), box_->depth());
     const bool stable = std::any_of(candidates.begin(), candidates.end(), isStableOrientation);
-    stableCache_.emplace(keyBuffer_, stable);
+    stableCache_.emplace(key, stable);
     return stable;
 }
 

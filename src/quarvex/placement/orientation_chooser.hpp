@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <string>
 #include <unordered_map>
 
 #include "quarvex/model/box.hpp"
+#include "quarvex/model/fixed_key.hpp"
 #include "quarvex/placement/item_queue.hpp"
 #include "quarvex/placement/look_ahead.hpp"
 #include "quarvex/placement/oriented_item.hpp"
@@ -20,17 +22,26 @@ public:
     bool lookAheadDisabled() const { return lookAheadDisabled_; }
 
     // Whether some allowed orientation of the item stands stably in the empty
-    // box. Memoised under the item's and box's sizes written with "%f".
+    // box. Memoised under the item's sizes as "%f" writes them and its
+    // rotation rule (the box's sizes, the rest of that key, are the chooser's).
     bool canStandStably(const Item& item);
 
 private:
     bool canStandStablyByKey(const Item& item);
 
+    struct StableKey {
+        FixedKey width, length, depth;
+        std::int32_t rotation;
+        friend bool operator==(const StableKey&, const StableKey&) = default;
+    };
+    struct StableKeyHash {
+        std::size_t operator()(const StableKey& key) const;
+    };
+
     BoxPtr box_;
     bool lookAheadDisabled_;
-    std::unordered_map<std::string, bool> stableCache_;
+    std::unordered_map<StableKey, bool, StableKeyHash> stableCache_;
     std::unordered_map<const Item*, bool> stableByItem_;  // items outlive the chooser's run
-    std::string keyBuffer_;
 };
 
 // The item's orientations that fit W x L x D, without duplicate sizes. An

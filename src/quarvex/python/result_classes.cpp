@@ -2,10 +2,10 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "quarvex/json_io/result_writer.hpp"
-#include "quarvex/model/fixed_text.hpp"
 #include "quarvex/model/pack_response.hpp"
 #include "quarvex/model/packed_box.hpp"
 #include "quarvex/model/packed_item.hpp"
@@ -19,9 +19,11 @@ namespace quarvex {
 
 namespace {
 
+// "%f" of a huge double runs to over 300 characters; size the text first.
 std::string fixedSixDecimals(double value) {
-    std::string text;
-    appendFixed(text, value);
+    const int size = std::snprintf(nullptr, 0, "%f", value);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%f", value);
     return text;
 }
 
