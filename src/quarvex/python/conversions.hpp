@@ -9,9 +9,9 @@ namespace quarvex {
 // integers are read as signed 64-bit values, binary and discarded give None.
 pybind11::object jsonToPython(const nlohmann::json& value);
 
-// Python data as a JSON value, by way of the interpreter's json.dumps. A value
-// dumps cannot serialise raises its own TypeError; NaN and the infinities
-// fail to parse (json::parse_error).
+// Python data as the JSON value the interpreter's json.dumps and parsing give
+// (plain data is walked directly). A value dumps cannot serialise raises its
+// own TypeError; NaN and the infinities fail to parse (json::parse_error).
 nlohmann::json pythonToJson(pybind11::handle object);
 
 }  // namespace quarvex
