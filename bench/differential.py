@@ -1,6 +1,6 @@
 """Packs the same seeded requests with this checkout's module and a baseline
 build, each in a process of its own, and reports every request whose `solve`
-output differs by a byte.
+output, or `pack_dicts` result as JSON, differs by a byte.
 
     python -m bench.differential --baseline PYTHON [--count N] [--seed S]
 
@@ -39,8 +39,9 @@ def digests(count, seed):
     import quarvex
 
     for request in requests(count, seed):
-        output = quarvex.solve(json.dumps(request))
-        yield hashlib.sha256(output.encode()).hexdigest()[:16]
+        digest = hashlib.sha256(quarvex.solve(json.dumps(request)).encode())
+        digest.update(quarvex.pack_dicts(request["items"], request["boxes"]).to_json().encode())
+        yield digest.hexdigest()[:16]
 
 
 def run(python, count, seed, path=()):

@@ -32,6 +32,27 @@ def test_pack_dicts_takes_tuples_and_non_string_keys():
     assert result.success and result.boxes[0].box.reference == "S"
 
 
+def outcome(call):
+    try:
+        return call()
+    except Exception as fault:  # noqa: BLE001 - the fault itself is compared
+        return type(fault), str(fault)
+
+
+@pytest.mark.parametrize(
+    "value",
+    [2**63, 2**64, -(2**63) - 1, -0.0, 1e16, 0.1 + 0.2, 5.0, True, None, (1, [2.5]), {"k": {}},
+     'q"\\\n\x00\u2713\U0001F600'],
+    ids=["2^63", "2^64", "below-int64", "minus-zero", "1e16", "inexact", "whole-float", "true",
+         "none", "tuple", "dict", "escapes"],
+)
+@pytest.mark.parametrize("key", ["Width", "Weight", "ItemReference", "Unread"])
+def test_pack_dicts_reads_values_as_json_dumps_and_parsing_would(value, key):
+    items, boxes = [{**ITEM, key: value}], [BOX]
+    text = outcome(lambda: quarvex.solve(json.dumps({"items": items, "boxes": boxes})))
+    assert outcome(lambda: quarvex.pack_dicts(items, boxes).to_json(-1)) == text
+
+
 NOT_SERIALISABLE = [{1, 2}, (x for x in ()), Item("A", "A", 1, 1, 1, 1), b"bytes", 1j, object()]
 NOT_ARGUMENTS = "incompatible function arguments"
 PARSE_ERROR = r"^\[json\.exception\.parse_error\.101\]"
@@ -45,7 +66,7 @@ REFUSALS = {
                                   ("string", "AB", []), ("None", None, []),
                                   ("item-as-box", [], [Item("A", "A", 1, 1, 1, 1)]), ("dict-as-box", [], [BOX])]},
     **{f"pack_dicts-{value}-in-{name}": (lambda v=value, p=place: quarvex.pack_dicts(*p(v)), RuntimeError, PARSE_ERROR)
-       for value in (float("nan"), float("inf"), float("-inf"))
+       for value in (float("nan"), float("inf"), float("-inf"), "\ud800")
        for name, place in [("width", lambda v: ([{**ITEM, "Width": v}], [BOX])),
                            ("weight", lambda v: ([{**ITEM, "Weight": v}], [BOX])),
                            ("max-weight", lambda v: ([ITEM], [{**BOX, "MaxWeight": v}])),
