@@ -22,17 +22,18 @@ ROOT = Path(__file__).resolve().parent.parent
 
 
 def requests(count, seed):
-    """Mostly mixed requests, with shop orders and MPV instances among them,
-    in one fixed order (the look-ahead memo carries over from call to call)."""
+    """Mostly the feature mix (near twins included), with shop orders and MPV
+    instances among them, in one fixed order (the look-ahead memo carries over
+    from call to call)."""
     products = generators.catalogue()
+    mix = iter(generators.feature_requests(seed * 1_000_003, count))
     for k in range(count):
         if k % 10 == 0:
             yield generators.order_request(seed * 7919 + k, products)
         elif k % 50 == 1:
-            cls = k // 50 % 8 + 1
-            yield generators.mpv_request(cls, 50, k // 400 % 10 + 1)
+            yield generators.mpv_request(k // 50 % 8 + 1, 50, k // 400 % 10 + 1)
         else:
-            yield generators.mixed_request(seed * 1_000_003 + k)
+            yield next(mix)
 
 
 def digests(count, seed):
