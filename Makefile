@@ -3,9 +3,10 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
-APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev
+# chromium: the browser test of quarvex.viz's pages runs it headless.
+APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium
 # Extras of pyproject.toml that development and CI install.
-EXTRAS := test,dask,cli
+EXTRAS := test,dask,cli,viz,browser-test
 
 .PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench clean
 

@@ -1,0 +1,529 @@
+"""Pictures of packed boxes: an interactive 3D view for a notebook or a browser.
+
+Every opened box is drawn at its true proportions with its items as solid blocks,
+one colour per article family; a page from `to_html` adds a slider that steps
+through the loading order and lists what was not packed. Needs plotly:
+`pip install quarvex[viz]`.
+"""
+
+from __future__ import annotations
+
+import html
+import json
+import re
+import tempfile
+import webbrowser
+from collections.abc import Iterable, Mapping, Sequence
+from dataclasses import dataclass
+from pathlib import Path
+from typing import TYPE_CHECKING, Any
+
+from ._core import Box, PackResult
+
+if TYPE_CHECKING:
+    import plotly.graph_objects as go
+
+__all__ = ["figure", "to_html", "show"]
+
+# A PackResult, or the parsed JSON of a `solve` response.
+Result = PackResult | Mapping[str, Any]
+# Box types as in a request: quarvex.Box objects or request dicts.
+BoxTypes = Iterable[Box | Mapping[str, Any]]
+
+
+@dataclass(frozen=True)
+class Block:
+    code: str
+    reference: str
+    x: float
+    y: float
+    z: float
+    width: float
+    length: float
+    depth: float
+    orientation: str
+    weight: float
+
+
+@dataclass(frozen=True)
+class BoxType:
+    reference: str
+    width: float
+    length: float
+    depth: float
+    content_limit: float | None  # the weight the contents may add; None for no limit
+
+
+@dataclass(frozen=True)
+class OpenedBox:
+    kind: BoxType
+    max_weight: float | None
+    weight: float
+    fill: float  # % of the inner volume
+    blocks: tuple[Block, ...]  # in loading order
+
+
+@dataclass(frozen=True)
+class LeftOut:
+    code: str
+    reference: str
+    width: float
+    length: float
+    depth: float
+    weight: float
+    rotation: str
+
+
+@dataclass(frozen=True)
+class Picture:
+    boxes: tuple[OpenedBox, ...]
+    left_out: tuple[LeftOut, ...]
+    box_types: tuple[BoxType, ...]
+    box_types_from_request: bool
+
+
+# ---------------------------------------------------------------- reading a result
+
+
+def _field(record: Mapping[str, Any], key: str, where: str) -> Any:
+    if not isinstance(record, Mapping) or key not in record:
+        raise ValueError(f"{where} has no {key!r}")
+    return record[key]
+
+
+def _number(record: Mapping[str, Any], key: str, where: str) -> float:
+    value = _field(record, key, where)
+    if isinstance(value, bool) or not isinstance(value, int | float):
+        raise ValueError(f"{where}: {key!r} must be a number, not {value!r}")
+    return float(value)
+
+
+def _optional_number(record: Mapping[str, Any], key: str, where: str) -> float | None:
+    return None if record.get(key) is None else _number(record, key, where)
+
+
+def _list(record: Mapping[str, Any], key: str, where: str) -> list[Any]:
+    value = _field(record, key, where)
+    if not isinstance(value, list):
+        raise ValueError(f"{where}: {key!r} must be a list")
+    return value
+
+
+def _content_limit(max_weight: float | None, empty_weight: float) -> float | None:
+    # As the packer reckons it: no limit below zero; the box's own weight counts.
+    if max_weight is None or max_weight < 0:
+        return None
+    return max(max_weight - empty_weight, 0.0)
+
+
+def _block(record: Mapping[str, Any], where: str) -> Block:
+    return Block(
+        code=str(_field(record, "ItemCode", where)),
+        reference=str(record.get("ItemReference") or ""),
+        orientation=str(record.get("orientation") or ""),
+        **{key: _number(record, key, where) for key in ("x", "y", "z", "width", "length", "depth", "weight")},
+    )
+
+
+def _opened_box(record: Mapping[str, Any], where: str) -> OpenedBox:
+    max_weight = _optional_number(record, "max_weight", where)
+    kind = BoxType(
+        reference=str(_field(record, "box_reference", where)),
+        width=_number(record, "width", where),
+        length=_number(record, "length", where),
+        depth=_number(record, "depth", where),
+        content_limit=_content_limit(max_weight, _optional_number(record, "empty_weight", where) or 0.0),
+    )
+    items = _list(record, "items", where)
+    blocks = tuple(_block(item, f"{where}, item {n}") for n, item in enumerate(items))
+    return OpenedBox(
+        kind=kind,
+        max_weight=max_weight,
+        weight=_number(record, "weight", where),
+        fill=_number(record, "volume_utilisation", where),
+        blocks=blocks,
+    )
+
+
+def _left_out(record: Mapping[str, Any], where: str) -> LeftOut:
+    return LeftOut(
+        code=str(_field(record, "ItemCode", where)),
+        reference=str(record.get("ItemReference") or ""),
+        rotation=str(record.get("AllowedRotation") or "BestFit"),
+        width=_number(record, "Width", where),
+        length=_number(record, "Length", where),
+        depth=_number(record, "Depth", where),
+        weight=_number(record, "Weight", where),
+    )
+
+
+def _request_box_type(box: Box | Mapping[str, Any], where: str) -> BoxType | None:
+    record = box.to_dict() if isinstance(box, Box) else box
+    if record.get("Active") is False:
+        return None
+    return BoxType(
+        reference=str(_field(record, "Reference", where)),
+        width=_number(record, "Width", where),
+        length=_number(record, "Length", where),
+        depth=_number(record, "Depth", where),
+        content_limit=_content_limit(
+            _optional_number(record, "MaxWeight", where), _optional_number(record, "BoxWeight", where) or 0.0
+        ),
+    )
+
+
+def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
+    data = result.to_dict() if isinstance(result, PackResult) else result
+    if not isinstance(data, Mapping):
+        raise TypeError(f"result must be a PackResult or a solve response dict, not {type(result).__name__}")
+    boxes = tuple(_opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result")))
+    left_out = tuple(
+        _left_out(item, f"unplaced item {n}") for n, item in enumerate(data.get("unplaced_items") or [])
+    )
+    if box_types is None:
+        kinds = tuple(dict.fromkeys(box.kind for box in boxes))
+    else:
+        read = (_request_box_type(box, f"box type {n}") for n, box in enumerate(box_types))
+        kinds = tuple(kind for kind in read if kind is not None)
+    return Picture(boxes, left_out, kinds, box_types is not None)
+
+
+# ---------------------------------------------------------------- why an item was left out
+
+
+def _fits(item: LeftOut, kind: BoxType) -> bool:
+    space = (kind.width, kind.length, kind.depth)
+    if item.rotation == "Never":
+        turns = [(item.width, item.length, item.depth)]
+    elif item.rotation == "KeepFlat":
+        turns = [(item.width, item.length, item.depth), (item.length, item.width, item.depth)]
+    else:
+        turns = [tuple(sorted((item.width, item.length, item.depth)))]
+        space = tuple(sorted(space))
+    return any(all(size <= room for size, room in zip(turn, space)) for turn in turns)
+
+
+def _reason(item: LeftOut, kinds: Sequence[BoxType]) -> str:
+    """Why the item could go in no box, where that is plain; empty otherwise."""
+    if not kinds:
+        return ""
+    reasons = []
+    if not any(_fits(item, kind) for kind in kinds):
+        reasons.append("larger than every box type in every allowed orientation")
+    limits = [kind.content_limit for kind in kinds]
+    if None not in limits and all(item.weight > limit for limit in limits if limit is not None):
+        reasons.append("heavier than any box type's weight limit")
+    return "; ".join(reasons)
+
+
+# ---------------------------------------------------------------- drawing
+
+# A block is a cuboid: eight corners, twelve triangles, and its twelve edges as one
+# path of twenty points (None lifts the pen). The page's loading-order slider shows
+# the first k blocks of a box by cutting the mesh and edge arrays at these strides.
+_CORNERS = ((0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0, 0, 1), (1, 0, 1), (1, 1, 1), (0, 1, 1))
+_TRIANGLES = (
+    (0, 1, 2), (0, 2, 3), (4, 5, 6), (4, 6, 7), (0, 1, 5), (0, 5, 4),
+    (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7),
+)  # fmt: skip
+_EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, None)
+_TRACES_PER_BOX = 3  # outline, blocks, block edges
+_EDGE_COLOUR = "#2b2b2b"
+_FAMILY_SUFFIX = re.compile(r"^(.+?)[-_./ ]\d+$")
+
+
+def _family(code: str) -> str:
+    """Repeated articles share a family: MUG-01 and MUG-02 are both MUG."""
+    match = _FAMILY_SUFFIX.match(code)
+    return match.group(1) if match else code
+
+
+def _plotly() -> Any:
+    try:
+        import plotly.graph_objects as go
+    except ImportError as error:
+        raise ImportError("quarvex.viz needs plotly: pip install quarvex[viz]") from error
+    return go
+
+
+def _num(value: float) -> str:
+    return f"{value:.6g}"
+
+
+def _size(width: float, length: float, depth: float) -> str:
+    return f"{_num(width)} × {_num(length)} × {_num(depth)}"
+
+
+def _corners(x: float, y: float, z: float, w: float, l: float, d: float) -> list[tuple[float, float, float]]:
+    return [(x + cx * w, y + cy * l, z + cz * d) for cx, cy, cz in _CORNERS]
+
+
+def _edges(corners: list[tuple[float, float, float]]) -> tuple[list[float | None], ...]:
+    points = [None if corner is None else corners[corner] for corner in _EDGE_PATH]
+    return tuple([None if point is None else point[axis] for point in points] for axis in range(3))
+
+
+def _box_title(box: OpenedBox, number: int, count: int) -> str:
+    kind = box.kind
+    weight = f"weighs {_num(box.weight)}"
+    weight += f" of {_num(box.max_weight)} allowed" if box.max_weight is not None else " (no limit)"
+    return (
+        f"Box {number} of {count}: {html.escape(kind.reference)}, inside "
+        f"{_size(kind.width, kind.length, kind.depth)}, {box.fill:.1f} % full, {weight}"
+    )
+
+
+def _hover(block: Block) -> str:
+    reference = f" · {html.escape(block.reference)}" if block.reference else ""
+    return (
+        f"<b>{html.escape(block.code)}</b>{reference}<br>"
+        f"{_size(block.width, block.length, block.depth)} as {html.escape(block.orientation)}"
+        f" at ({_num(block.x)}, {_num(block.y)}, {_num(block.z)})<br>weight {_num(block.weight)}"
+    )
+
+
+def _box_traces(go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool) -> list[Any]:
+    kind = box.kind
+    ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
+    outline = go.Scatter3d(
+        x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
+        name=kind.reference, hovertext=title, hoverinfo="text", showlegend=False,
+    )  # fmt: skip
+    xs: list[float] = []
+    ys: list[float] = []
+    zs: list[float] = []
+    i: list[int] = []
+    j: list[int] = []
+    k: list[int] = []
+    vertex_colours: list[str] = []
+    ex: list[float | None] = []
+    ey: list[float | None] = []
+    ez: list[float | None] = []
+    for block in box.blocks:
+        base = len(xs)
+        corners = _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
+        xs += [c[0] for c in corners]
+        ys += [c[1] for c in corners]
+        zs += [c[2] for c in corners]
+        for a, b, c in _TRIANGLES:
+            i.append(base + a)
+            j.append(base + b)
+            k.append(base + c)
+        vertex_colours += [colours[_family(block.code)]] * len(corners)
+        bx, by, bz = _edges(corners)
+        ex += bx
+        ey += by
+        ez += bz
+    # Plotly hovers over a mesh by vertex, so each block's text is repeated per corner.
+    text = [_hover(block) for block in box.blocks for _ in _CORNERS] if hover else None
+    blocks = go.Mesh3d(
+        x=xs, y=ys, z=zs, i=i, j=j, k=k, vertexcolor=vertex_colours, flatshading=True,
+        text=text, hovertemplate="%{text}<extra></extra>", name="items", showlegend=False,
+    )  # fmt: skip
+    edges = go.Scatter3d(
+        x=ex, y=ey, z=ez, mode="lines", line={"color": _EDGE_COLOUR, "width": 2},
+        hoverinfo="skip", showlegend=False,
+    )  # fmt: skip
+    return [outline, blocks, edges]
+
+
+def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
+    """Steps that show the first k blocks; the page's script does the cutting."""
+    count = len(box.blocks)
+    steps = [
+        {"method": "skip", "args": [position, k], "label": f"{k} of {count}: {html.escape(block.code)}"}
+        for k, block in enumerate(box.blocks, start=1)
+    ]
+    return {
+        "active": max(count - 1, 0),
+        "steps": steps,
+        "currentvalue": {"prefix": "Loading order, up to item ", "font": {"color": "#222"}},
+        "font": {"color": "rgba(0,0,0,0)"},  # the current value names the step; tick labels would crowd
+        "pad": {"t": 10, "b": 10},
+    }
+
+
+def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Figure:
+    """The figure; for a page, the hover texts and the loading order come from its script."""
+    go = _plotly()
+    from plotly.colors import qualitative
+
+    palette = qualitative.Plotly + qualitative.Pastel
+    families = dict.fromkeys(_family(block.code) for box in picture.boxes for block in box.blocks)
+    colours = {family: palette[n % len(palette)] for n, family in enumerate(families)}
+
+    count = len(picture.boxes)
+    titles = [_box_title(picture.boxes[p], p + 1, count) for p in positions]
+    traces = []
+    for position, title in zip(positions, titles):
+        traces += _box_traces(go, picture.boxes[position], title, colours, hover=not for_page)
+    for trace in traces[_TRACES_PER_BOX:]:
+        trace.visible = False
+
+    layout: dict[str, Any] = {
+        "title": {"text": titles[0] if titles else "Nothing was packed"},
+        "scene": {
+            "aspectmode": "data",
+            "xaxis": {"title": {"text": "width"}},
+            "yaxis": {"title": {"text": "length"}},
+            "zaxis": {"title": {"text": "depth"}},
+        },
+        "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
+        "height": 760,
+    }
+    sliders = [_loading_slider(picture.boxes[p], n) for n, p in enumerate(positions)] if for_page else []
+    if sliders:
+        layout["sliders"] = [sliders[0]]
+    if len(positions) > 1:
+        buttons = []
+        for n, (position, title) in enumerate(zip(positions, titles)):
+            box = picture.boxes[position]
+            visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
+            view: dict[str, Any] = {"title.text": title}
+            if sliders:
+                view["sliders"] = [sliders[n]]
+            label = f"Box {position + 1}: {html.escape(box.kind.reference)} ({len(box.blocks)} items)"
+            buttons.append({"method": "update", "args": [{"visible": visible}, view], "label": label})
+        layout["updatemenus"] = [{"buttons": buttons, "x": 0, "xanchor": "left", "y": 1, "yanchor": "top"}]
+    return go.Figure(data=traces, layout=layout)
+
+
+def figure(result: Result, box_index: int | None = None) -> go.Figure:
+    """The packed boxes as a plotly Figure, one box at a time with a box picker.
+
+    `result` is a PackResult or the parsed JSON of a `solve` response; `box_index`
+    draws that box alone (numbered from 0). The loading-order slider needs the
+    page's script, so it is on pages from `to_html` and `show`.
+
+    >>> fig = figure(quarvex.pack_dicts(order["items"], order["boxes"]))
+    >>> fig.show()  # in Jupyter: shown inline
+    """
+    picture = _picture(result, None)
+    positions = range(len(picture.boxes))
+    if box_index is not None:
+        if not 0 <= box_index < len(picture.boxes):
+            raise IndexError(f"box_index {box_index} is out of range: the result has {len(picture.boxes)} boxes")
+        positions = range(box_index, box_index + 1)
+    return _build(picture, positions, for_page=False)
+
+
+# Fills in the hover texts (one per block in the page, one per corner on screen),
+# draws the figure, then shows the first k blocks of a box when the slider moves
+# and the whole box again when another box is picked.
+_PAGE_SCRIPT = """
+const stride = STRIDE;
+const figure = FIGURE;
+const hovers = HOVERS;
+figure.data.forEach((trace, n) => {
+  if (n % stride.traces === 1) {
+    trace.text = hovers[(n - 1) / stride.traces].flatMap((text) => Array(stride.corners).fill(text));
+  }
+});
+const full = figure.data.map((trace) => ({i: trace.i, j: trace.j, k: trace.k, x: trace.x, y: trace.y, z: trace.z}));
+Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then((plot) => {
+  let cut = null;
+  function showFirst(box, count) {
+    const blocks = box * stride.traces + 1, edges = blocks + 1;
+    const triangles = count * stride.triangles, points = count * stride.points;
+    const head = (trace, key, end) => [full[trace][key].slice(0, end)];
+    Plotly.restyle(plot, {i: head(blocks, "i", triangles), j: head(blocks, "j", triangles),
+                          k: head(blocks, "k", triangles)}, [blocks]);
+    Plotly.restyle(plot, {x: head(edges, "x", points), y: head(edges, "y", points),
+                          z: head(edges, "z", points)}, [edges]);
+  }
+  plot.on("plotly_sliderchange", (event) => {
+    const [box, count] = event.step.args;
+    showFirst(box, count);
+    cut = box;
+  });
+  plot.on("plotly_buttonclicked", () => {
+    if (cut !== null) showFirst(cut, Infinity);
+    cut = null;
+  });
+});
+"""
+
+
+def _script_json(value: Any) -> str:
+    # Item codes are the caller's text: no "</script>" may end the script early.
+    return value.replace("<", "\\u003c") if isinstance(value, str) else _script_json(json.dumps(value))
+
+
+def _left_out_section(picture: Picture) -> str:
+    if not picture.left_out:
+        return ""
+    count = len(picture.box_types)
+    if picture.box_types_from_request:
+        basis = f"Reasons are judged against the request's {count} active box types."
+    elif count:
+        basis = (
+            f"Reasons are judged against the {count} box types used in this result only; "
+            "the request's other box types are not known here."
+        )
+    else:
+        basis = "No box was opened, so no box type is known here to judge against."
+    rows = "".join(
+        f"<tr><td>{html.escape(item.code)}</td><td>{html.escape(item.reference)}</td>"
+        f"<td>{_size(item.width, item.length, item.depth)}</td><td>{_num(item.weight)}</td>"
+        f"<td>{html.escape(item.rotation)}</td><td>{html.escape(_reason(item, picture.box_types))}</td></tr>"
+        for item in picture.left_out
+    )
+    return (
+        f'<section id="unplaced"><h2>Not packed ({len(picture.left_out)})</h2><p>{basis} '
+        "An empty reason means the item would fit a box type on its own.</p>"
+        "<table><tr><th>Code</th><th>Reference</th><th>Size (W × L × D)</th><th>Weight</th>"
+        f"<th>Rotation</th><th>Why</th></tr>{rows}</table></section>"
+    )
+
+
+_STYLE = """
+body { font-family: system-ui, sans-serif; margin: 1em 2em; color: #222; }
+table { border-collapse: collapse; }
+th, td { border-bottom: 1px solid #ddd; padding: 0.25em 0.75em; text-align: left; }
+"""
+
+
+def to_html(result: Result, path: str | Path | None = None, *, box_types: BoxTypes | None = None) -> str:
+    """One self-contained page (plotly.js embedded, no network use) of the packed boxes.
+
+    The page has a box picker, a slider through each box's loading order and the
+    list of unplaced items with, where it is plain, why they fit nowhere; give the
+    request's `box_types` to judge that against all of them, not only those used.
+    Writes the page to `path` when given; returns its text either way.
+
+    >>> to_html(quarvex.pack_dicts(order["items"], order["boxes"]), "order.html", box_types=order["boxes"])
+    """
+    picture = _picture(result, box_types)
+    fig = _build(picture, range(len(picture.boxes)), for_page=True)
+    from plotly.offline import get_plotlyjs
+
+    stride = {"traces": _TRACES_PER_BOX, "corners": len(_CORNERS), "triangles": len(_TRIANGLES), "points": len(_EDGE_PATH)}
+    hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
+    script = (
+        _PAGE_SCRIPT.replace("STRIDE", _script_json(stride))
+        .replace("FIGURE", _script_json(fig.to_json()))
+        .replace("HOVERS", _script_json(hovers))
+    )
+    placed = sum(len(box.blocks) for box in picture.boxes)
+    summary = f"{placed} of {placed + len(picture.left_out)} items packed into {len(picture.boxes)} boxes."
+    page = (
+        '<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n<title>Packed boxes</title>\n'
+        f"<style>{_STYLE}</style>\n</head>\n<body>\n<h1>Packed boxes</h1>\n<p>{summary}</p>\n"
+        f'<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n<script>{script}</script>\n'
+        f"{_left_out_section(picture)}\n</body>\n</html>\n"
+    )
+    if path is not None:
+        Path(path).write_text(page, encoding="utf-8")
+    return page
+
+
+def show(result: Result, *, box_types: BoxTypes | None = None) -> Path:
+    """Writes the page of `to_html` to a temporary file, opens it in the browser and returns its path.
+
+    >>> show(quarvex.pack_dicts(order["items"], order["boxes"]))
+    """
+    with tempfile.NamedTemporaryFile("w", suffix=".html", prefix="quarvex-", delete=False, encoding="utf-8") as file:
+        file.write(to_html(result, box_types=box_types))
+    page = Path(file.name)
+    webbrowser.open(page.as_uri())
+    return page
