@@ -1,0 +1,126 @@
+import json
+import shutil
+from io import BytesIO
+from pathlib import Path
+
+import pytest
+
+import quarvex
+
+pytest.importorskip("plotly", reason="the viz extra is not installed: pip install quarvex[viz]")
+from quarvex import viz  # noqa: E402
+
+ROOT = Path(__file__).resolve().parents[2]
+ORDER = json.loads((ROOT / "examples" / "order.json").read_text())
+ARTEFACTS = ROOT / "build" / "viz-test"
+
+
+def packed_order() -> quarvex.PackResult:
+    return quarvex.pack_dicts(ORDER["items"], ORDER["boxes"])
+
+
+def meshes(fig):
+    return [trace for trace in fig.data if trace.type == "mesh3d"]
+
+
+@pytest.mark.parametrize("as_json", [False, True], ids=["PackResult", "solve JSON"])
+def test_blocks_lie_where_the_result_places_them(as_json):
+    result = packed_order()
+    fig = viz.figure(json.loads(quarvex.solve(json.dumps(ORDER))) if as_json else result)
+    for box, mesh in zip(result.boxes, meshes(fig), strict=True):
+        for n, placed in enumerate(box.items):
+            corners = range(8 * n, 8 * n + 8)
+            for axis, start, size in (("x", placed.x, placed.width), ("y", placed.y, placed.length),
+                                      ("z", placed.z, placed.depth)):  # fmt: skip
+                values = [getattr(mesh, axis)[c] for c in corners]
+                assert (min(values), max(values)) == (start, start + size)
+            assert placed.item.item_code in mesh.text[8 * n]
+    assert [trace.visible for trace in meshes(fig)] == [None] + [False] * (len(result.boxes) - 1)
+
+
+def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
+    mesh = meshes(viz.figure(packed_order(), box_index=0))[0]
+    colour = {}
+    for n in range(len(mesh.x) // 8):
+        code = mesh.text[8 * n].split("</b>")[0].removeprefix("<b>")
+        colour.setdefault(code.rsplit("-", 1)[0] if code[-1].isdigit() else code, set()).add(mesh.vertexcolor[8 * n])
+    assert all(len(shades) == 1 for shades in colour.values())
+    assert len({shade for shades in colour.values() for shade in shades}) == len(colour)
+    placed = packed_order().boxes[0].items[0]
+    assert mesh.text[0] == (
+        f"<b>{placed.item.item_code}</b> · {placed.item.item_reference}<br>"
+        f"{placed.width:g} × {placed.length:g} × {placed.depth:g} as {placed.orientation}"
+        f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight {placed.weight:g}"
+    )
+
+
+def test_unplaced_items_say_why_where_it_is_plain():
+    items = [
+        {"ItemCode": "OK", "Width": 5, "Length": 5, "Depth": 5, "Weight": 1},
+        {"ItemCode": "LONG", "Width": 5, "Length": 5, "Depth": 50, "Weight": 1, "AllowedRotation": "Never"},
+        {"ItemCode": "HEAVY", "Width": 5, "Length": 5, "Depth": 5, "Weight": 99},
+        {"ItemCode": "</script><b>X", "Width": 5, "Length": 5, "Depth": 50, "Weight": 1},
+    ]
+    boxes = [{"Reference": "S", "Width": 10, "Length": 10, "Depth": 10, "MaxWeight": 20, "BoxWeight": 1},
+             {"Reference": "Tall", "Width": 10, "Length": 60, "Depth": 10, "MaxWeight": 2, "Active": False}]  # fmt: skip
+    page = viz.to_html(quarvex.pack_dicts(items, boxes), box_types=boxes)
+    assert "against the request's 1 active box types" in page
+    assert "<td>LONG</td><td>LONG</td><td>5 × 5 × 50</td><td>1</td><td>Never</td><td>larger than every" in page
+    assert "<td>HEAVY</td><td>HEAVY</td><td>5 × 5 × 5</td><td>99</td><td>BestFit</td><td>heavier than" in page
+    assert "</script><b>X" not in page and "&lt;/script&gt;&lt;b&gt;X" in page
+    assert "used in this result only" in viz.to_html(quarvex.pack_dicts(items, boxes))
+
+
+@pytest.mark.parametrize(
+    "result, error",
+    [({"boxes": [{"box_reference": "S"}]}, "result box 0 has no 'width'"), ([], "must be a PackResult")],
+)
+def test_a_malformed_result_is_named(result, error):
+    with pytest.raises((ValueError, TypeError), match=error):
+        viz.figure(result)
+    with pytest.raises(IndexError, match="box_index 3 is out of range: the result has 3 boxes"):
+        viz.figure(packed_order(), box_index=3)
+
+
+def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
+    sync_api = pytest.importorskip("playwright.sync_api", reason="the browser-test extra is not installed")
+    image = pytest.importorskip("PIL.Image", reason="the browser-test extra is not installed")
+    chromium = shutil.which("chromium")
+    if chromium is None:
+        pytest.skip("Debian's chromium is not installed: `make setup` installs it")
+    monkeypatch.delenv("LD_PRELOAD", raising=False)  # the sanitizer run's runtimes are not for the browser
+    page_path = tmp_path / "order.html"
+    viz.to_html(packed_order(), page_path, box_types=ORDER["boxes"])
+    ARTEFACTS.mkdir(parents=True, exist_ok=True)
+    errors, requests = [], []
+
+    with sync_api.sync_playwright() as playwright:
+        browser = playwright.chromium.launch(executable_path=chromium, args=["--use-angle=swiftshader"])
+        page = browser.new_page(viewport={"width": 1200, "height": 900})
+        page.on("console", lambda message: message.type == "error" and errors.append(message.text))
+        page.on("pageerror", lambda error: errors.append(str(error)))
+        page.route("**/*", lambda route: route.continue_() if route.request.url.startswith("file:")
+                   else (requests.append(route.request.url), route.abort()))  # fmt: skip
+        page.goto(page_path.as_uri())
+        page.wait_for_selector("#packing .gl-container canvas")
+
+        def colours(name):
+            page.wait_for_timeout(500)  # WebGL draws after the event that changed the figure
+            shot = page.locator("#packing").screenshot(path=ARTEFACTS / f"{name}.png")
+            return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
+
+        first_box = colours("box-1")
+        page.click(".updatemenu-header-group")
+        page.locator(".updatemenu-dropdown-button").nth(1).click()
+        second_box = colours("box-2")
+        rail = page.locator(".slider-rail-touch-rect").bounding_box()
+        page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
+        first_item = colours("box-2-first-item")
+        loaded = page.text_content(".slider-group > .slider-label")
+        browser.close()
+
+    assert len(first_box) > 50, "the 3D view looks blank"
+    assert first_box != second_box != first_item
+    assert len(first_item) < len(second_box)
+    assert loaded.startswith("Loading order, up to item 1 of ")
+    assert (errors, requests) == ([], [])
