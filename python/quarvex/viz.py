@@ -21,7 +21,7 @@ from typing import TYPE_CHECKING, Any
 from ._core import Box, PackResult
 
 if TYPE_CHECKING:
-    import plotly.graph_objects as go
+    import plotly.graph_objects as go  # type: ignore[import-untyped]
 
 __all__ = ["figure", "to_html", "show"]
 
@@ -192,14 +192,14 @@ def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
 
 
 def _fits(item: LeftOut, kind: BoxType) -> bool:
-    space = (kind.width, kind.length, kind.depth)
+    sizes: Sequence[float] = (item.width, item.length, item.depth)
+    space: Sequence[float] = (kind.width, kind.length, kind.depth)
     if item.rotation == "Never":
-        turns = [(item.width, item.length, item.depth)]
+        turns = [sizes]
     elif item.rotation == "KeepFlat":
-        turns = [(item.width, item.length, item.depth), (item.length, item.width, item.depth)]
-    else:
-        turns = [tuple(sorted((item.width, item.length, item.depth)))]
-        space = tuple(sorted(space))
+        turns = [sizes, (item.length, item.width, item.depth)]
+    else:  # any ordering fits if the sorted sizes fit the sorted space
+        turns, space = [sorted(sizes)], sorted(space)
     return any(all(size <= room for size, room in zip(turn, space)) for turn in turns)
 
 
@@ -346,7 +346,7 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
 def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Figure:
     """The figure; for a page, the hover texts and the loading order come from its script."""
     go = _plotly()
-    from plotly.colors import qualitative
+    from plotly.colors import qualitative  # type: ignore[import-untyped]
 
     palette = qualitative.Plotly + qualitative.Pastel
     families = dict.fromkeys(_family(block.code) for box in picture.boxes for block in box.blocks)
@@ -364,6 +364,7 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         "title": {"text": titles[0] if titles else "Nothing was packed"},
         "scene": {
             "aspectmode": "data",
+            "camera": {"eye": {"x": 1.45, "y": 1.45, "z": 1.0}},  # far enough that no corner is cut off
             "xaxis": {"title": {"text": "width"}},
             "yaxis": {"title": {"text": "length"}},
             "zaxis": {"title": {"text": "depth"}},
@@ -495,7 +496,7 @@ def to_html(result: Result, path: str | Path | None = None, *, box_types: BoxTyp
     """
     picture = _picture(result, box_types)
     fig = _build(picture, range(len(picture.boxes)), for_page=True)
-    from plotly.offline import get_plotlyjs
+    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
 
     stride = {"traces": _TRACES_PER_BOX, "corners": len(_CORNERS), "triangles": len(_TRIANGLES), "points": len(_EDGE_PATH)}
     hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
