@@ -44,9 +44,10 @@ stub-check: module
 	@diff -u python/quarvex/_core.pyi build/stub/quarvex/_core.pyi || \
 	  { echo "python/quarvex/_core.pyi is stale: run 'make stub' and commit it." >&2; exit 1; }
 
-# A type checker must accept the example through the installed package's stub.
+# A type checker must accept the examples through the installed package's stub, and the
+# pictures module as it is written.
 typecheck: module
-	$(PY) -m mypy --strict examples/pack_order.py
+	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py
 
 test: cpp-test py-test sanitize
 	@$(PY) scripts/test_ratio.py

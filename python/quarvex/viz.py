@@ -85,8 +85,14 @@ class Picture:
 # ---------------------------------------------------------------- reading a result
 
 
+def _record(value: Any, where: str) -> Mapping[str, Any]:
+    if not isinstance(value, Mapping):
+        raise ValueError(f"{where} must be an object (a dict), not {type(value).__name__}")
+    return value
+
+
 def _field(record: Mapping[str, Any], key: str, where: str) -> Any:
-    if not isinstance(record, Mapping) or key not in record:
+    if key not in record:
         raise ValueError(f"{where} has no {key!r}")
     return record[key]
 
@@ -116,7 +122,8 @@ def _content_limit(max_weight: float | None, empty_weight: float) -> float | Non
     return max(max_weight - empty_weight, 0.0)
 
 
-def _block(record: Mapping[str, Any], where: str) -> Block:
+def _block(value: Any, where: str) -> Block:
+    record = _record(value, where)
     return Block(
         code=str(_field(record, "ItemCode", where)),
         reference=str(record.get("ItemReference") or ""),
@@ -125,7 +132,8 @@ def _block(record: Mapping[str, Any], where: str) -> Block:
     )
 
 
-def _opened_box(record: Mapping[str, Any], where: str) -> OpenedBox:
+def _opened_box(value: Any, where: str) -> OpenedBox:
+    record = _record(value, where)
     max_weight = _optional_number(record, "max_weight", where)
     kind = BoxType(
         reference=str(_field(record, "box_reference", where)),
@@ -145,7 +153,8 @@ def _opened_box(record: Mapping[str, Any], where: str) -> OpenedBox:
     )
 
 
-def _left_out(record: Mapping[str, Any], where: str) -> LeftOut:
+def _left_out(value: Any, where: str) -> LeftOut:
+    record = _record(value, where)
     return LeftOut(
         code=str(_field(record, "ItemCode", where)),
         reference=str(record.get("ItemReference") or ""),
@@ -157,8 +166,8 @@ def _left_out(record: Mapping[str, Any], where: str) -> LeftOut:
     )
 
 
-def _request_box_type(box: Box | Mapping[str, Any], where: str) -> BoxType | None:
-    record = box.to_dict() if isinstance(box, Box) else box
+def _request_box_type(box: Any, where: str) -> BoxType | None:
+    record = _record(box.to_dict() if isinstance(box, Box) else box, where)
     if record.get("Active") is False:
         return None
     return BoxType(
@@ -173,9 +182,9 @@ def _request_box_type(box: Box | Mapping[str, Any], where: str) -> BoxType | Non
 
 
 def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
-    data = result.to_dict() if isinstance(result, PackResult) else result
-    if not isinstance(data, Mapping):
+    if not isinstance(result, PackResult | Mapping):
         raise TypeError(f"result must be a PackResult or a solve response dict, not {type(result).__name__}")
+    data = result.to_dict() if isinstance(result, PackResult) else result
     boxes = tuple(_opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result")))
     left_out = tuple(
         _left_out(item, f"unplaced item {n}") for n, item in enumerate(data.get("unplaced_items") or [])

@@ -72,14 +72,18 @@ def test_unplaced_items_say_why_where_it_is_plain():
 
 
 @pytest.mark.parametrize(
-    "result, error",
-    [({"boxes": [{"box_reference": "S"}]}, "result box 0 has no 'width'"), ([], "must be a PackResult")],
+    "draw, error",
+    [
+        (lambda: viz.figure({"boxes": [{"box_reference": "S"}]}), "result box 0 has no 'width'"),
+        (lambda: viz.figure({"boxes": [], "unplaced_items": [3]}), "unplaced item 0 must be an object"),
+        (lambda: viz.to_html(packed_order(), box_types=["S"]), "box type 0 must be an object"),
+        (lambda: viz.figure([]), "must be a PackResult or a solve response dict, not list"),
+        (lambda: viz.figure(packed_order(), box_index=3), "box_index 3 is out of range: the result has 3 boxes"),
+    ],
 )
-def test_a_malformed_result_is_named(result, error):
-    with pytest.raises((ValueError, TypeError), match=error):
-        viz.figure(result)
-    with pytest.raises(IndexError, match="box_index 3 is out of range: the result has 3 boxes"):
-        viz.figure(packed_order(), box_index=3)
+def test_a_malformed_result_is_named(draw, error):
+    with pytest.raises((ValueError, TypeError, IndexError), match=error):
+        draw()
 
 
 def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
