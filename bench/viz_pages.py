@@ -28,7 +28,9 @@ DRAWN_MS = """() => new Promise((done) =>
 
 def render_ms(playwright, page_path: Path) -> tuple[float, float]:
     """Wall and renderer CPU milliseconds until the first box is drawn."""
-    browser = playwright.chromium.launch(executable_path=shutil.which("chromium"), args=["--use-angle=swiftshader"])
+    browser = playwright.chromium.launch(
+        executable_path=shutil.which("chromium"), args=["--use-angle=swiftshader"]
+    )
     try:
         page = browser.new_page(viewport={"width": 1200, "height": 900})
         devtools = page.context.new_cdp_session(page)
@@ -36,7 +38,9 @@ def render_ms(playwright, page_path: Path) -> tuple[float, float]:
         page.goto(page_path.as_uri())
         page.wait_for_selector("#packing .gl-container canvas", timeout=60_000)
         wall = page.evaluate(DRAWN_MS)
-        metrics = {m["name"]: m["value"] for m in devtools.send("Performance.getMetrics")["metrics"]}
+        metrics = {
+            m["name"]: m["value"] for m in devtools.send("Performance.getMetrics")["metrics"]
+        }
         return wall, metrics["ProcessTime"] * 1000
     finally:
         browser.close()
@@ -51,8 +55,12 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=3)
     runs = parser.parse_args().runs
     OUT.mkdir(parents=True, exist_ok=True)
-    print(f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores; median (min-max) of {runs} runs")
-    print(f"{'items':>6} {'boxes':>6} {'page MB':>8} {'wall ms to drawn':>18} {'renderer CPU ms':>18}")
+    print(
+        f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores; median (min-max) of {runs} runs"
+    )
+    print(
+        f"{'items':>6} {'boxes':>6} {'page MB':>8} {'wall ms to drawn':>18} {'renderer CPU ms':>18}"
+    )
     with sync_playwright() as playwright:
         for n in (30, 300, 3000):
             request = scaling_request(n)
@@ -61,7 +69,9 @@ def main() -> None:
             viz.to_html(result, page_path, box_types=request["boxes"])
             wall, cpu = zip(*(render_ms(playwright, page_path) for _ in range(runs)))
             size = page_path.stat().st_size / 1e6
-            print(f"{n:>6} {len(result.boxes):>6} {size:>8.2f} {spread(wall):>18} {spread(cpu):>18}")
+            print(
+                f"{n:>6} {len(result.boxes):>6} {size:>8.2f} {spread(wall):>18} {spread(cpu):>18}"
+            )
 
 
 if __name__ == "__main__":

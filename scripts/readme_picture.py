@@ -1,6 +1,6 @@
 """Renders the README's picture: the example order's first box, from its page in headless chromium.
 
-    python scripts/readme_picture.py [docs/order.png]
+python scripts/readme_picture.py [docs/order.png]
 """
 
 import json
@@ -25,7 +25,9 @@ def main(out: Path) -> None:
     with tempfile.TemporaryDirectory() as folder, sync_playwright() as playwright:
         page_path = Path(folder) / "order.html"
         viz.to_html(result, page_path, box_types=order["boxes"])
-        browser = playwright.chromium.launch(executable_path=shutil.which("chromium"), args=["--use-angle=swiftshader"])
+        browser = playwright.chromium.launch(
+            executable_path=shutil.which("chromium"), args=["--use-angle=swiftshader"]
+        )
         page = browser.new_page(viewport={"width": 1000, "height": 900})
         page.goto(page_path.as_uri())
         page.wait_for_selector("#packing .gl-container canvas")

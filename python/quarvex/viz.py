@@ -128,7 +128,10 @@ def _block(value: Any, where: str) -> Block:
         code=str(_field(record, "ItemCode", where)),
         reference=str(record.get("ItemReference") or ""),
         orientation=str(record.get("orientation") or ""),
-        **{key: _number(record, key, where) for key in ("x", "y", "z", "width", "length", "depth", "weight")},
+        **{
+            key: _number(record, key, where)
+            for key in ("x", "y", "z", "width", "length", "depth", "weight")
+        },
     )
 
 
@@ -140,7 +143,9 @@ def _opened_box(value: Any, where: str) -> OpenedBox:
         width=_number(record, "width", where),
         length=_number(record, "length", where),
         depth=_number(record, "depth", where),
-        content_limit=_content_limit(max_weight, _optional_number(record, "empty_weight", where) or 0.0),
+        content_limit=_content_limit(
+            max_weight, _optional_number(record, "empty_weight", where) or 0.0
+        ),
     )
     items = _list(record, "items", where)
     blocks = tuple(_block(item, f"{where}, item {n}") for n, item in enumerate(items))
@@ -176,18 +181,24 @@ def _request_box_type(box: Any, where: str) -> BoxType | None:
         length=_number(record, "Length", where),
         depth=_number(record, "Depth", where),
         content_limit=_content_limit(
-            _optional_number(record, "MaxWeight", where), _optional_number(record, "BoxWeight", where) or 0.0
+            _optional_number(record, "MaxWeight", where),
+            _optional_number(record, "BoxWeight", where) or 0.0,
         ),
     )
 
 
 def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
     if not isinstance(result, PackResult | Mapping):
-        raise TypeError(f"result must be a PackResult or a solve response dict, not {type(result).__name__}")
+        raise TypeError(
+            f"result must be a PackResult or a solve response dict, not {type(result).__name__}"
+        )
     data = result.to_dict() if isinstance(result, PackResult) else result
-    boxes = tuple(_opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result")))
+    boxes = tuple(
+        _opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result"))
+    )
     left_out = tuple(
-        _left_out(item, f"unplaced item {n}") for n, item in enumerate(data.get("unplaced_items") or [])
+        _left_out(item, f"unplaced item {n}")
+        for n, item in enumerate(data.get("unplaced_items") or [])
     )
     if box_types is None:
         kinds = tuple(dict.fromkeys(box.kind for box in boxes))
@@ -212,16 +223,21 @@ def _fits(item: LeftOut, kind: BoxType) -> bool:
     return any(all(size <= room for size, room in zip(turn, space)) for turn in turns)
 
 
+def _takes_weight(item: LeftOut, kind: BoxType) -> bool:
+    return kind.content_limit is None or item.weight <= kind.content_limit
+
+
 def _reason(item: LeftOut, kinds: Sequence[BoxType]) -> str:
-    """Why the item could go in no box, where that is plain; empty otherwise."""
+    """Why no box type takes the item on its own, where that is plain; empty otherwise."""
     if not kinds:
         return ""
     reasons = []
     if not any(_fits(item, kind) for kind in kinds):
         reasons.append("larger than every box type in every allowed orientation")
-    limits = [kind.content_limit for kind in kinds]
-    if None not in limits and all(item.weight > limit for limit in limits if limit is not None):
+    if not any(_takes_weight(item, kind) for kind in kinds):
         reasons.append("heavier than any box type's weight limit")
+    if not reasons and not any(_fits(item, kind) and _takes_weight(item, kind) for kind in kinds):
+        reasons.append("no box type is both large enough and allowed its weight")
     return "; ".join(reasons)
 
 
@@ -259,11 +275,17 @@ def _num(value: float) -> str:
     return f"{value:.6g}"
 
 
+def _count(number: int, one: str, many: str) -> str:
+    return f"{number} {one if number == 1 else many}"
+
+
 def _size(width: float, length: float, depth: float) -> str:
     return f"{_num(width)} × {_num(length)} × {_num(depth)}"
 
 
-def _corners(x: float, y: float, z: float, w: float, l: float, d: float) -> list[tuple[float, float, float]]:
+def _corners(
+    x: float, y: float, z: float, w: float, l: float, d: float
+) -> list[tuple[float, float, float]]:
     return [(x + cx * w, y + cy * l, z + cz * d) for cx, cy, cz in _CORNERS]
 
 
@@ -283,7 +305,8 @@ def _box_title(box: OpenedBox, number: int, count: int) -> str:
 
 
 def _hover(block: Block) -> str:
-    reference = f" · {html.escape(block.reference)}" if block.reference else ""
+    shown = block.reference and block.reference != block.code
+    reference = f" · {html.escape(block.reference)}" if shown else ""
     return (
         f"<b>{html.escape(block.code)}</b>{reference}<br>"
         f"{_size(block.width, block.length, block.depth)} as {html.escape(block.orientation)}"
@@ -291,7 +314,9 @@ def _hover(block: Block) -> str:
     )
 
 
-def _box_traces(go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool) -> list[Any]:
+def _box_traces(
+    go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool
+) -> list[Any]:
     kind = box.kind
     ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
     outline = go.Scatter3d(
@@ -340,14 +365,20 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
     """Steps that show the first k blocks; the page's script does the cutting."""
     count = len(box.blocks)
     steps = [
-        {"method": "skip", "args": [position, k], "label": f"{k} of {count}: {html.escape(block.code)}"}
+        {
+            "method": "skip",
+            "args": [position, k],
+            "label": f"{k} of {count}: {html.escape(block.code)}",
+        }
         for k, block in enumerate(box.blocks, start=1)
     ]
     return {
         "active": max(count - 1, 0),
         "steps": steps,
         "currentvalue": {"prefix": "Loading order, up to item ", "font": {"color": "#222"}},
-        "font": {"color": "rgba(0,0,0,0)"},  # the current value names the step; tick labels would crowd
+        "font": {
+            "color": "rgba(0,0,0,0)"
+        },  # the current value names the step; tick labels would crowd
         "pad": {"t": 10, "b": 10},
     }
 
@@ -373,7 +404,9 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         "title": {"text": titles[0] if titles else "Nothing was packed"},
         "scene": {
             "aspectmode": "data",
-            "camera": {"eye": {"x": 1.45, "y": 1.45, "z": 1.0}},  # far enough that no corner is cut off
+            "camera": {
+                "eye": {"x": 1.45, "y": 1.45, "z": 1.0}
+            },  # far enough that no corner is cut off
             "xaxis": {"title": {"text": "width"}},
             "yaxis": {"title": {"text": "length"}},
             "zaxis": {"title": {"text": "depth"}},
@@ -381,7 +414,9 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
         "height": 760,
     }
-    sliders = [_loading_slider(picture.boxes[p], n) for n, p in enumerate(positions)] if for_page else []
+    sliders = (
+        [_loading_slider(picture.boxes[p], n) for n, p in enumerate(positions)] if for_page else []
+    )
     if sliders:
         layout["sliders"] = [sliders[0]]
     if len(positions) > 1:
@@ -392,9 +427,15 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             view: dict[str, Any] = {"title.text": title}
             if sliders:
                 view["sliders"] = [sliders[n]]
-            label = f"Box {position + 1}: {html.escape(box.kind.reference)} ({len(box.blocks)} items)"
-            buttons.append({"method": "update", "args": [{"visible": visible}, view], "label": label})
-        layout["updatemenus"] = [{"buttons": buttons, "x": 0, "xanchor": "left", "y": 1, "yanchor": "top"}]
+            label = (
+                f"Box {position + 1}: {html.escape(box.kind.reference)} ({len(box.blocks)} items)"
+            )
+            buttons.append(
+                {"method": "update", "args": [{"visible": visible}, view], "label": label}
+            )
+        layout["updatemenus"] = [
+            {"buttons": buttons, "x": 0, "xanchor": "left", "y": 1, "yanchor": "top"}
+        ]
     return go.Figure(data=traces, layout=layout)
 
 
@@ -412,7 +453,9 @@ def figure(result: Result, box_index: int | None = None) -> go.Figure:
     positions = range(len(picture.boxes))
     if box_index is not None:
         if not 0 <= box_index < len(picture.boxes):
-            raise IndexError(f"box_index {box_index} is out of range: the result has {len(picture.boxes)} boxes")
+            raise IndexError(
+                f"box_index {box_index} is out of range: the result has {len(picture.boxes)} boxes"
+            )
         positions = range(box_index, box_index + 1)
     return _build(picture, positions, for_page=False)
 
@@ -429,7 +472,7 @@ figure.data.forEach((trace, n) => {
     trace.text = hovers[(n - 1) / stride.traces].flatMap((text) => Array(stride.corners).fill(text));
   }
 });
-const full = figure.data.map((trace) => ({i: trace.i, j: trace.j, k: trace.k, x: trace.x, y: trace.y, z: trace.z}));
+const full = figure.data.map(({i, j, k, x, y, z}) => ({i, j, k, x, y, z}));
 Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then((plot) => {
   let cut = null;
   function showFirst(box, count) {
@@ -456,7 +499,9 @@ Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then
 
 def _script_json(value: Any) -> str:
     # Item codes are the caller's text: no "</script>" may end the script early.
-    return value.replace("<", "\\u003c") if isinstance(value, str) else _script_json(json.dumps(value))
+    return (
+        value.replace("<", "\\u003c") if isinstance(value, str) else _script_json(json.dumps(value))
+    )
 
 
 def _left_out_section(picture: Picture) -> str:
@@ -464,10 +509,12 @@ def _left_out_section(picture: Picture) -> str:
         return ""
     count = len(picture.box_types)
     if picture.box_types_from_request:
-        basis = f"Reasons are judged against the request's {count} active box types."
+        kinds = _count(count, "active box type", "active box types")
+        basis = f"Reasons are judged against the request's {kinds}."
     elif count:
+        kinds = _count(count, "box type", "box types")
         basis = (
-            f"Reasons are judged against the {count} box types used in this result only; "
+            f"Reasons are judged against the {kinds} used in this result only; "
             "the request's other box types are not known here."
         )
     else:
@@ -475,7 +522,8 @@ def _left_out_section(picture: Picture) -> str:
     rows = "".join(
         f"<tr><td>{html.escape(item.code)}</td><td>{html.escape(item.reference)}</td>"
         f"<td>{_size(item.width, item.length, item.depth)}</td><td>{_num(item.weight)}</td>"
-        f"<td>{html.escape(item.rotation)}</td><td>{html.escape(_reason(item, picture.box_types))}</td></tr>"
+        f"<td>{html.escape(item.rotation)}</td>"
+        f"<td>{html.escape(_reason(item, picture.box_types))}</td></tr>"
         for item in picture.left_out
     )
     return (
@@ -493,7 +541,32 @@ th, td { border-bottom: 1px solid #ddd; padding: 0.25em 0.75em; text-align: left
 """
 
 
-def to_html(result: Result, path: str | Path | None = None, *, box_types: BoxTypes | None = None) -> str:
+def _plot_section(picture: Picture) -> str:
+    if not picture.boxes:
+        return ""
+    fig = _build(picture, range(len(picture.boxes)), for_page=True)
+    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
+
+    stride = {
+        "traces": _TRACES_PER_BOX,
+        "corners": len(_CORNERS),
+        "triangles": len(_TRIANGLES),
+        "points": len(_EDGE_PATH),
+    }
+    hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
+    script = (
+        _PAGE_SCRIPT.replace("STRIDE", _script_json(stride))
+        .replace("FIGURE", _script_json(fig.to_json()))
+        .replace("HOVERS", _script_json(hovers))
+    )
+    return (
+        f'<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n<script>{script}</script>\n'
+    )
+
+
+def to_html(
+    result: Result, path: str | Path | None = None, *, box_types: BoxTypes | None = None
+) -> str:
     """One self-contained page (plotly.js embedded, no network use) of the packed boxes.
 
     The page has a box picker, a slider through each box's loading order and the
@@ -504,23 +577,13 @@ def to_html(result: Result, path: str | Path | None = None, *, box_types: BoxTyp
     >>> to_html(quarvex.pack_dicts(order["items"], order["boxes"]), "order.html", box_types=order["boxes"])
     """
     picture = _picture(result, box_types)
-    fig = _build(picture, range(len(picture.boxes)), for_page=True)
-    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
-
-    stride = {"traces": _TRACES_PER_BOX, "corners": len(_CORNERS), "triangles": len(_TRIANGLES), "points": len(_EDGE_PATH)}
-    hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
-    script = (
-        _PAGE_SCRIPT.replace("STRIDE", _script_json(stride))
-        .replace("FIGURE", _script_json(fig.to_json()))
-        .replace("HOVERS", _script_json(hovers))
-    )
     placed = sum(len(box.blocks) for box in picture.boxes)
-    summary = f"{placed} of {placed + len(picture.left_out)} items packed into {len(picture.boxes)} boxes."
+    items = _count(placed + len(picture.left_out), "item", "items")
+    summary = f"{placed} of {items} packed into {_count(len(picture.boxes), 'box', 'boxes')}."
     page = (
         '<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n<title>Packed boxes</title>\n'
         f"<style>{_STYLE}</style>\n</head>\n<body>\n<h1>Packed boxes</h1>\n<p>{summary}</p>\n"
-        f'<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n<script>{script}</script>\n'
-        f"{_left_out_section(picture)}\n</body>\n</html>\n"
+        f"{_plot_section(picture)}{_left_out_section(picture)}\n</body>\n</html>\n"
     )
     if path is not None:
         Path(path).write_text(page, encoding="utf-8")
@@ -532,7 +595,9 @@ def show(result: Result, *, box_types: BoxTypes | None = None) -> Path:
 
     >>> show(quarvex.pack_dicts(order["items"], order["boxes"]))
     """
-    with tempfile.NamedTemporaryFile("w", suffix=".html", prefix="quarvex-", delete=False, encoding="utf-8") as file:
+    with tempfile.NamedTemporaryFile(
+        "w", suffix=".html", prefix="quarvex-", delete=False, encoding="utf-8"
+    ) as file:
         file.write(to_html(result, box_types=box_types))
     page = Path(file.name)
     webbrowser.open(page.as_uri())
