@@ -39,21 +39,27 @@ def test_blocks_lie_where_the_result_places_them(as_json):
 
 
 def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
-    mesh = meshes(viz.figure(packed_order(), box_index=0))[0]
-    colour = {}
-    for n in range(len(mesh.x) // 8):
-        code = mesh.text[8 * n].split("</b>")[0].removeprefix("<b>")
-        colour.setdefault(code.rsplit("-", 1)[0] if code[-1].isdigit() else code, set()).add(
-            mesh.vertexcolor[8 * n]
-        )
-    assert all(len(shades) == 1 for shades in colour.values())
-    assert len({shade for shades in colour.values() for shade in shades}) == len(colour)
-    placed = packed_order().boxes[0].items[0]
-    assert mesh.text[0] == (
-        f"<b>{placed.item.item_code}</b> · {placed.item.item_reference}<br>"
-        f"{placed.width:g} × {placed.length:g} × {placed.depth:g} as {placed.orientation}"
-        f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight {placed.weight:g}"
+    codes = ("MUG-01", "MUG-02", "VASE", "VASE-XL")
+    items = [
+        {"ItemCode": c, "ItemReference": "Mug", "Width": 4, "Length": 4, "Depth": 4, "Weight": 0.5}
+        for c in codes
+    ]
+    result = quarvex.pack_dicts(
+        items, [{"Reference": "S", "Width": 8, "Length": 8, "Depth": 4, "MaxWeight": 9}]
     )
+    mesh = meshes(viz.figure(result))[0]
+    placements = result.boxes[0].items
+    colour = {
+        placed.item.item_code: set(mesh.vertexcolor[8 * n : 8 * n + 8])
+        for n, placed in enumerate(placements)
+    }
+    assert colour["MUG-01"] == colour["MUG-02"] and len(colour["MUG-01"]) == 1
+    assert len(colour["MUG-01"] | colour["VASE"] | colour["VASE-XL"]) == 3
+    placed = placements[1]
+    assert set(mesh.text[8:16]) == {
+        f"<b>{placed.item.item_code}</b> · Mug<br>4 × 4 × 4 as {placed.orientation}"
+        f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight 0.5"
+    }
 
 
 def test_unplaced_items_say_why_where_it_is_plain():
@@ -124,9 +130,8 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     chromium = shutil.which("chromium")
     if chromium is None:
         pytest.skip("Debian's chromium is not installed: `make setup` installs it")
-    monkeypatch.delenv(
-        "LD_PRELOAD", raising=False
-    )  # the sanitizer run's runtimes are not for the browser
+    # The sanitizer run preloads its runtimes into Python; the browser must not inherit them.
+    monkeypatch.delenv("LD_PRELOAD", raising=False)
     page_path = tmp_path / "order.html"
     viz.to_html(packed_order(), page_path, box_types=ORDER["boxes"])
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
@@ -145,7 +150,10 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
         page.wait_for_selector("#packing .gl-container canvas")
 
         def colours(name):
-            page.wait_for_timeout(500)  # WebGL draws after the event that changed the figure
+            # WebGL draws on a later frame than the event that changed the figure.
+            page.evaluate(
+                "new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)))"
+            )
             shot = page.locator("#packing").screenshot(path=ARTEFACTS / f"{name}.png")
             return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
