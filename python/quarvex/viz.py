@@ -250,7 +250,7 @@ _CORNERS = ((0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0, 0, 1), (1, 0, 1), (1
 _TRIANGLES = (
     (0, 1, 2), (0, 2, 3), (4, 5, 6), (4, 6, 7), (0, 1, 5), (0, 5, 4),
     (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7),
-)  # fmt: skip
+)
 _EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, None)
 _TRACES_PER_BOX = 3  # outline, blocks, block edges
 _EDGE_COLOUR = "#2b2b2b"
@@ -322,7 +322,7 @@ def _box_traces(
     outline = go.Scatter3d(
         x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
         name=kind.reference, hovertext=title, hoverinfo="text", showlegend=False,
-    )  # fmt: skip
+    )
     xs: list[float] = []
     ys: list[float] = []
     zs: list[float] = []
@@ -353,11 +353,11 @@ def _box_traces(
     blocks = go.Mesh3d(
         x=xs, y=ys, z=zs, i=i, j=j, k=k, vertexcolor=vertex_colours, flatshading=True,
         text=text, hovertemplate="%{text}<extra></extra>", name="items", showlegend=False,
-    )  # fmt: skip
+    )
     edges = go.Scatter3d(
         x=ex, y=ey, z=ez, mode="lines", line={"color": _EDGE_COLOUR, "width": 2},
         hoverinfo="skip", showlegend=False,
-    )  # fmt: skip
+    )
     return [outline, blocks, edges]
 
 
@@ -376,9 +376,8 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
         "active": max(count - 1, 0),
         "steps": steps,
         "currentvalue": {"prefix": "Loading order, up to item ", "font": {"color": "#222"}},
-        "font": {
-            "color": "rgba(0,0,0,0)"
-        },  # the current value names the step; tick labels would crowd
+        # The current value names the step; a label under every tick would crowd.
+        "font": {"color": "rgba(0,0,0,0)"},
         "pad": {"t": 10, "b": 10},
     }
 
@@ -404,9 +403,8 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         "title": {"text": titles[0] if titles else "Nothing was packed"},
         "scene": {
             "aspectmode": "data",
-            "camera": {
-                "eye": {"x": 1.45, "y": 1.45, "z": 1.0}
-            },  # far enough that no corner is cut off
+            # Far enough back that no corner of the box is cut off.
+            "camera": {"eye": {"x": 1.45, "y": 1.45, "z": 1.0}},
             "xaxis": {"title": {"text": "width"}},
             "yaxis": {"title": {"text": "length"}},
             "zaxis": {"title": {"text": "depth"}},

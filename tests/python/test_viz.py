@@ -31,7 +31,7 @@ def test_blocks_lie_where_the_result_places_them(as_json):
         for n, placed in enumerate(box.items):
             corners = range(8 * n, 8 * n + 8)
             for axis, start, size in (("x", placed.x, placed.width), ("y", placed.y, placed.length),
-                                      ("z", placed.z, placed.depth)):  # fmt: skip
+                                      ("z", placed.z, placed.depth)):
                 values = [getattr(mesh, axis)[c] for c in corners]
                 assert (min(values), max(values)) == (start, start + size)
             assert placed.item.item_code in mesh.text[8 * n]
@@ -145,7 +145,7 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
         page.on("console", lambda message: message.type == "error" and errors.append(message.text))
         page.on("pageerror", lambda error: errors.append(str(error)))
         page.route("**/*", lambda route: route.continue_() if route.request.url.startswith("file:")
-                   else (requests.append(route.request.url), route.abort()))  # fmt: skip
+                   else (requests.append(route.request.url), route.abort()))
         page.goto(page_path.as_uri())
         page.wait_for_selector("#packing .gl-container canvas")
 
