@@ -101,6 +101,14 @@ def test_unplaced_items_say_why_where_it_is_plain():
     assert "used in this result only" in viz.to_html(quarvex.pack_dicts(items, boxes))
 
 
+def test_show_opens_the_page_it_wrote(monkeypatch):
+    opened = []
+    monkeypatch.setattr(viz.webbrowser, "open", opened.append)
+    page = viz.show(packed_order())
+    assert opened == [page.as_uri()] and "Box 1 of 3: L-Carton" in page.read_text()
+    page.unlink()
+
+
 @pytest.mark.parametrize(
     "draw, error",
     [
