@@ -1,6 +1,7 @@
 """The quarvex command line: one function per subcommand.
 
-    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary]
+    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE]
+    quarvex view REQUEST.json [--html PAGE] [--no-open]
     quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS]
 
 Exit status: 0 when everything was packed, 1 when some requests of a batch
@@ -13,11 +14,14 @@ import argparse
 import json
 import os
 import sys
+import tempfile
+import webbrowser
 from collections.abc import Iterable, Iterator
 from contextlib import ExitStack
+from pathlib import Path
 from typing import IO, Any
 
-from . import __version__, pack_dicts
+from . import PackResult, __version__, pack_dicts
 from .batch import BatchOutcome, pack_batch
 from .summary import summary_text
 
@@ -57,7 +61,7 @@ def _parser() -> argparse.ArgumentParser:
     commands = parser.add_subparsers(metavar="COMMAND", required=True)
 
     # Each subcommand adds its own arguments and names the function that runs it.
-    for add in (_add_pack, _add_batch):
+    for add in (_add_pack, _add_view, _add_batch):
         add(commands)
     return parser
 
@@ -76,7 +80,21 @@ def _add_pack(commands: Any) -> None:
     pack.add_argument(
         "--summary", action="store_true", help="print what goes into which box instead of the response"
     )
+    pack.add_argument("--html", metavar="PAGE", help="also write a 3D picture of the boxes to PAGE")
     pack.set_defaults(run=_pack)
+
+
+def _add_view(commands: Any) -> None:
+    view = commands.add_parser(
+        "view",
+        help="pack one order and show its boxes in the browser",
+        description="Pack one request, write a 3D picture of its boxes as one offline HTML page, "
+        "print where, and open it in the browser. Needs quarvex[viz].",
+    )
+    view.add_argument("request", metavar="REQUEST", help="the request's JSON file, or - for standard input")
+    view.add_argument("--html", metavar="PAGE", help="write the page to PAGE (default: a new temporary file)")
+    view.add_argument("--no-open", dest="open", action="store_false", help="only write the page")
+    view.set_defaults(run=_view)
 
 
 def _add_batch(commands: Any) -> None:
@@ -124,20 +142,38 @@ def _reject_constant(name: str) -> None:
     raise ValueError(f"{name} is not a JSON number")
 
 
-def _pack(args: argparse.Namespace) -> int:
+def _read_and_pack(path: str) -> tuple[dict[str, Any], PackResult]:
     with ExitStack() as stack:
-        text = _open(stack, args.request, "r").read()
+        text = _open(stack, path, "r").read()
     try:
         request = json.loads(text, parse_constant=_reject_constant)
     except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
-        raise InputError(f"{_name(args.request)}: not valid JSON: {error}") from None
+        raise InputError(f"{_name(path)}: not valid JSON: {error}") from None
     # The request is read as solve reads its text: anything but an object holds nothing.
     if not isinstance(request, dict):
         request = {}
     try:
-        result = pack_dicts(request.get("items"), request.get("boxes"))
+        return request, pack_dicts(request.get("items"), request.get("boxes"))
     except Exception as error:
-        raise InputError(f"{_name(args.request)}: {error}") from None
+        raise InputError(f"{_name(path)}: {error}") from None
+
+
+def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
+    from . import viz
+
+    # The request's box types let the page say why an item fits in none of them.
+    try:
+        viz.to_html(result, page, box_types=request.get("boxes"))
+    except OSError as error:
+        raise InputError(f"{page}: {error.strerror}") from None
+    except (ImportError, ValueError) as error:  # plotly missing, or box types it cannot read
+        raise InputError(str(error)) from None
+
+
+def _pack(args: argparse.Namespace) -> int:
+    request, result = _read_and_pack(args.request)
+    if args.html:
+        _write_page(request, result, args.html)
     response = result.to_json(args.indent) + "\n"
     with ExitStack() as stack:
         if args.output:
@@ -146,6 +182,19 @@ def _pack(args: argparse.Namespace) -> int:
             print(summary_text(result))
         elif not args.output:
             sys.stdout.write(response)
+    return 0
+
+
+def _view(args: argparse.Namespace) -> int:
+    request, result = _read_and_pack(args.request)
+    page = args.html
+    if page is None:
+        handle, page = tempfile.mkstemp(prefix="quarvex-", suffix=".html")
+        os.close(handle)
+    _write_page(request, result, page)
+    print(page)
+    if args.open:
+        webbrowser.open(Path(page).resolve().as_uri())
     return 0
 
 

@@ -6,6 +6,7 @@ from pathlib import Path
 import pytest
 
 import quarvex
+from quarvex.cli import main
 
 pytest.importorskip("plotly", reason="the viz extra is not installed: pip install quarvex[viz]")
 from quarvex import viz  # noqa: E402 (after the skip when plotly is missing)
@@ -107,6 +108,23 @@ def test_show_opens_the_page_it_wrote(monkeypatch):
     page = viz.show(packed_order())
     assert opened == [page.as_uri()] and "Box 1 of 3: L-Carton" in page.read_text()
     page.unlink()
+
+
+def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, monkeypatch):
+    opened = []
+    monkeypatch.setattr(viz.webbrowser, "open", opened.append)
+    order, page = ROOT / "examples" / "order.json", tmp_path / "order.html"
+    assert main(["pack", str(order), "--html", str(page), "--summary"]) == 0
+    assert "Box 1 of 3: L-Carton" in page.read_text() and opened == []
+    assert main(["view", str(order), "--no-open"]) == 0 and opened == []
+    written = Path(capsys.readouterr().out.splitlines()[-1])
+    assert "Box 1 of 3: L-Carton" in written.read_text()
+    written.unlink()
+    assert main(["view", str(order), "--html", str(page)]) == 0
+    assert opened == [page.resolve().as_uri()]
+    nowhere = tmp_path / "no" / "page.html"
+    assert main(["view", str(order), "--html", str(nowhere)]) == 2
+    assert capsys.readouterr().err == f"quarvex: error: {nowhere}: No such file or directory\n"
 
 
 @pytest.mark.parametrize(
