@@ -45,9 +45,9 @@ stub-check: module
 	  { echo "python/quarvex/_core.pyi is stale: run 'make stub' and commit it." >&2; exit 1; }
 
 # A type checker must accept the examples through the installed package's stub, and the
-# pictures module as it is written.
+# pictures module and the command line as they are written.
 typecheck: module
-	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py
+	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py
 
 test: cpp-test py-test sanitize
 	@$(PY) scripts/test_ratio.py
