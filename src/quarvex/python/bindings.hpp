@@ -8,5 +8,6 @@ namespace quarvex {
 void bindModelClasses(pybind11::module_& module);   // Rotation, Item, Box
 void bindResultClasses(pybind11::module_& module);  // PackedItem, PackedBox, PackResult
 void bindEntryPoints(pybind11::module_& module);    // solve, pack_dicts, pack
+void bindOptimize(pybind11::module_& module);       // optimize
 
 }  // namespace quarvex

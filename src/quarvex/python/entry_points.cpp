@@ -1,7 +1,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -9,13 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/json_io/solve.hpp"
-#include "quarvex/model/collections.hpp"
-#include "quarvex/model/sorters.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/python/bindings.hpp"
-#include "quarvex/python/conversions.hpp"
+#include "quarvex/python/request_arguments.hpp"
 
 namespace py = pybind11;
 
@@ -23,18 +19,9 @@ namespace quarvex {
 
 namespace {
 
-// All items are converted and read before the boxes are even converted, so
-// the first fault, in that order, ends the call before any packing.
 PackResponse packDicts(const py::object& items, const py::object& boxes) {
-    ItemCollection itemCollection(std::make_shared<DefaultItemSorter>());
-    forEachElement(pythonToJson(items), [&itemCollection](const nlohmann::json& element) {
-        itemCollection.insert(itemFromJson(element));
-    });
-    BoxCollection boxCollection(std::make_shared<DefaultBoxSorter>());
-    forEachElement(pythonToJson(boxes), [&boxCollection](const nlohmann::json& element) {
-        boxCollection.insert(boxFromJson(element));
-    });
-    return Packer::pack(itemCollection, boxCollection);
+    ItemCollection itemCollection = itemsFromDicts(items);
+    return Packer::pack(itemCollection, boxesFromDicts(boxes));
 }
 
 // A parse fault quotes the bytes last read, which may end inside a UTF-8
@@ -50,15 +37,7 @@ std::string solveText(std::string_view requestText) {
 }
 
 PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& boxes) {
-    ItemCollection itemCollection(std::make_shared<DefaultItemSorter>());
-    for (const ItemPtr& item : items) {
-        itemCollection.insert(item);
-    }
-    BoxCollection boxCollection(std::make_shared<DefaultBoxSorter>());
-    for (const BoxPtr& box : boxes) {
-        boxCollection.insert(box);
-    }
-    return Packer::pack(itemCollection, boxCollection);
+    return Packer::pack(itemsFromObjects(items), boxesFromObjects(boxes));
 }
 
 }  // namespace

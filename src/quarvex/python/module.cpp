@@ -18,5 +18,6 @@ solve(json) -> json is the simplest entry point; pack_dicts(items, boxes) and pa
     quarvex::bindModelClasses(module);
     quarvex::bindResultClasses(module);
     quarvex::bindEntryPoints(module);
+    quarvex::bindOptimize(module);
     module.attr("__name__") = extensionName;
 }

@@ -1,0 +1,99 @@
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "quarvex/python/bindings.hpp"
+#include "quarvex/python/request_arguments.hpp"
+#include "quarvex/search/optimizer.hpp"
+
+namespace py = pybind11;
+
+namespace quarvex {
+
+namespace {
+
+// A non-empty list or tuple of T objects is taken as objects; anything else
+// is read as request dicts, with their errors.
+template <class T>
+bool isObjectList(const py::object& value) {
+    if (!py::isinstance<py::list>(value) && !py::isinstance<py::tuple>(value)) return false;
+    const py::sequence sequence = value;
+    if (sequence.size() == 0) return false;
+    for (const py::handle element : sequence) {
+        if (!py::isinstance<T>(element)) return false;
+    }
+    return true;
+}
+
+OptimizeOptions checkedOptions(std::optional<double> timeLimit, std::optional<std::int64_t> effort,
+                               std::int64_t seed, double minSupport) {
+    if (timeLimit && !(*timeLimit >= 0.0)) {
+        throw py::value_error("time_limit must be a non-negative number of seconds, got " +
+                              std::to_string(*timeLimit));
+    }
+    if (effort && *effort < 0) {
+        throw py::value_error("effort must be a non-negative number of work units, got " +
+                              std::to_string(*effort));
+    }
+    if (!effort && !(timeLimit && std::isfinite(*timeLimit))) {
+        throw py::value_error("optimize needs a finite time_limit or an effort to stop");
+    }
+    if (!(minSupport >= 0.0 && minSupport <= 1.0)) {
+        throw py::value_error("min_support must be a fraction in [0, 1], got " +
+                              std::to_string(minSupport));
+    }
+    OptimizeOptions options;
+    options.timeLimit = timeLimit;
+    if (effort) options.effort = static_cast<std::uint64_t>(*effort);
+    options.seed = static_cast<std::uint64_t>(seed);
+    options.minSupport = minSupport;
+    return options;
+}
+
+PackResponse optimizeBinding(const py::object& items, const py::object& boxes,
+                             std::optional<double> timeLimit, std::optional<std::int64_t> effort,
+                             std::int64_t seed, double minSupport) {
+    const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport);
+    const ItemCollection itemCollection = isObjectList<Item>(items)
+                                              ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
+                                              : itemsFromDicts(items);
+    const BoxCollection boxCollection = isObjectList<Box>(boxes)
+                                            ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
+                                            : boxesFromDicts(boxes);
+    // Constructing it runs the default packer, whose memo needs the lock.
+    Optimizer optimizer(itemCollection, boxCollection, options);
+    {
+        py::gil_scoped_release release;
+        optimizer.search();
+    }
+    return optimizer.result();
+}
+
+}  // namespace
+
+void bindOptimize(py::module_& module) {
+    module.def("optimize", &optimizeBinding, py::arg("items"), py::arg("boxes"), py::kw_only(),
+               py::arg("time_limit") = 1.0, py::arg("effort") = py::none(), py::arg("seed") = 0,
+               py::arg("min_support") = 0.0,
+               R"(Searches for a packing that places the most items, in the fewest boxes,
+of the least total volume. Takes items and boxes as pack() or
+pack_dicts() do and returns a PackResult.
+
+time_limit: wall seconds (None: no limit); effort: work units, the same
+result for the same seed on any machine (None: no limit); at least one
+must be given. min_support: the share of each item's base that must rest
+on the tops of items below it (0.0: as the default packer). With
+min_support 0.0 the result is never worse than pack()'s.
+
+>>> result = optimize(items, boxes, time_limit=0.5)
+>>> len(result.boxes) <= len(pack(items, boxes).boxes)
+True)");
+}
+
+}  // namespace quarvex

@@ -1,0 +1,43 @@
+#include "quarvex/python/request_arguments.hpp"
+
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "quarvex/json_io/request_reader.hpp"
+#include "quarvex/model/sorters.hpp"
+#include "quarvex/python/conversions.hpp"
+
+namespace py = pybind11;
+
+namespace quarvex {
+
+ItemCollection itemsFromDicts(const py::object& items) {
+    ItemCollection collection(std::make_shared<DefaultItemSorter>());
+    forEachElement(pythonToJson(items), [&collection](const nlohmann::json& element) {
+        collection.insert(itemFromJson(element));
+    });
+    return collection;
+}
+
+BoxCollection boxesFromDicts(const py::object& boxes) {
+    BoxCollection collection(std::make_shared<DefaultBoxSorter>());
+    forEachElement(pythonToJson(boxes), [&collection](const nlohmann::json& element) {
+        collection.insert(boxFromJson(element));
+    });
+    return collection;
+}
+
+ItemCollection itemsFromObjects(const std::vector<ItemPtr>& items) {
+    ItemCollection collection(std::make_shared<DefaultItemSorter>());
+    for (const ItemPtr& item : items) collection.insert(item);
+    return collection;
+}
+
+BoxCollection boxesFromObjects(const std::vector<BoxPtr>& boxes) {
+    BoxCollection collection(std::make_shared<DefaultBoxSorter>());
+    for (const BoxPtr& box : boxes) collection.insert(box);
+    return collection;
+}
+
+}  // namespace quarvex

@@ -1,0 +1,131 @@
+#include "quarvex/search/bounds.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <set>
+#include <vector>
+
+namespace quarvex::search {
+
+namespace {
+
+// Quotients this close below a whole number are taken as that number.
+constexpr double kRounding = 1e-9;
+
+int ceilQuotient(double numerator, double denominator) {
+    return static_cast<int>(std::ceil(numerator / denominator - kRounding));
+}
+
+// L1 of Martello, Pisinger and Vigo for one pair of axes (a, b): items longer
+// than half the box along both lie in a column along the third axis c, so
+// they form a one-dimensional problem along c.
+int columnBound(const std::vector<std::array<double, 3>>& sizes, const std::array<double, 3>& box,
+                int a, int b, int c) {
+    std::vector<double> column;
+    for (const auto& s : sizes) {
+        if (s[a] > box[a] / 2 && s[b] > box[b] / 2) column.push_back(s[c]);
+    }
+    const double height = box[c];
+    const auto tall = std::count_if(column.begin(), column.end(),
+                                    [&](double h) { return h > height / 2; });
+    int best = static_cast<int>(tall);
+    for (const double p : column) {
+        if (p > height / 2) continue;
+        // Items no taller than half the box, but at least p, need the room left above
+        // the items taller than half that stay below height - p.
+        double shortSum = 0.0;
+        double room = 0.0;
+        for (const double h : column) {
+            if (h >= p && h <= height / 2) shortSum += h;
+            if (h > height / 2 && h <= height - p) room += height - h;
+        }
+        best = std::max(best, static_cast<int>(tall) +
+                                  std::max(0, ceilQuotient(shortSum - room, height)));
+    }
+    return best;
+}
+
+int martelloPisingerVigoL1(const Problem& problem) {
+    const BoxType& type = problem.types.front();
+    const std::array<double, 3> box{type.width, type.length, type.depth};
+    std::vector<std::array<double, 3>> sizes;
+    for (const SearchItem& item : problem.items) {
+        if (item.orientations.size() > 1) return 0;  // the bound needs fixed orientations
+        if (item.orientations.empty()) continue;
+        const Orientation& o = item.orientations.front();
+        sizes.push_back({o.w, o.l, o.d});
+    }
+    if (box[0] <= 0.0 || box[1] <= 0.0 || box[2] <= 0.0) return 0;
+    return std::max({columnBound(sizes, box, 0, 1, 2), columnBound(sizes, box, 0, 2, 1),
+                     columnBound(sizes, box, 1, 2, 0)});
+}
+
+bool takesAllAlone(const BoxType& type, const Problem& problem, double volume, double weight) {
+    if (type.volume < volume * (1.0 - kRounding)) return false;
+    if (type.capacity >= 0.0 && !(weight <= type.capacity)) return false;
+    return std::all_of(problem.items.begin(), problem.items.end(), [&](const SearchItem& item) {
+        return item.orientations.empty() ||
+               std::any_of(item.orientations.begin(), item.orientations.end(),
+                           [&](const Orientation& o) {
+                               return o.w <= type.width && o.l <= type.length &&
+                                      o.d <= type.depth;
+                           });
+    });
+}
+
+}  // namespace
+
+Score bestPossible(const Problem& problem) {
+    Score bound;
+    double volume = 0.0;
+    double weight = 0.0;
+    bool weightsUsable = true;
+    std::set<int> groups;
+    for (const SearchItem& item : problem.items) {
+        if (item.orientations.empty()) continue;
+        ++bound.placed;
+        volume += item.volume;
+        weight += item.weight;
+        weightsUsable = weightsUsable && std::isfinite(item.weight) && item.weight >= 0.0;
+        if (item.group >= 0) groups.insert(item.group);
+    }
+    if (bound.placed == 0) return bound;
+
+    double largestVolume = 0.0;
+    double largestCapacity = 0.0;
+    double smallestVolume = problem.types.front().volume;
+    for (const BoxType& type : problem.types) {
+        largestVolume = std::max(largestVolume, type.volume);
+        smallestVolume = std::min(smallestVolume, type.volume);
+        largestCapacity = type.capacity < 0.0 || largestCapacity < 0.0
+                              ? -1.0
+                              : std::max(largestCapacity, type.capacity);
+    }
+    int boxes = std::max(1, static_cast<int>(groups.size()));
+    if (largestVolume > 0.0) boxes = std::max(boxes, ceilQuotient(volume, largestVolume));
+    if (weightsUsable && largestCapacity > 0.0) {
+        boxes = std::max(boxes, ceilQuotient(weight, largestCapacity));
+    }
+    if (problem.types.size() == 1) boxes = std::max(boxes, martelloPisingerVigoL1(problem));
+
+    double oneBoxVolume = -1.0;
+    if (boxes == 1) {
+        for (const BoxType& type : problem.types) {
+            if (takesAllAlone(type, problem, volume, weight)) {
+                oneBoxVolume = oneBoxVolume < 0.0 ? type.volume : std::min(oneBoxVolume, type.volume);
+            }
+        }
+        if (oneBoxVolume < 0.0) boxes = 2;
+    }
+    bound.boxes = boxes;
+    bound.volume = boxes == 1 ? oneBoxVolume : std::max(volume, boxes * smallestVolume);
+    return bound;
+}
+
+bool meets(const Score& score, const Score& bound) {
+    return score.placed >= bound.placed && score.boxes <= bound.boxes &&
+           score.volume <= bound.volume * (1.0 + 1e-12);
+}
+
+}  // namespace quarvex::search

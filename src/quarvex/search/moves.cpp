@@ -1,0 +1,143 @@
+#include "quarvex/search/moves.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <optional>
+
+#include "quarvex/model/stable_sort.hpp"
+#include "quarvex/search/decoder.hpp"
+
+namespace quarvex::search {
+
+namespace {
+
+// The share of keys a child inherits from its elite parent.
+constexpr double kEliteBias = 0.7;
+
+std::vector<int> itemsOf(const OpenBox& box) {
+    std::vector<int> items;
+    for (const Placement& p : box.placements()) items.push_back(p.item);
+    return items;
+}
+
+std::vector<int> largestFirst(const Problem& problem, std::vector<int> items) {
+    stableSort(items, [&](int a, int b) {
+        return problem.items[a].volume > problem.items[b].volume;
+    });
+    return items;
+}
+
+// The items packed into one fresh box of the type, each order tried in turn;
+// empty when none fits them all or the budget ran out.
+std::optional<OpenBox> packAlone(const Problem& problem, int type,
+                                 const std::vector<std::vector<int>>& orders, Budget& budget) {
+    for (const std::vector<int>& order : orders) {
+        OpenBox box(problem, type);
+        bool all = true;
+        for (const int item : order) {
+            if (!budget.spend()) return std::nullopt;
+            if (!(all = box.place(item))) break;
+        }
+        if (all) return box;
+    }
+    return std::nullopt;
+}
+
+// The boxes other than `skipped`, holding the items too, or empty.
+std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem,
+                                                   const Solution& solution, std::size_t skipped,
+                                                   Budget& budget) {
+    std::vector<OpenBox> others;
+    for (std::size_t b = 0; b < solution.boxes.size(); ++b) {
+        if (b != skipped) others.push_back(solution.boxes[b]);
+    }
+    for (const int item : largestFirst(problem, itemsOf(solution.boxes[skipped]))) {
+        bool placed = false;
+        for (OpenBox& box : others) {
+            if (!budget.spend()) return std::nullopt;
+            if ((placed = box.place(item))) break;
+        }
+        if (!placed) return std::nullopt;
+    }
+    return others;
+}
+
+}  // namespace
+
+Keys randomKeys(std::size_t size, Random& random) {
+    Keys keys(size);
+    for (double& key : keys) key = random.uniform();
+    return keys;
+}
+
+Keys keysOf(const std::vector<int>& order) {
+    Keys keys(order.size());
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        keys[order[rank]] = static_cast<double>(rank) / static_cast<double>(order.size());
+    }
+    return keys;
+}
+
+Keys crossover(const Keys& elite, const Keys& other, Random& random) {
+    Keys child(elite.size());
+    for (std::size_t i = 0; i < child.size(); ++i) {
+        child[i] = random.uniform() < kEliteBias ? elite[i] : other[i];
+    }
+    return child;
+}
+
+std::vector<int> orderOf(const Keys& keys) {
+    std::vector<int> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    // Stable, so equal keys keep the item order and every platform agrees.
+    stableSort(order, [&](int a, int b) { return keys[a] < keys[b]; });
+    return order;
+}
+
+bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget) {
+    bool emptied = true;
+    while (emptied && solution.boxes.size() > 1) {
+        emptied = false;
+        std::vector<std::size_t> weakestFirst(solution.boxes.size());
+        std::iota(weakestFirst.begin(), weakestFirst.end(), std::size_t{0});
+        stableSort(weakestFirst, [&](std::size_t a, std::size_t b) {
+            return solution.boxes[a].fill() < solution.boxes[b].fill();
+        });
+        for (const std::size_t weak : weakestFirst) {
+            if (budget.exhausted()) return false;
+            if (auto others = placeElsewhere(problem, solution, weak, budget)) {
+                solution.boxes = std::move(*others);
+                emptied = true;
+                break;
+            }
+        }
+    }
+    return !budget.exhausted();
+}
+
+bool shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
+    std::vector<std::int32_t> opened = boxesOpened(problem, solution);
+    for (OpenBox& box : solution.boxes) {
+        const BoxType& current = problem.types[box.type()];
+        const std::vector<int> items = itemsOf(box);
+        const std::vector<std::vector<int>> orders{items, largestFirst(problem, items)};
+        --opened[current.supplyKey];
+        // Types are largest first: walk them from the smallest up.
+        for (int t = static_cast<int>(problem.types.size()) - 1; t >= 0; --t) {
+            const BoxType& type = problem.types[t];
+            if (type.volume >= current.volume) break;
+            if (type.volume < box.contentVolume() * (1.0 - 1e-9) || !hasSupply(type, opened)) {
+                continue;
+            }
+            if (auto smaller = packAlone(problem, t, orders, budget)) {
+                box = std::move(*smaller);
+                break;
+            }
+            if (budget.exhausted()) return false;
+        }
+        ++opened[problem.types[box.type()].supplyKey];
+    }
+    return true;
+}
+
+}  // namespace quarvex::search

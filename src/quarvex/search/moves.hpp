@@ -1,0 +1,34 @@
+#pragma once
+
+// The search's moves, all in one place. New item orders come from random
+// keys, as in a biased random-key genetic algorithm (Goncalves and Resende,
+// 2013): an order is the items sorted by their keys, a child takes each key
+// from its elite parent with a fixed bias. A packing found from an order is
+// then improved by emptying its weakest boxes into the others and by moving
+// each box's contents into the smallest box type that takes them.
+
+#include <vector>
+
+#include "quarvex/search/budget.hpp"
+#include "quarvex/search/random.hpp"
+#include "quarvex/search/solution.hpp"
+
+namespace quarvex::search {
+
+using Keys = std::vector<double>;
+
+Keys randomKeys(std::size_t size, Random& random);
+// Keys that sort the items into the given order.
+Keys keysOf(const std::vector<int>& order);
+Keys crossover(const Keys& elite, const Keys& other, Random& random);
+std::vector<int> orderOf(const Keys& keys);
+
+// Empties boxes, weakest first, by placing their items in the other boxes;
+// false when the budget ran out (the solution is then still whole).
+bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget);
+
+// Repacks each box, where it can, into the smallest type that takes all its
+// items; false when the budget ran out (the solution is then still whole).
+bool shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget);
+
+}  // namespace quarvex::search

@@ -1,0 +1,48 @@
+#include "quarvex/search/objective.hpp"
+
+#include <algorithm>
+
+namespace quarvex::search {
+
+Score scoreOf(const Problem& problem, const Solution& solution) {
+    Score score;
+    for (const OpenBox& box : solution.boxes) {
+        score.placed += static_cast<int>(box.placements().size());
+        score.volume += problem.types[box.type()].volume;
+    }
+    score.boxes = static_cast<int>(solution.boxes.size());
+    return score;
+}
+
+Score scoreOf(const PackResponse& response) {
+    Score score;
+    for (const PackedBox& box : response.packedBoxes().entries()) {
+        score.placed += static_cast<int>(box.items.size());
+        score.volume += box.inner_volume();
+    }
+    score.boxes = static_cast<int>(response.packedBoxes().size());
+    return score;
+}
+
+bool isBetter(const Score& a, const Score& b) {
+    if (a.placed != b.placed) return a.placed > b.placed;
+    if (a.boxes != b.boxes) return a.boxes < b.boxes;
+    // The same boxes summed in another order may differ in the last bits.
+    return a.volume < b.volume * (1.0 - 1e-12);
+}
+
+Fitness fitnessOf(const Problem& problem, const Solution& solution) {
+    Fitness fitness{scoreOf(problem, solution), 1.0};
+    for (const OpenBox& box : solution.boxes) {
+        fitness.weakestFill = std::min(fitness.weakestFill, box.fill());
+    }
+    return fitness;
+}
+
+bool isFitter(const Fitness& a, const Fitness& b) {
+    if (isBetter(a.score, b.score)) return true;
+    if (isBetter(b.score, a.score)) return false;
+    return a.weakestFill < b.weakestFill;
+}
+
+}  // namespace quarvex::search

@@ -1,0 +1,157 @@
+#include "quarvex/search/open_box.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quarvex::search {
+
+namespace {
+
+// Where an item goes among the spots that fit: as far as possible from the
+// box's far top corner (Goncalves and Resende's "distance to the front-top-
+// right corner"), which fills corners and the floor first and leaves the
+// free space in one piece. Higher is better.
+double merit(const Block& spot, const BoxType& type) {
+    const double dx = type.width - (spot.x + spot.w);
+    const double dy = type.length - (spot.y + spot.l);
+    const double dz = type.depth - (spot.z + spot.d);
+    return dx * dx + dy * dy + dz * dz;
+}
+
+double overlap(double aStart, double aSize, double bStart, double bSize) {
+    return std::min(aStart + aSize, bStart + bSize) - std::max(aStart, bStart);
+}
+
+bool within(double value, double start, double size) {
+    return start <= value && value < start + size;
+}
+
+}  // namespace
+
+OpenBox::OpenBox(const Problem& problem, int type) : problem_(&problem), type_(type) {
+    points_.push_back({0.0, 0.0, 0.0});
+}
+
+double OpenBox::fill() const {
+    const double volume = problem_->types[type_].volume;
+    return volume > 0.0 ? contentVolume_ / volume : 1.0;
+}
+
+bool OpenBox::admits(const SearchItem& item) const {
+    const BoxType& type = problem_->types[type_];
+    if (item.group >= 0 && group_ >= 0 && item.group != group_) return false;
+    if (type.capacity >= 0.0 && !(contentWeight_ + item.weight <= type.capacity)) return false;
+    // The slack covers rounding in the sums; the geometry decides exactly.
+    return contentVolume_ + item.volume <= type.volume * (1.0 + 1e-9);
+}
+
+bool OpenBox::place(int itemIndex) {
+    const SearchItem& item = problem_->items[itemIndex];
+    if (!admits(item)) return false;
+    const BoxType& type = problem_->types[type_];
+    bool found = false;
+    Placement best{};
+    double bestMerit = 0.0;
+    for (std::size_t o = 0; o < item.orientations.size(); ++o) {
+        const Orientation& shape = item.orientations[o];
+        for (const Point& point : points_) {
+            const Block spot{point.x, point.y, point.z, shape.w, shape.l, shape.d};
+            if (spot.x + spot.w > type.width || spot.y + spot.l > type.length ||
+                spot.z + spot.d > type.depth) {
+                continue;
+            }
+            const double value = merit(spot, type);
+            if (found && value <= bestMerit) continue;
+            if (!isFree(spot) || !isSupported(spot)) continue;
+            found = true;
+            bestMerit = value;
+            best = {itemIndex, static_cast<int>(o), spot};
+        }
+    }
+    if (!found) return false;
+    placements_.push_back(best);
+    contentVolume_ += item.volume;
+    contentWeight_ += item.weight;
+    if (item.group >= 0) group_ = item.group;
+    addExtremePoints(best.block);
+    return true;
+}
+
+bool OpenBox::isFree(const Block& c) const {
+    return std::none_of(placements_.begin(), placements_.end(), [&](const Placement& p) {
+        const Block& b = p.block;
+        return c.x < b.x + b.w && b.x < c.x + c.w && c.y < b.y + b.l && b.y < c.y + c.l &&
+               c.z < b.z + b.d && b.z < c.z + c.d;
+    });
+}
+
+bool OpenBox::isSupported(const Block& c) const {
+    const double area = c.w * c.l;
+    if (problem_->minSupport <= 0.0 || c.z <= 0.0 || area <= 0.0) return true;
+    // Tops computed along different sums may differ in the last bits.
+    const double tolerance = 1e-9 * std::max(1.0, problem_->types[type_].depth);
+    double supported = 0.0;
+    for (const Placement& p : placements_) {
+        const Block& b = p.block;
+        if (std::abs(b.z + b.d - c.z) > tolerance) continue;
+        const double dx = overlap(c.x, c.w, b.x, b.w);
+        const double dy = overlap(c.y, c.l, b.y, b.l);
+        if (dx > 0.0 && dy > 0.0) supported += dx * dy;
+    }
+    return supported >= problem_->minSupport * area * (1.0 - 1e-12);
+}
+
+double OpenBox::projectX(double x, double y, double z) const {
+    double reached = 0.0;
+    for (const Placement& p : placements_) {
+        const Block& b = p.block;
+        const double end = b.x + b.w;
+        if (end <= x && end > reached && within(y, b.y, b.l) && within(z, b.z, b.d)) reached = end;
+    }
+    return reached;
+}
+
+double OpenBox::projectY(double x, double y, double z) const {
+    double reached = 0.0;
+    for (const Placement& p : placements_) {
+        const Block& b = p.block;
+        const double end = b.y + b.l;
+        if (end <= y && end > reached && within(x, b.x, b.w) && within(z, b.z, b.d)) reached = end;
+    }
+    return reached;
+}
+
+double OpenBox::projectZ(double x, double y, double z) const {
+    double reached = 0.0;
+    for (const Placement& p : placements_) {
+        const Block& b = p.block;
+        const double end = b.z + b.d;
+        if (end <= z && end > reached && within(x, b.x, b.w) && within(y, b.y, b.l)) reached = end;
+    }
+    return reached;
+}
+
+void OpenBox::addExtremePoints(const Block& b) {
+    // Points the new item now covers can take no further item.
+    std::erase_if(points_, [&](const Point& p) {
+        return within(p.x, b.x, b.w) && within(p.y, b.y, b.l) && within(p.z, b.z, b.d);
+    });
+    const double right = b.x + b.w;
+    const double back = b.y + b.l;
+    const double top = b.z + b.d;
+    const Point candidates[] = {
+        {right, projectY(right, b.y, b.z), b.z}, {right, b.y, projectZ(right, b.y, b.z)},
+        {projectX(b.x, back, b.z), back, b.z},   {b.x, back, projectZ(b.x, back, b.z)},
+        {projectX(b.x, b.y, top), b.y, top},     {b.x, projectY(b.x, b.y, top), top},
+    };
+    const BoxType& type = problem_->types[type_];
+    for (const Point& c : candidates) {
+        if (c.x >= type.width || c.y >= type.length || c.z >= type.depth) continue;
+        const bool known = std::any_of(points_.begin(), points_.end(), [&](const Point& p) {
+            return p.x == c.x && p.y == c.y && p.z == c.z;
+        });
+        if (!known) points_.push_back(c);
+    }
+}
+
+}  // namespace quarvex::search

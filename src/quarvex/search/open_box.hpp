@@ -1,0 +1,62 @@
+#pragma once
+
+// One box being filled by the search. New items go to extreme points: the
+// corners that earlier items leave, projected back until they meet an item
+// or a wall (Crainic, Perboli and Tadei, 2008). Among the points and
+// orientations that fit, the merit function picks where the item goes.
+
+#include <vector>
+
+#include "quarvex/search/problem.hpp"
+
+namespace quarvex::search {
+
+struct Block {
+    double x, y, z;
+    double w, l, d;
+};
+
+struct Point {
+    double x, y, z;
+};
+
+struct Placement {
+    int item;
+    int orientation;  // index into the item's orientations
+    Block block;
+};
+
+class OpenBox {
+public:
+    OpenBox(const Problem& problem, int type);
+
+    int type() const { return type_; }
+    const std::vector<Placement>& placements() const { return placements_; }
+    double contentVolume() const { return contentVolume_; }
+    // Share of the inner volume the items take, in [0, 1] for a box with room.
+    double fill() const;
+
+    // Places the item at its best spot and returns true, or leaves the box
+    // unchanged and returns false when it fits nowhere (or breaks a rule:
+    // weight, box group, support).
+    bool place(int item);
+
+private:
+    bool admits(const SearchItem& item) const;
+    bool isFree(const Block& candidate) const;
+    bool isSupported(const Block& candidate) const;
+    void addExtremePoints(const Block& placed);
+    double projectX(double x, double y, double z) const;
+    double projectY(double x, double y, double z) const;
+    double projectZ(double x, double y, double z) const;
+
+    const Problem* problem_;
+    int type_;
+    std::vector<Placement> placements_;
+    std::vector<Point> points_;  // the extreme points not yet covered
+    double contentVolume_ = 0.0;
+    double contentWeight_ = 0.0;
+    int group_ = -1;
+};
+
+}  // namespace quarvex::search

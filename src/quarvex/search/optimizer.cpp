@@ -1,0 +1,90 @@
+#include "quarvex/search/optimizer.hpp"
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "quarvex/packing/packer.hpp"
+#include "quarvex/search/objective.hpp"
+#include "quarvex/search/search.hpp"
+
+namespace quarvex {
+
+namespace {
+
+using search::Problem;
+using search::Solution;
+
+// The problem's items in the order the default packer placed them, the
+// items it left out last.
+std::vector<int> orderOf(const PackResponse& response, const Problem& problem) {
+    // The same item object may be listed more than once: each index is used once.
+    std::unordered_map<const Item*, std::vector<int>> indices;
+    for (int k = static_cast<int>(problem.items.size()) - 1; k >= 0; --k) {
+        indices[problem.items[k].source.get()].push_back(k);
+    }
+    std::vector<int> order;
+    const auto take = [&](const Item* item) {
+        std::vector<int>& free = indices[item];
+        if (free.empty()) return;
+        order.push_back(free.back());
+        free.pop_back();
+    };
+    for (const PackedBox& box : response.packedBoxes().entries()) {
+        for (const PackedItem& p : box.items) take(p.item.get());
+    }
+    for (const ItemPtr& item : response.unplacedItems().entries()) take(item.get());
+    return order;
+}
+
+PackResponse responseOf(const Problem& problem, const Solution& solution) {
+    PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
+    for (const search::OpenBox& box : solution.boxes) {
+        PackedBox out{problem.types[box.type()].source, {}};
+        for (const search::Placement& p : box.placements()) {
+            const search::SearchItem& item = problem.items[p.item];
+            const search::Orientation& shape = item.orientations[p.orientation];
+            out.items.push_back({item.source, shape.w, shape.l, shape.d, shape.code, p.block.x,
+                                 p.block.y, p.block.z});
+        }
+        packed.insert(std::move(out));
+    }
+    ItemCollection unplaced(std::make_shared<DefaultItemSorter>());
+    for (const int item : solution.unplaced) unplaced.insert(problem.items[item].source);
+    const bool success = unplaced.empty();
+    return PackResponse(success, std::move(packed), std::move(unplaced));
+}
+
+}  // namespace
+
+Optimizer::Optimizer(const ItemCollection& items, const BoxCollection& boxes,
+                     const OptimizeOptions& options)
+    : budget_(options.effort, options.timeLimit),
+      seed_(options.seed),
+      start_(Packer::pack(items, boxes)),
+      problem_(search::makeProblem(items, boxes, options.minSupport)) {}
+
+void Optimizer::search() {
+    std::vector<std::vector<int>> startOrders;
+    std::vector<int> packed = orderOf(start_, problem_);
+    if (packed.size() == problem_.items.size()) startOrders.push_back(std::move(packed));
+    best_ = search::searchPackings(problem_, std::move(startOrders), budget_, seed_);
+}
+
+PackResponse Optimizer::result() const {
+    // The default packer knows no support rule: its result stands only without one.
+    if (problem_.minSupport <= 0.0 &&
+        !search::isBetter(search::scoreOf(problem_, *best_), search::scoreOf(start_))) {
+        return start_;
+    }
+    return responseOf(problem_, *best_);
+}
+
+PackResponse optimize(const ItemCollection& items, const BoxCollection& boxes,
+                      const OptimizeOptions& options) {
+    Optimizer optimizer(items, boxes, options);
+    optimizer.search();
+    return optimizer.result();
+}
+
+}  // namespace quarvex

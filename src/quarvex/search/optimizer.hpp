@@ -1,0 +1,51 @@
+#pragma once
+
+// A second way to pack, for callers to whom boxes and air cost money: starts
+// from the default packer's result and searches for one that places more
+// items, in fewer boxes, of less volume (objective.hpp).
+
+#include <cstdint>
+#include <optional>
+
+#include "quarvex/model/collections.hpp"
+#include "quarvex/model/pack_response.hpp"
+#include "quarvex/search/budget.hpp"
+#include "quarvex/search/problem.hpp"
+#include "quarvex/search/solution.hpp"
+
+namespace quarvex {
+
+struct OptimizeOptions {
+    std::optional<double> timeLimit = 1.0;  // wall seconds; empty for no limit
+    std::optional<std::uint64_t> effort;    // work units (see budget.hpp); empty for no limit
+    std::uint64_t seed = 0;
+    // Each item above the floor rests on tops of items over at least this share
+    // of its base area; at 0.0 the physical rules are the default packer's.
+    double minSupport = 0.0;
+};
+
+// Three steps, so that a binding can run the middle one without the
+// interpreter lock: the first runs the default packer, whose look-ahead memo
+// is shared by the whole process; the other two touch nothing shared.
+class Optimizer {
+public:
+    Optimizer(const ItemCollection& items, const BoxCollection& boxes, const OptimizeOptions& options);
+
+    void search();
+
+    // After search(). With minSupport 0.0 never worse than the default
+    // packer's result, which it is when the search found nothing better.
+    PackResponse result() const;
+
+private:
+    search::Budget budget_;
+    std::uint64_t seed_;
+    PackResponse start_;
+    search::Problem problem_;
+    std::optional<search::Solution> best_;
+};
+
+PackResponse optimize(const ItemCollection& items, const BoxCollection& boxes,
+                      const OptimizeOptions& options);
+
+}  // namespace quarvex

@@ -1,0 +1,134 @@
+#include "quarvex/search/search.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+#include "quarvex/model/stable_sort.hpp"
+#include "quarvex/search/bounds.hpp"
+#include "quarvex/search/decoder.hpp"
+#include "quarvex/search/moves.hpp"
+#include "quarvex/search/objective.hpp"
+
+namespace quarvex::search {
+
+namespace {
+
+// Population shape, after Goncalves and Resende: a small elite carried over,
+// a few fresh random members, the rest children of an elite and another.
+constexpr std::size_t kPopulation = 30;
+constexpr std::size_t kElite = 5;
+constexpr std::size_t kMutants = 5;
+
+struct Member {
+    Keys keys;
+    Fitness fitness;
+};
+
+// Orders that good packings often start from: larger, taller, wider first.
+std::vector<std::vector<int>> sortedOrders(const Problem& problem) {
+    const auto sortedBy = [&](auto measure) {
+        std::vector<int> order(problem.items.size());
+        std::iota(order.begin(), order.end(), 0);
+        stableSort(order, [&](int a, int b) {
+            return measure(problem.items[a]) > measure(problem.items[b]);
+        });
+        return order;
+    };
+    const auto shape = [](const SearchItem& item) {
+        return item.orientations.empty() ? Orientation{0, 0, 0, ""} : item.orientations.front();
+    };
+    return {
+        sortedBy([](const SearchItem& item) { return item.volume; }),
+        sortedBy([&](const SearchItem& item) { return shape(item).d; }),
+        sortedBy([&](const SearchItem& item) { return shape(item).w * shape(item).l; }),
+        sortedBy([&](const SearchItem& item) {
+            const Orientation o = shape(item);
+            return std::max({o.w, o.l, o.d});
+        }),
+    };
+}
+
+class Search {
+public:
+    Search(const Problem& problem, Budget& budget, std::uint64_t seed)
+        : problem_(problem), budget_(budget), random_(seed), bound_(bestPossible(problem)) {}
+
+    Solution run(std::vector<std::vector<int>> orders) {
+        for (auto& order : sortedOrders(problem_)) orders.push_back(std::move(order));
+        // The first order is packed whatever the budget, so there is always an answer.
+        Budget unlimited(std::nullopt, std::nullopt);
+        Solution first = *packInOrder(problem_, orders.front(), unlimited);
+        std::vector<Member> population{{keysOf(orders.front()), fitnessOf(problem_, first)}};
+        improve(std::move(first));
+        for (std::size_t k = 1; k < orders.size(); ++k) {
+            if (!add(keysOf(orders[k]), population)) return *std::move(best_);
+        }
+        while (population.size() < kPopulation) {
+            if (!add(randomKeys(problem_.items.size(), random_), population)) return *std::move(best_);
+        }
+        while (!finished()) {
+            stableSort(population, [](const Member& a, const Member& b) {
+                return isFitter(a.fitness, b.fitness);
+            });
+            std::vector<Member> next(population.begin(), population.begin() + kElite);
+            for (std::size_t m = 0; m < kMutants; ++m) {
+                if (!add(randomKeys(problem_.items.size(), random_), next)) return *std::move(best_);
+            }
+            while (next.size() < kPopulation) {
+                const Member& elite = population[random_.below(kElite)];
+                const Member& other = population[kElite + random_.below(kPopulation - kElite)];
+                if (!add(crossover(elite.keys, other.keys, random_), next)) return *std::move(best_);
+            }
+            population = std::move(next);
+        }
+        return *std::move(best_);
+    }
+
+private:
+    bool finished() const {
+        return budget_.exhausted() || (best_ && meets(scoreOf(problem_, *best_), bound_));
+    }
+
+    // Packs the keys' order into a new member; false when the search must end.
+    bool add(Keys keys, std::vector<Member>& population) {
+        if (finished()) return false;
+        std::optional<Solution> solution = packInOrder(problem_, orderOf(keys), budget_);
+        if (!solution) return false;
+        population.push_back({std::move(keys), fitnessOf(problem_, *solution)});
+        improve(std::move(*solution));
+        return !finished();
+    }
+
+    // The moves are worth their cost only near the best: one box more at most.
+    void improve(Solution solution) {
+        keepIfBetter(solution);
+        const Score score = scoreOf(problem_, solution);
+        const Score best = scoreOf(problem_, *best_);
+        if (score.placed < best.placed || score.boxes > best.boxes + 1) return;
+        if (emptyWeakBoxes(problem_, solution, budget_) &&
+            shrinkBoxes(problem_, solution, budget_)) {
+            keepIfBetter(solution);
+        }
+    }
+
+    void keepIfBetter(const Solution& solution) {
+        if (!best_ || isBetter(scoreOf(problem_, solution), scoreOf(problem_, *best_))) {
+            best_ = solution;
+        }
+    }
+
+    const Problem& problem_;
+    Budget& budget_;
+    Random random_;
+    Score bound_;
+    std::optional<Solution> best_;
+};
+
+}  // namespace
+
+Solution searchPackings(const Problem& problem, std::vector<std::vector<int>> startOrders,
+                        Budget& budget, std::uint64_t seed) {
+    return Search(problem, budget, seed).run(std::move(startOrders));
+}
+
+}  // namespace quarvex::search

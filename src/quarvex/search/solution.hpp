@@ -1,0 +1,16 @@
+#pragma once
+
+#include <vector>
+
+#include "quarvex/search/open_box.hpp"
+
+namespace quarvex::search {
+
+// A complete packing in the search's terms: the boxes in opening order and
+// the items left out.
+struct Solution {
+    std::vector<OpenBox> boxes;
+    std::vector<int> unplaced;
+};
+
+}  // namespace quarvex::search
