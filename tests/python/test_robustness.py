@@ -79,21 +79,29 @@ def outcome(call):
         return fault
 
 
-@given(items=items_list, boxes=boxes_list)
-def test_pack_dicts_packs_odd_but_well_typed_values(items, boxes):
-    result = quarvex.pack_dicts(items, boxes)
-    assert result.total_placed + result.total_unplaced == len(items)
-    assert result.success == (result.total_unplaced == 0)
-    assert json.loads(result.to_json(-1))["summary"]["box_count"] == len(result.boxes)
+@given(items=items_list, boxes=boxes_list, min_support=st.sampled_from([0.0, 1.0]))
+def test_pack_dicts_and_optimize_pack_odd_but_well_typed_values(items, boxes, min_support):
+    packed = quarvex.pack_dicts(items, boxes)
+    optimized = quarvex.optimize(items, boxes, time_limit=None, effort=300, min_support=min_support)
+    for result in (packed, optimized):
+        assert result.total_placed + result.total_unplaced == len(items)
+        assert result.success == (result.total_unplaced == 0)
+        assert json.loads(result.to_json(-1))["summary"]["box_count"] == len(result.boxes)
+    if min_support == 0.0:
+        assert optimized.total_placed >= packed.total_placed
 
 
 @given(items=items_value, boxes=boxes_value)
-def test_pack_dicts_never_crashes(items, boxes):
+def test_pack_dicts_and_optimize_never_crash(items, boxes):
     result = outcome(lambda: quarvex.pack_dicts(items, boxes))
+    optimized = outcome(lambda: quarvex.optimize(items, boxes, time_limit=None, effort=100))
     if isinstance(result, quarvex.PackResult):
         assert result.success == (result.total_unplaced == 0)
         json.loads(result.to_json(-1))
         result.to_dict()
+        optimized.to_dict()
+    else:  # the same reading rules, so the same fault
+        assert (type(optimized), str(optimized)) == (type(result), str(result))
 
 
 @given(items=items_value, boxes=boxes_value, allow_nan=st.booleans())

@@ -18,6 +18,9 @@ namespace {
 constexpr std::size_t kPopulation = 30;
 constexpr std::size_t kElite = 5;
 constexpr std::size_t kMutants = 5;
+// A population that found nothing better for this many generations has
+// converged: all but its best member make way for fresh random ones.
+constexpr int kStaleGenerations = 40;
 
 struct Member {
     Keys keys;
@@ -66,10 +69,21 @@ public:
         while (population.size() < kPopulation) {
             if (!add(randomKeys(problem_.items.size(), random_), population)) return *std::move(best_);
         }
+        int stale = 0;
         while (!finished()) {
             stableSort(population, [](const Member& a, const Member& b) {
                 return isFitter(a.fitness, b.fitness);
             });
+            stale = improved_ ? 0 : stale + 1;
+            improved_ = false;
+            if (stale >= kStaleGenerations) {
+                stale = 0;
+                population.resize(1);
+                while (population.size() < kPopulation) {
+                    if (!add(randomKeys(problem_.items.size(), random_), population)) break;
+                }
+                continue;
+            }
             std::vector<Member> next(population.begin(), population.begin() + kElite);
             for (std::size_t m = 0; m < kMutants; ++m) {
                 if (!add(randomKeys(problem_.items.size(), random_), next)) return *std::move(best_);
@@ -114,6 +128,7 @@ private:
     void keepIfBetter(const Solution& solution) {
         if (!best_ || isBetter(scoreOf(problem_, solution), scoreOf(problem_, *best_))) {
             best_ = solution;
+            improved_ = true;
         }
     }
 
@@ -122,6 +137,7 @@ private:
     Random random_;
     Score bound_;
     std::optional<Solution> best_;
+    bool improved_ = false;
 };
 
 }  // namespace

@@ -1,0 +1,133 @@
+"""optimize: sound packings under every rule, never worse than pack, reproducible,
+and safe to call from several threads at once."""
+
+import math
+import random
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+import quarvex
+from random_requests import as_objects, random_request
+from validator import overlap, validate
+
+SMALL = {"time_limit": None, "effort": 3000}
+
+
+def with_thin_items(request, seed):
+    """The request with some items made flat, or as thin as a sheet."""
+    rng = random.Random(seed)
+    for item in request["items"]:
+        if rng.random() < 0.15:
+            item[rng.choice(["Width", "Length", "Depth"])] = rng.choice([0, 0.001])
+    return request
+
+
+def score(result):
+    return (-result.total_placed, len(result.boxes), sum(b.box.width * b.box.length * b.box.depth for b in result.boxes))
+
+
+def assert_supported(result, fraction):
+    """Each item above the floor rests on tops of items over `fraction` of its base."""
+    for packed in result["boxes"]:
+        for p in packed["items"]:
+            base = p["width"] * p["length"]
+            if p["z"] <= 1e-9 or base == 0:
+                continue
+            resting = sum(
+                max(0, overlap(p["x"], p["width"], q["x"], q["width"])) * max(0, overlap(p["y"], p["length"], q["y"], q["length"]))
+                for q in packed["items"]
+                if abs(q["z"] + q["depth"] - p["z"]) <= 1e-9
+            )
+            assert resting >= fraction * base * (1 - 1e-9), f"{p['ItemCode']} rests on {resting} of {base}"
+
+
+@pytest.mark.parametrize("seed", range(300))
+def test_results_are_sound_and_never_worse_than_pack(seed):
+    request = with_thin_items(random_request(seed), seed)
+    items, boxes = request["items"], request["boxes"]
+    min_support = (0.0, 0.5, 1.0)[seed % 3]
+    if seed % 2:
+        result = quarvex.optimize(items, boxes, **SMALL, seed=seed, min_support=min_support)
+    else:
+        item_objects, box_objects = as_objects(request)
+        result = quarvex.optimize(item_objects, box_objects, **SMALL, seed=seed, min_support=min_support)
+    validate(result.to_dict(), items, boxes)
+    assert_supported(result.to_dict(), min_support)
+    if min_support == 0.0:
+        assert score(result) <= score(quarvex.pack_dicts(items, boxes))
+
+
+def stacking_request(count, seed):
+    rng = random.Random(seed)
+    items = [{"ItemCode": f"I{k}", "Width": rng.randint(1, 6), "Length": rng.randint(1, 6),
+              "Depth": rng.randint(1, 6), "AllowedRotation": rng.choice(["Never", "KeepFlat", "BestFit"])}
+             for k in range(count)]
+    return items, [{"Reference": "B", "Width": 10, "Length": 12, "Depth": 14, "MaxWeight": -1}]
+
+
+@pytest.mark.parametrize("min_support", [0.5, 1.0])
+@pytest.mark.parametrize("seed", range(4))
+def test_items_rest_on_the_items_below(min_support, seed):
+    items, boxes = stacking_request(60, seed)
+    result = quarvex.optimize(items, boxes, time_limit=None, effort=20000, seed=seed, min_support=min_support).to_dict()
+    validate(result, items, boxes)
+    assert_supported(result, min_support)
+    assert any(p["z"] > 0 for p in result["placements"])
+
+
+def test_fewer_and_smaller_boxes_than_pack_on_a_loose_load():
+    items, boxes = stacking_request(80, 7)
+    boxes.append({"Reference": "S", "Width": 6, "Length": 6, "Depth": 6, "MaxWeight": -1})
+    result = quarvex.optimize(items, boxes, time_limit=None, effort=50000)
+    assert score(result) < score(quarvex.pack_dicts(items, boxes))
+
+
+def test_an_effort_gives_the_same_result_every_time():
+    request = random_request(11)
+    runs = {quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=5000, seed=3, min_support=0.5).to_json(-1)
+            for _ in range(3)}
+    assert len(runs) == 1
+
+
+@pytest.mark.parametrize("budget", [{"time_limit": 0.0}, {"time_limit": None, "effort": 0}, {"time_limit": 0.01, "effort": 10**12}])
+@pytest.mark.parametrize("min_support", [0.0, 1.0])
+def test_the_smallest_budgets_still_answer_with_every_item(budget, min_support):
+    items, boxes = stacking_request(30, 1)
+    result = quarvex.optimize(items, boxes, **budget, min_support=min_support)
+    validate(result.to_dict(), items, boxes)
+    assert result.success
+
+
+@pytest.mark.parametrize(
+    "arguments, message",
+    [
+        ({"time_limit": -1.0}, "time_limit must be a non-negative"),
+        ({"time_limit": math.nan}, "time_limit must be a non-negative"),
+        ({"effort": -5}, "effort must be a non-negative"),
+        ({"time_limit": None}, "needs a finite time_limit or an effort"),
+        ({"time_limit": math.inf}, "needs a finite time_limit or an effort"),
+        ({"min_support": 1.5}, r"min_support must be a fraction in \[0, 1\]"),
+        ({"min_support": -0.1}, r"min_support must be a fraction in \[0, 1\]"),
+        ({"min_support": math.nan}, r"min_support must be a fraction in \[0, 1\]"),
+    ],
+)
+def test_bad_budgets_and_support_are_refused(arguments, message):
+    items, boxes = stacking_request(3, 0)
+    with pytest.raises(ValueError, match=message):
+        quarvex.optimize(items, boxes, **arguments)
+
+
+def test_concurrent_calls_give_the_results_of_serial_ones():
+    requests = [random_request(seed) for seed in range(200, 216)]
+
+    def run(k):
+        request = requests[k % len(requests)]
+        if k % 4 == 3:  # the default packer, holding the lock, alongside the searches
+            return quarvex.pack_dicts(request["items"], request["boxes"]).to_json(-1)
+        return quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=4000, seed=k,
+                                min_support=k % 2).to_json(-1)
+
+    serial = [run(k) for k in range(48)]
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        assert list(pool.map(run, range(48))) == serial
