@@ -20,7 +20,7 @@ import threading
 import time
 from pathlib import Path
 
-from bench import families, generators, report
+from bench import families, generators, quality, report
 
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY = "memory"
@@ -28,6 +28,7 @@ BATCH = "batch"
 BATCH_ORDERS = {True: 1000, False: 20_000}
 # The batch probe packs every order three times over, in one process.
 BATCH_LIMIT_S = {True: 300, False: 1800}
+QUALITY = "quality"
 SMALL_CALLS = {True: 10_000, False: 100_000}
 LARGE_CALL = {True: 1000, False: 3000}
 LEGEND = """\
@@ -170,7 +171,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="smaller families, fewer passes")
-    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, MEMORY, BATCH],
+    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, QUALITY, MEMORY, BATCH],
                         help="run only these families")
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
     parser.add_argument("--clock", choices=("cpu", "wall"), default="cpu",
@@ -184,7 +185,7 @@ def main(argv=None):
     if problem := generators.mpv_rule_problem():
         sys.exit(f"bench: {problem}")
 
-    chosen = args.only or [*families.FAMILIES, MEMORY, BATCH]
+    chosen = args.only or [*families.FAMILIES, QUALITY, MEMORY, BATCH]
     info = machine()
     print(f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
           f"Python {info['python']}, load average {info['load_average']:.2f}; "
@@ -199,6 +200,8 @@ def main(argv=None):
             results["memory"] = run_memory(args.quick, args.clock)
         elif key == BATCH:
             results["batch"] = run_batch(args.quick)
+        elif key == QUALITY:
+            results["quality"] = quality.run(args.quick, not args.no_peer)
         else:
             results["families"][key] = run_family(key, args.quick, not args.no_peer, args.clock)
     results["seconds"] = time.perf_counter() - started
