@@ -22,7 +22,7 @@ def one_box():
 
 
 def test_package_names_docstring_and_version():
-    names = ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack"]
+    names = ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack", "optimize"]
     assert quarvex.__doc__ == quarvex._core.__doc__ == MODULE_DOC
     assert quarvex.__all__ == names + ["pack_batch", "BatchOutcome", "BatchError"]
     assert [name for name in vars(quarvex._core) if not name.startswith("_")] == names

@@ -32,9 +32,9 @@ bool isBetter(const Score& a, const Score& b) {
 }
 
 Fitness fitnessOf(const Problem& problem, const Solution& solution) {
-    Fitness fitness{scoreOf(problem, solution), 1.0};
+    Fitness fitness{scoreOf(problem, solution), 0.0};
     for (const OpenBox& box : solution.boxes) {
-        fitness.weakestFill = std::min(fitness.weakestFill, box.fill());
+        fitness.concentration += box.fill() * box.fill();
     }
     return fitness;
 }
@@ -42,7 +42,7 @@ Fitness fitnessOf(const Problem& problem, const Solution& solution) {
 bool isFitter(const Fitness& a, const Fitness& b) {
     if (isBetter(a.score, b.score)) return true;
     if (isBetter(b.score, a.score)) return false;
-    return a.weakestFill < b.weakestFill;
+    return a.concentration > b.concentration;
 }
 
 }  // namespace quarvex::search

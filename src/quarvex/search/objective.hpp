@@ -23,10 +23,11 @@ Score scoreOf(const PackResponse& response);
 bool isBetter(const Score& a, const Score& b);
 
 // How the search ranks candidates: the score first, then, among equal
-// scores, the emptier weakest box, which is the nearer to being closed.
+// scores, the load more concentrated in few boxes (the larger sum of squared
+// fill shares), which leaves some box nearer to empty and closed.
 struct Fitness {
     Score score;
-    double weakestFill = 0.0;
+    double concentration = 0.0;
 };
 
 Fitness fitnessOf(const Problem& problem, const Solution& solution);
