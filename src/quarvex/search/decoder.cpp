@@ -15,7 +15,7 @@ bool hasSupply(const BoxType& type, const std::vector<std::int32_t>& opened) {
 }
 
 std::optional<Solution> packInOrder(const Problem& problem, std::span<const int> order,
-                                    Budget& budget) {
+                                    Merit merit, Budget& budget) {
     Solution solution;
     std::vector<std::int32_t> opened(problem.supplyKeys, 0);
     for (const int item : order) {
@@ -26,13 +26,13 @@ std::optional<Solution> packInOrder(const Problem& problem, std::span<const int>
         bool placed = false;
         for (OpenBox& box : solution.boxes) {
             if (!budget.spend()) return std::nullopt;
-            if ((placed = box.place(item))) break;
+            if ((placed = box.place(item, merit))) break;
         }
         for (std::size_t t = 0; !placed && t < problem.types.size(); ++t) {
             if (!hasSupply(problem.types[t], opened)) continue;
             if (!budget.spend()) return std::nullopt;
             OpenBox box(problem, static_cast<int>(t));
-            if ((placed = box.place(item))) {
+            if ((placed = box.place(item, merit))) {
                 ++opened[problem.types[t].supplyKey];
                 solution.boxes.push_back(std::move(box));
             }

@@ -64,17 +64,19 @@ std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem,
 
 }  // namespace
 
-Keys randomKeys(std::size_t size, Random& random) {
-    Keys keys(size);
+Keys randomKeys(std::size_t items, Random& random) {
+    Keys keys(items + 1);
     for (double& key : keys) key = random.uniform();
     return keys;
 }
 
-Keys keysOf(const std::vector<int>& order) {
-    Keys keys(order.size());
-    for (std::size_t rank = 0; rank < order.size(); ++rank) {
-        keys[order[rank]] = static_cast<double>(rank) / static_cast<double>(order.size());
+Keys keysOf(const Plan& plan) {
+    const std::size_t items = plan.order.size();
+    Keys keys(items + 1);
+    for (std::size_t rank = 0; rank < items; ++rank) {
+        keys[plan.order[rank]] = static_cast<double>(rank) / static_cast<double>(items);
     }
+    keys.back() = plan.merit == Merit::FarCorner ? 0.25 : 0.75;
     return keys;
 }
 
@@ -86,12 +88,12 @@ Keys crossover(const Keys& elite, const Keys& other, Random& random) {
     return child;
 }
 
-std::vector<int> orderOf(const Keys& keys) {
-    std::vector<int> order(keys.size());
+Plan planOf(const Keys& keys) {
+    std::vector<int> order(keys.size() - 1);
     std::iota(order.begin(), order.end(), 0);
     // Stable, so equal keys keep the item order and every platform agrees.
     stableSort(order, [&](int a, int b) { return keys[a] < keys[b]; });
-    return order;
+    return {std::move(order), keys.back() < 0.5 ? Merit::FarCorner : Merit::LowBackLeft};
 }
 
 bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget) {

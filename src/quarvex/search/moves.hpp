@@ -2,8 +2,9 @@
 
 // The search's moves, all in one place. New item orders come from random
 // keys, as in a biased random-key genetic algorithm (Goncalves and Resende,
-// 2013): an order is the items sorted by their keys, a child takes each key
-// from its elite parent with a fixed bias. A packing found from an order is
+// 2013): an order is the items sorted by their keys, one more key picks the
+// merit rule, and a child takes each key from its elite parent with a fixed
+// bias. A packing found from an order is
 // then improved by emptying its weakest boxes into the others and by moving
 // each box's contents into the smallest box type that takes them.
 
@@ -17,11 +18,16 @@ namespace quarvex::search {
 
 using Keys = std::vector<double>;
 
-Keys randomKeys(std::size_t size, Random& random);
-// Keys that sort the items into the given order.
-Keys keysOf(const std::vector<int>& order);
+// What keys stand for: an order of the items and the rule that places them.
+struct Plan {
+    std::vector<int> order;
+    Merit merit;
+};
+
+Keys randomKeys(std::size_t items, Random& random);
+Keys keysOf(const Plan& plan);
+Plan planOf(const Keys& keys);
 Keys crossover(const Keys& elite, const Keys& other, Random& random);
-std::vector<int> orderOf(const Keys& keys);
 
 // Empties boxes, weakest first, by placing their items in the other boxes;
 // false when the budget ran out (the solution is then still whole).

@@ -7,11 +7,14 @@ namespace quarvex::search {
 
 namespace {
 
-// Where an item goes among the spots that fit: as far as possible from the
-// box's far top corner (Goncalves and Resende's "distance to the front-top-
-// right corner"), which fills corners and the floor first and leaves the
-// free space in one piece. Higher is better.
-double merit(const Block& spot, const BoxType& type) {
+// Higher is better. FarCorner is Goncalves and Resende's "distance to the
+// front-top-right corner", which leaves the free space in one piece;
+// LowBackLeft packs in layers, which some loads fill better.
+double meritOf(const Block& spot, const BoxType& type, Merit merit) {
+    if (merit == Merit::LowBackLeft) {
+        const double scale = std::max({type.width, type.length, 1.0});
+        return -((spot.z * scale + spot.y) * scale + spot.x);
+    }
     const double dx = type.width - (spot.x + spot.w);
     const double dy = type.length - (spot.y + spot.l);
     const double dz = type.depth - (spot.z + spot.d);
@@ -45,7 +48,7 @@ bool OpenBox::admits(const SearchItem& item) const {
     return contentVolume_ + item.volume <= type.volume * (1.0 + 1e-9);
 }
 
-bool OpenBox::place(int itemIndex) {
+bool OpenBox::place(int itemIndex, Merit merit) {
     const SearchItem& item = problem_->items[itemIndex];
     if (!admits(item)) return false;
     const BoxType& type = problem_->types[type_];
@@ -60,7 +63,7 @@ bool OpenBox::place(int itemIndex) {
                 spot.z + spot.d > type.depth) {
                 continue;
             }
-            const double value = merit(spot, type);
+            const double value = meritOf(spot, type, merit);
             if (found && value <= bestMerit) continue;
             if (!isFree(spot) || !isSupported(spot)) continue;
             found = true;

@@ -16,6 +16,12 @@ struct Block {
     double w, l, d;
 };
 
+// The rule that picks where an item goes among the spots that fit it.
+enum class Merit {
+    FarCorner,    // farthest from the box's far top corner: fills corners and the floor first
+    LowBackLeft,  // lowest, then nearest the back wall, then the left wall
+};
+
 struct Point {
     double x, y, z;
 };
@@ -39,7 +45,7 @@ public:
     // Places the item at its best spot and returns true, or leaves the box
     // unchanged and returns false when it fits nowhere (or breaks a rule:
     // weight, box group, support).
-    bool place(int item);
+    bool place(int item, Merit merit = Merit::FarCorner);
 
 private:
     bool admits(const SearchItem& item) const;

@@ -60,11 +60,14 @@ public:
         for (auto& order : sortedOrders(problem_)) orders.push_back(std::move(order));
         // The first order is packed whatever the budget, so there is always an answer.
         Budget unlimited(std::nullopt, std::nullopt);
-        Solution first = *packInOrder(problem_, orders.front(), unlimited);
-        std::vector<Member> population{{keysOf(orders.front()), fitnessOf(problem_, first)}};
+        Solution first = *packInOrder(problem_, orders.front(), Merit::FarCorner, unlimited);
+        std::vector<Member> population{
+            {keysOf({orders.front(), Merit::FarCorner}), fitnessOf(problem_, first)}};
         improve(std::move(first));
-        for (std::size_t k = 1; k < orders.size(); ++k) {
-            if (!add(keysOf(orders[k]), population)) return *std::move(best_);
+        for (const Merit merit : {Merit::FarCorner, Merit::LowBackLeft}) {
+            for (std::size_t k = merit == Merit::FarCorner ? 1 : 0; k < orders.size(); ++k) {
+                if (!add(keysOf({orders[k], merit}), population)) return *std::move(best_);
+            }
         }
         while (population.size() < kPopulation) {
             if (!add(randomKeys(problem_.items.size(), random_), population)) return *std::move(best_);
@@ -106,7 +109,8 @@ private:
     // Packs the keys' order into a new member; false when the search must end.
     bool add(Keys keys, std::vector<Member>& population) {
         if (finished()) return false;
-        std::optional<Solution> solution = packInOrder(problem_, orderOf(keys), budget_);
+        const Plan plan = planOf(keys);
+        std::optional<Solution> solution = packInOrder(problem_, plan.order, plan.merit, budget_);
         if (!solution) return false;
         population.push_back({std::move(keys), fitnessOf(problem_, *solution)});
         improve(std::move(*solution));
