@@ -7,7 +7,7 @@ from __future__ import annotations
 import collections.abc
 import quarvex
 import typing
-__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'pack', 'pack_dicts', 'solve']
+__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'optimize', 'pack', 'pack_dicts', 'solve']
 class Rotation:
     """
     How free an item is to be reoriented while packing.
@@ -314,6 +314,22 @@ class PackResult:
     @property
     def unplaced_items(self) -> list[quarvex.Item]:
         ...
+def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0) -> quarvex.PackResult:
+    """
+    Searches for a packing that places the most items, in the fewest boxes,
+    of the least total volume. Takes items and boxes as pack() or
+    pack_dicts() do and returns a PackResult.
+    
+    time_limit: wall seconds (None: no limit); effort: work units, the same
+    result for the same seed on any machine (None: no limit); at least one
+    must be given. min_support: the share of each item's base that must rest
+    on the tops of items below it (0.0: as the default packer). With
+    min_support 0.0 the result is never worse than pack()'s.
+    
+    >>> result = optimize(items, boxes, time_limit=0.5)
+    >>> len(result.boxes) <= len(pack(items, boxes).boxes)
+    True
+    """
 def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.Sequence[quarvex.Box]) -> quarvex.PackResult:
     """
     Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
