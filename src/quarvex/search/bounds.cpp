@@ -113,7 +113,8 @@ Score bestPossible(const Problem& problem) {
     if (boxes == 1) {
         for (const BoxType& type : problem.types) {
             if (takesAllAlone(type, problem, volume, weight)) {
-                oneBoxVolume = oneBoxVolume < 0.0 ? type.volume : std::min(oneBoxVolume, type.volume);
+                oneBoxVolume =
+                    oneBoxVolume < 0.0 ? type.volume : std::min(oneBoxVolume, type.volume);
             }
         }
         if (oneBoxVolume < 0.0) boxes = 2;

@@ -29,6 +29,14 @@ bool within(double value, double start, double size) {
     return start <= value && value < start + size;
 }
 
+constexpr int kX = 0;
+constexpr int kY = 1;
+constexpr int kZ = 2;
+
+double startOf(const Block& b, int axis) { return axis == kX ? b.x : axis == kY ? b.y : b.z; }
+double extentOf(const Block& b, int axis) { return axis == kX ? b.w : axis == kY ? b.l : b.d; }
+double coordinateOf(const Point& p, int axis) { return axis == kX ? p.x : axis == kY ? p.y : p.z; }
+
 }  // namespace
 
 OpenBox::OpenBox(const Problem& problem, int type) : problem_(&problem), type_(type) {
@@ -104,32 +112,18 @@ bool OpenBox::isSupported(const Block& c) const {
     return supported >= problem_->minSupport * area * (1.0 - 1e-12);
 }
 
-double OpenBox::projectX(double x, double y, double z) const {
+double OpenBox::project(const Point& point, int axis) const {
     double reached = 0.0;
     for (const Placement& p : placements_) {
         const Block& b = p.block;
-        const double end = b.x + b.w;
-        if (end <= x && end > reached && within(y, b.y, b.l) && within(z, b.z, b.d)) reached = end;
-    }
-    return reached;
-}
-
-double OpenBox::projectY(double x, double y, double z) const {
-    double reached = 0.0;
-    for (const Placement& p : placements_) {
-        const Block& b = p.block;
-        const double end = b.y + b.l;
-        if (end <= y && end > reached && within(x, b.x, b.w) && within(z, b.z, b.d)) reached = end;
-    }
-    return reached;
-}
-
-double OpenBox::projectZ(double x, double y, double z) const {
-    double reached = 0.0;
-    for (const Placement& p : placements_) {
-        const Block& b = p.block;
-        const double end = b.z + b.d;
-        if (end <= z && end > reached && within(x, b.x, b.w) && within(y, b.y, b.l)) reached = end;
+        const double end = startOf(b, axis) + extentOf(b, axis);
+        if (end > coordinateOf(point, axis) || end <= reached) continue;
+        bool facing = true;  // the item lies across the point's path
+        for (int other = 0; other < 3; ++other) {
+            facing = facing && (other == axis || within(coordinateOf(point, other),
+                                                        startOf(b, other), extentOf(b, other)));
+        }
+        if (facing) reached = end;
     }
     return reached;
 }
@@ -143,9 +137,9 @@ void OpenBox::addExtremePoints(const Block& b) {
     const double back = b.y + b.l;
     const double top = b.z + b.d;
     const Point candidates[] = {
-        {right, projectY(right, b.y, b.z), b.z}, {right, b.y, projectZ(right, b.y, b.z)},
-        {projectX(b.x, back, b.z), back, b.z},   {b.x, back, projectZ(b.x, back, b.z)},
-        {projectX(b.x, b.y, top), b.y, top},     {b.x, projectY(b.x, b.y, top), top},
+        {right, project({right, b.y, b.z}, kY), b.z}, {right, b.y, project({right, b.y, b.z}, kZ)},
+        {project({b.x, back, b.z}, kX), back, b.z},   {b.x, back, project({b.x, back, b.z}, kZ)},
+        {project({b.x, b.y, top}, kX), b.y, top},     {b.x, project({b.x, b.y, top}, kY), top},
     };
     const BoxType& type = problem_->types[type_];
     for (const Point& c : candidates) {

@@ -52,9 +52,9 @@ private:
     bool isFree(const Block& candidate) const;
     bool isSupported(const Block& candidate) const;
     void addExtremePoints(const Block& placed);
-    double projectX(double x, double y, double z) const;
-    double projectY(double x, double y, double z) const;
-    double projectZ(double x, double y, double z) const;
+    // Where the point comes to rest sliding back along the axis (0 x, 1 y,
+    // 2 z): on the far face of an item, or at the wall.
+    double project(const Point& point, int axis) const;
 
     const Problem* problem_;
     int type_;

@@ -29,7 +29,8 @@ struct OptimizeOptions {
 // is shared by the whole process; the other two touch nothing shared.
 class Optimizer {
 public:
-    Optimizer(const ItemCollection& items, const BoxCollection& boxes, const OptimizeOptions& options);
+    Optimizer(const ItemCollection& items, const BoxCollection& boxes,
+              const OptimizeOptions& options);
 
     void search();
 

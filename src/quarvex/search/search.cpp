@@ -57,21 +57,7 @@ public:
         : problem_(problem), budget_(budget), random_(seed), bound_(bestPossible(problem)) {}
 
     Solution run(std::vector<std::vector<int>> orders) {
-        for (auto& order : sortedOrders(problem_)) orders.push_back(std::move(order));
-        // The first order is packed whatever the budget, so there is always an answer.
-        Budget unlimited(std::nullopt, std::nullopt);
-        Solution first = *packInOrder(problem_, orders.front(), Merit::FarCorner, unlimited);
-        std::vector<Member> population{
-            {keysOf({orders.front(), Merit::FarCorner}), fitnessOf(problem_, first)}};
-        improve(std::move(first));
-        for (const Merit merit : {Merit::FarCorner, Merit::LowBackLeft}) {
-            for (std::size_t k = merit == Merit::FarCorner ? 1 : 0; k < orders.size(); ++k) {
-                if (!add(keysOf({orders[k], merit}), population)) return *std::move(best_);
-            }
-        }
-        while (population.size() < kPopulation) {
-            if (!add(randomKeys(problem_.items.size(), random_), population)) return *std::move(best_);
-        }
+        std::vector<Member> population = firstGeneration(std::move(orders));
         int stale = 0;
         while (!finished()) {
             stableSort(population, [](const Member& a, const Member& b) {
@@ -82,26 +68,52 @@ public:
             if (stale >= kStaleGenerations) {
                 stale = 0;
                 population.resize(1);
-                while (population.size() < kPopulation) {
-                    if (!add(randomKeys(problem_.items.size(), random_), population)) break;
-                }
-                continue;
+                fillWithRandom(population);
+            } else {
+                population = nextGeneration(population);
             }
-            std::vector<Member> next(population.begin(), population.begin() + kElite);
-            for (std::size_t m = 0; m < kMutants; ++m) {
-                if (!add(randomKeys(problem_.items.size(), random_), next)) return *std::move(best_);
-            }
-            while (next.size() < kPopulation) {
-                const Member& elite = population[random_.below(kElite)];
-                const Member& other = population[kElite + random_.below(kPopulation - kElite)];
-                if (!add(crossover(elite.keys, other.keys, random_), next)) return *std::move(best_);
-            }
-            population = std::move(next);
         }
         return *std::move(best_);
     }
 
 private:
+    std::vector<Member> firstGeneration(std::vector<std::vector<int>> orders) {
+        for (auto& order : sortedOrders(problem_)) orders.push_back(std::move(order));
+        // The first order is packed whatever the budget, so there is always an answer.
+        Budget unlimited(std::nullopt, std::nullopt);
+        Solution first = *packInOrder(problem_, orders.front(), Merit::FarCorner, unlimited);
+        std::vector<Member> population{
+            {keysOf({orders.front(), Merit::FarCorner}), fitnessOf(problem_, first)}};
+        improve(std::move(first));
+        for (const Merit merit : {Merit::FarCorner, Merit::LowBackLeft}) {
+            for (std::size_t k = merit == Merit::FarCorner ? 1 : 0; k < orders.size(); ++k) {
+                if (!add(keysOf({orders[k], merit}), population)) return population;
+            }
+        }
+        fillWithRandom(population);
+        return population;
+    }
+
+    void fillWithRandom(std::vector<Member>& population) {
+        while (population.size() < kPopulation) {
+            if (!add(randomKeys(problem_.items.size(), random_), population)) return;
+        }
+    }
+
+    // Expects a full population, fittest first.
+    std::vector<Member> nextGeneration(const std::vector<Member>& population) {
+        std::vector<Member> next(population.begin(), population.begin() + kElite);
+        for (std::size_t m = 0; m < kMutants; ++m) {
+            if (!add(randomKeys(problem_.items.size(), random_), next)) return next;
+        }
+        while (next.size() < kPopulation) {
+            const Member& elite = population[random_.below(kElite)];
+            const Member& other = population[kElite + random_.below(kPopulation - kElite)];
+            if (!add(crossover(elite.keys, other.keys, random_), next)) return next;
+        }
+        return next;
+    }
+
     bool finished() const {
         return budget_.exhausted() || (best_ && meets(scoreOf(problem_, *best_), bound_));
     }
