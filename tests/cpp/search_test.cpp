@@ -19,10 +19,6 @@ Problem problemOf(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& 
     return makeProblem(itemCollection, boxCollection, minSupport);
 }
 
-ItemPtr fixedItem(const char* code, double width, double length, double depth) {
-    return makeItem(code, code, width, length, depth, 0.0, Rotation::NEVER, "");
-}
-
 TEST(SearchBounds, ItemsTooWideToSitSideBySideNeedABoxEach) {
     // By volume one box would do, but no two of these cubes share the box.
     const Problem problem = problemOf(
@@ -48,7 +44,7 @@ class SupportRule : public testing::TestWithParam<std::pair<double, bool>> {};
 TEST_P(SupportRule, AnItemOverhangingItsOnlyBaseNeedsALowEnoughMinimum) {
     // The only room for the board is on the block, which carries 12 of its 32 units of base.
     const auto [minSupport, accepted] = GetParam();
-    const Problem problem = problemOf({fixedItem("block", 4, 3, 5), fixedItem("board", 4, 8, 2)},
+    const Problem problem = problemOf({test::fixed("block", 4, 3, 5), test::fixed("board", 4, 8, 2)},
                                       {test::box("narrow", 4, 10, 10)}, minSupport);
     OpenBox box(problem, 0);
     const int block = problem.items[0].source->item_code() == "block" ? 0 : 1;

@@ -8,19 +8,10 @@ from concurrent.futures import ThreadPoolExecutor
 import pytest
 
 import quarvex
-from random_requests import as_objects, random_request
+from bench.generators import as_objects, feature_request
 from validator import overlap, validate
 
 SMALL = {"time_limit": None, "effort": 3000}
-
-
-def with_thin_items(request, seed):
-    """The request with some items made flat, or as thin as a sheet."""
-    rng = random.Random(seed)
-    for item in request["items"]:
-        if rng.random() < 0.15:
-            item[rng.choice(["Width", "Length", "Depth"])] = rng.choice([0, 0.001])
-    return request
 
 
 def score(result):
@@ -44,7 +35,7 @@ def assert_supported(result, fraction):
 
 @pytest.mark.parametrize("seed", range(300))
 def test_results_are_sound_and_never_worse_than_pack(seed):
-    request = with_thin_items(random_request(seed), seed)
+    request = feature_request(seed)
     items, boxes = request["items"], request["boxes"]
     min_support = (0.0, 0.5, 1.0)[seed % 3]
     if seed % 2:
@@ -84,7 +75,7 @@ def test_fewer_and_smaller_boxes_than_pack_on_a_loose_load():
 
 
 def test_an_effort_gives_the_same_result_every_time():
-    request = random_request(11)
+    request = feature_request(11)
     runs = {quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=5000, seed=3, min_support=0.5).to_json(-1)
             for _ in range(3)}
     assert len(runs) == 1
@@ -119,7 +110,7 @@ def test_bad_budgets_and_support_are_refused(arguments, message):
 
 
 def test_concurrent_calls_give_the_results_of_serial_ones():
-    requests = [random_request(seed) for seed in range(200, 216)]
+    requests = [feature_request(seed) for seed in range(200, 216)]
 
     def run(k):
         request = requests[k % len(requests)]
