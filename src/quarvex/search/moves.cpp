@@ -117,7 +117,7 @@ bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget) 
     return !budget.exhausted();
 }
 
-bool shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
+void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
     std::vector<std::int32_t> opened = boxesOpened(problem, solution);
     for (OpenBox& box : solution.boxes) {
         const BoxType& current = problem.types[box.type()];
@@ -135,11 +135,10 @@ bool shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
                 box = std::move(*smaller);
                 break;
             }
-            if (budget.exhausted()) return false;
+            if (budget.exhausted()) return;
         }
         ++opened[problem.types[box.type()].supplyKey];
     }
-    return true;
 }
 
 }  // namespace quarvex::search

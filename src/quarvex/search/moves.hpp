@@ -30,11 +30,12 @@ Plan planOf(const Keys& keys);
 Keys crossover(const Keys& elite, const Keys& other, Random& random);
 
 // Empties boxes, weakest first, by placing their items in the other boxes;
-// false when the budget ran out (the solution is then still whole).
+// false when the budget ran out (the solution is then still whole, with the
+// boxes emptied so far).
 bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget);
 
 // Repacks each box, where it can, into the smallest type that takes all its
-// items; false when the budget ran out (the solution is then still whole).
-bool shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget);
+// items; stops where the budget runs out, leaving the solution whole.
+void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget);
 
 }  // namespace quarvex::search

@@ -135,10 +135,9 @@ private:
         const Score score = scoreOf(problem_, solution);
         const Score best = scoreOf(problem_, *best_);
         if (score.placed < best.placed || score.boxes > best.boxes + 1) return;
-        if (emptyWeakBoxes(problem_, solution, budget_) &&
-            shrinkBoxes(problem_, solution, budget_)) {
-            keepIfBetter(solution);
-        }
+        // Both moves leave the solution whole when the budget runs out midway.
+        if (emptyWeakBoxes(problem_, solution, budget_)) shrinkBoxes(problem_, solution, budget_);
+        keepIfBetter(solution);
     }
 
     void keepIfBetter(const Solution& solution) {
