@@ -1,6 +1,6 @@
 """The quarvex package: the compiled engine's classes and entry points, re-exported."""
 
-from importlib.metadata import version as _version
+from typing import TYPE_CHECKING, Any
 
 from ._core import (
     __doc__,
@@ -15,9 +15,11 @@ from ._core import (
     pack_dicts,
     solve,
 )
-from .batch import BatchError, BatchOutcome, pack_batch
 
-__version__ = _version("quarvex")
+if TYPE_CHECKING:
+    from .batch import BatchError, BatchOutcome, pack_batch
+
+    __version__: str
 
 __all__ = [
     "Rotation",
@@ -34,3 +36,19 @@ __all__ = [
     "BatchOutcome",
     "BatchError",
 ]
+
+_BATCH_NAMES = {"pack_batch", "BatchOutcome", "BatchError"}
+
+
+def __getattr__(name: str) -> Any:
+    # The version's metadata reader and the batch module's process machinery
+    # each cost megabytes and tens of milliseconds, so they load on first use.
+    if name == "__version__":
+        from importlib.metadata import version
+
+        return version("quarvex")
+    if name in _BATCH_NAMES:
+        from . import batch
+
+        return getattr(batch, name)
+    raise AttributeError(f"module 'quarvex' has no attribute {name!r}")

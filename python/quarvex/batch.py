@@ -22,7 +22,7 @@ from multiprocessing.connection import wait as wait_for_connections
 from multiprocessing.context import ForkServerContext
 from typing import Any
 
-from ._core import solve
+from ._core import optimize, solve
 
 # A request as pack_batch takes it: the request dict, or its JSON text.
 Request = dict[str, Any] | str | bytes
@@ -67,6 +67,7 @@ def pack_batch(
     workers: int | None = None,
     executor: Any = None,
     ordered: bool = True,
+    optimize_seconds: float | None = None,
 ) -> Iterator[BatchOutcome]:
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
@@ -85,17 +86,22 @@ def pack_batch(
     saying so. As with any pool that starts processes, a script calling this
     needs the `if __name__ == "__main__":` guard.
 
+    With `optimize_seconds`, each request is packed by `quarvex.optimize` with
+    that time limit instead, and its response is the result's compact JSON.
+
     >>> [o.ok for o in pack_batch(['{"items": [], "boxes": []}', "not json"], workers=1)]
     [True, False]
     """
     if workers is not None and workers < 1:
         raise ValueError(f"workers must be at least 1, not {workers}")
+    if optimize_seconds is not None and not optimize_seconds >= 0:
+        raise ValueError(f"optimize_seconds must be a number of seconds, not {optimize_seconds}")
     if not (executor is None or isinstance(executor, Executor) or _is_dask_client(executor)):
         raise TypeError(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
             f"not {type(executor).__name__}"
         )
-    return _outcomes(workers, executor, requests, ordered)
+    return _outcomes(_pool(workers, executor, optimize_seconds), requests, ordered)
 
 
 class UnpicklableRequest(Exception):
@@ -134,14 +140,25 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def pack_chunk(chunk: Chunk) -> list[BatchOutcome]:
+def _response(text: str | bytes | bytearray, optimize_seconds: float | None) -> str:
+    if optimize_seconds is None:
+        # solve reads bytes as well as str, which its stub does not say.
+        return solve(text)  # type: ignore[arg-type]
+    # Read as solve reads a request: anything but an object holds nothing.
+    request = json.loads(text)
+    if not isinstance(request, dict):
+        request = {}
+    result = optimize(request.get("items"), request.get("boxes"), time_limit=optimize_seconds)
+    return result.to_json(-1)
+
+
+def pack_chunk(chunk: Chunk, optimize_seconds: float | None = None) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     outcomes = []
     for index, payload in chunk:
         try:
             text = _request_text(pickle.loads(payload))
-            # solve reads bytes as well as str, which its stub does not say.
-            outcomes.append(BatchOutcome(index, response=solve(text)))  # type: ignore[arg-type]
+            outcomes.append(BatchOutcome(index, response=_response(text, optimize_seconds)))
         except Exception as error:
             outcomes.append(_failure(index, error))
     return outcomes
@@ -181,9 +198,9 @@ class _Task:
 class _Worker:
     """A process of our own pool, fed one chunk at a time over a pipe of its own."""
 
-    def __init__(self, context: ForkServerContext) -> None:
+    def __init__(self, context: ForkServerContext, optimize_seconds: float | None) -> None:
         self.connection, child = context.Pipe()
-        self.process = context.Process(target=_serve, args=(child,), daemon=True)
+        self.process = context.Process(target=_serve, args=(child, optimize_seconds), daemon=True)
         self.process.start()
         # Only the worker holds the other end now, so its death reads as end of file.
         child.close()
@@ -197,7 +214,7 @@ class _Worker:
             self.process.join()
 
 
-def _serve(connection: Connection) -> None:
+def _serve(connection: Connection, optimize_seconds: float | None) -> None:
     # Ctrl-C reaches the whole process group; the parent alone handles it, stopping us.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     while True:
@@ -205,7 +222,7 @@ def _serve(connection: Connection) -> None:
             chunk = connection.recv()
         except EOFError:
             return
-        connection.send(pack_chunk(chunk))
+        connection.send(pack_chunk(chunk, optimize_seconds))
 
 
 class _LocalPool:
@@ -213,9 +230,10 @@ class _LocalPool:
     one chunk, so when one dies the chunk it held is known; a fresh process
     takes its place."""
 
-    def __init__(self, workers: int) -> None:
+    def __init__(self, workers: int, optimize_seconds: float | None) -> None:
         # A fork of a parent that may run threads can deadlock; forkserver forks a clean process.
         self.context = multiprocessing.get_context("forkserver")
+        self.optimize_seconds = optimize_seconds
         self.size = workers
         self.workers: list[_Worker] = []
         self.capacity = CHUNKS_PER_WORKER * workers
@@ -230,7 +248,7 @@ class _LocalPool:
     def _dispatch(self) -> None:
         idle = sum(worker.task is None for worker in self.workers)
         while len(self.workers) < self.size and idle < len(self.backlog):
-            self.workers.append(_Worker(self.context))
+            self.workers.append(_Worker(self.context, self.optimize_seconds))
             idle += 1
         for worker in self.workers:
             if worker.task is None and self.backlog:
@@ -244,7 +262,7 @@ class _LocalPool:
 
     def _replace(self, worker: _Worker) -> None:
         worker.stop(timeout=0)
-        self.workers[self.workers.index(worker)] = _Worker(self.context)
+        self.workers[self.workers.index(worker)] = _Worker(self.context, self.optimize_seconds)
 
     def _finish(self, worker: _Worker) -> bool:
         """Takes the result of the worker's task: False when the worker died first."""
@@ -282,13 +300,14 @@ class _LocalPool:
 class _ExecutorPool:
     """The caller's executor, or a Dask client's."""
 
-    def __init__(self, executor: Executor, workers: int) -> None:
+    def __init__(self, executor: Executor, workers: int, optimize_seconds: float | None) -> None:
         self.executor = executor
+        self.optimize_seconds = optimize_seconds
         self.capacity = CHUNKS_PER_WORKER * workers
         self.running: dict[Future[list[BatchOutcome]], _Task] = {}
 
     def start(self, task: _Task) -> _Task:
-        self.running[self.executor.submit(pack_chunk, task.chunk)] = task
+        self.running[self.executor.submit(pack_chunk, task.chunk, self.optimize_seconds)] = task
         return task
 
     def wait(self) -> list[tuple[_Task, BaseException]]:
@@ -312,19 +331,20 @@ def _is_dask_client(executor: object) -> bool:
     return not isinstance(executor, Executor) and hasattr(executor, "get_executor")
 
 
-def _pool(workers: int | None, executor: Any) -> _LocalPool | _ExecutorPool:
+def _pool(
+    workers: int | None, executor: Any, optimize_seconds: float | None
+) -> _LocalPool | _ExecutorPool:
     if executor is None:
-        return _LocalPool(workers or os.cpu_count() or 1)
+        return _LocalPool(workers or os.cpu_count() or 1, optimize_seconds)
     if _is_dask_client(executor):
         workers = workers or sum(executor.nthreads().values())
         executor = executor.get_executor()
-    return _ExecutorPool(executor, workers or os.cpu_count() or 1)
+    return _ExecutorPool(executor, workers or os.cpu_count() or 1, optimize_seconds)
 
 
 def _outcomes(
-    workers: int | None, executor: Any, requests: Iterable[Request], ordered: bool
+    pool: _LocalPool | _ExecutorPool, requests: Iterable[Request], ordered: bool
 ) -> Iterator[BatchOutcome]:
-    pool = _pool(workers, executor)
     chunks = _chunks(requests)
     pending: list[_Task] = []  # in input order
     try:

@@ -1,8 +1,8 @@
 """The quarvex command line: one function per subcommand.
 
-    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE]
-    quarvex view REQUEST.json [--html PAGE] [--no-open]
-    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS]
+    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [--optimize [SECONDS]]
+    quarvex view REQUEST.json [--html PAGE] [--no-open] [--optimize [SECONDS]]
+    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [--optimize [SECONDS]]
 
 Exit status: 0 when everything was packed, 1 when some requests of a batch
 failed, 2 on a usage or input error.
@@ -21,7 +21,7 @@ from contextlib import ExitStack
 from pathlib import Path
 from typing import IO, Any
 
-from . import PackResult, __version__, pack_dicts
+from . import PackResult, __version__, optimize, pack_dicts
 from .batch import BatchOutcome, pack_batch
 from .summary import summary_text
 
@@ -81,6 +81,7 @@ def _add_pack(commands: Any) -> None:
         "--summary", action="store_true", help="print what goes into which box instead of the response"
     )
     pack.add_argument("--html", metavar="PAGE", help="also write a 3D picture of the boxes to PAGE")
+    _add_optimize(pack)
     pack.set_defaults(run=_pack)
 
 
@@ -94,6 +95,7 @@ def _add_view(commands: Any) -> None:
     view.add_argument("request", metavar="REQUEST", help="the request's JSON file, or - for standard input")
     view.add_argument("--html", metavar="PAGE", help="write the page to PAGE (default: a new temporary file)")
     view.add_argument("--no-open", dest="open", action="store_false", help="only write the page")
+    _add_optimize(view)
     view.set_defaults(run=_view)
 
 
@@ -110,7 +112,20 @@ def _add_batch(commands: Any) -> None:
     batch.add_argument(
         "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
     )
+    _add_optimize(batch, each=" on each request")
     batch.set_defaults(run=_batch)
+
+
+def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
+    command.add_argument(
+        "--optimize",
+        nargs="?",
+        const=1.0,
+        type=_seconds,
+        metavar="SECONDS",
+        help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each} "
+        "(default 1)",
+    )
 
 
 def _positive(text: str) -> int:
@@ -120,6 +135,16 @@ def _positive(text: str) -> int:
         raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
     if value < 1:
         raise argparse.ArgumentTypeError(f"must be at least 1, not {value}")
+    return value
+
+
+def _seconds(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number of seconds: {text!r}") from None
+    if not 0 <= value < float("inf"):
+        raise argparse.ArgumentTypeError(f"must be a finite number of seconds of at least 0, not {text}")
     return value
 
 
@@ -142,7 +167,7 @@ def _reject_constant(name: str) -> None:
     raise ValueError(f"{name} is not a JSON number")
 
 
-def _read_and_pack(path: str) -> tuple[dict[str, Any], PackResult]:
+def _read_and_pack(path: str, optimize_seconds: float | None) -> tuple[dict[str, Any], PackResult]:
     with ExitStack() as stack:
         text = _open(stack, path, "r").read()
     try:
@@ -153,7 +178,10 @@ def _read_and_pack(path: str) -> tuple[dict[str, Any], PackResult]:
     if not isinstance(request, dict):
         request = {}
     try:
-        return request, pack_dicts(request.get("items"), request.get("boxes"))
+        items, boxes = request.get("items"), request.get("boxes")
+        if optimize_seconds is None:
+            return request, pack_dicts(items, boxes)
+        return request, optimize(items, boxes, time_limit=optimize_seconds)
     except Exception as error:
         raise InputError(f"{_name(path)}: {error}") from None
 
@@ -171,7 +199,7 @@ def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
 
 
 def _pack(args: argparse.Namespace) -> int:
-    request, result = _read_and_pack(args.request)
+    request, result = _read_and_pack(args.request, args.optimize)
     if args.html:
         _write_page(request, result, args.html)
     response = result.to_json(args.indent) + "\n"
@@ -186,7 +214,7 @@ def _pack(args: argparse.Namespace) -> int:
 
 
 def _view(args: argparse.Namespace) -> int:
-    request, result = _read_and_pack(args.request)
+    request, result = _read_and_pack(args.request, args.optimize)
     page = args.html
     if page is None:
         handle, page = tempfile.mkstemp(prefix="quarvex-", suffix=".html")
@@ -203,7 +231,7 @@ def _batch(args: argparse.Namespace) -> int:
         orders = _open(stack, args.orders, "r")
         output = _open(stack, args.output or "-", "w")
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
-        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor))
+        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor, optimize_seconds=args.optimize))
         failed = total = 0
         for outcome in outcomes:
             total += 1
