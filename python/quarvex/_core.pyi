@@ -64,7 +64,7 @@ class Item:
     """
     def __getstate__(self: quarvex.Item) -> tuple:
         ...
-    def __init__(self: quarvex.Item, item_code: str, item_reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, weight: typing.SupportsFloat | typing.SupportsIndex, box_group: str = '', allowed_rotation: quarvex.Rotation = Rotation.BEST_FIT) -> None:
+    def __init__(self: quarvex.Item, item_code: str, item_reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, weight: typing.SupportsFloat | typing.SupportsIndex, box_group: str = '', allowed_rotation: quarvex.Rotation = Rotation.BEST_FIT, max_load: typing.SupportsFloat | typing.SupportsIndex | None = None) -> None:
         ...
     def __repr__(self: quarvex.Item) -> str:
         ...
@@ -96,6 +96,11 @@ class Item:
     def length(self) -> float:
         ...
     @property
+    def max_load(self) -> float | None:
+        """
+        Most weight it may carry on top (None: no limit); optimize honours it, pack ignores it.
+        """
+    @property
     def volume(self) -> float:
         ...
     @property
@@ -110,7 +115,7 @@ class Box:
     """
     def __getstate__(self: quarvex.Box) -> tuple:
         ...
-    def __init__(self: quarvex.Box, reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, max_weight: typing.SupportsFloat | typing.SupportsIndex, empty_weight: typing.SupportsFloat | typing.SupportsIndex = 0.0, active: bool = True, max_quantity: typing.SupportsInt | typing.SupportsIndex | None = None) -> None:
+    def __init__(self: quarvex.Box, reference: str, width: typing.SupportsFloat | typing.SupportsIndex, length: typing.SupportsFloat | typing.SupportsIndex, depth: typing.SupportsFloat | typing.SupportsIndex, max_weight: typing.SupportsFloat | typing.SupportsIndex, empty_weight: typing.SupportsFloat | typing.SupportsIndex = 0.0, active: bool = True, max_quantity: typing.SupportsInt | typing.SupportsIndex | None = None, cost: typing.SupportsFloat | typing.SupportsIndex | None = None) -> None:
         ...
     def __repr__(self: quarvex.Box) -> str:
         ...
@@ -123,6 +128,11 @@ class Box:
     @property
     def active(self) -> bool:
         ...
+    @property
+    def cost(self) -> float | None:
+        """
+        Price of one box of the type (None: not given); optimize's objective "cost" uses it, pack ignores it.
+        """
     @property
     def depth(self) -> float:
         ...
@@ -314,7 +324,7 @@ class PackResult:
     @property
     def unplaced_items(self) -> list[quarvex.Item]:
         ...
-def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0) -> quarvex.PackResult:
+def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes') -> quarvex.PackResult:
     """
     Searches for a packing that places the most items, in the fewest boxes,
     of the least total volume. Takes items and boxes as pack() or
@@ -323,8 +333,13 @@ def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.Support
     time_limit: wall seconds (None: no limit); effort: work units, the same
     result for the same seed on any machine (None: no limit); at least one
     must be given. min_support: the share of each item's base that must rest
-    on the tops of items below it (0.0: as the default packer). With
-    min_support 0.0 the result is never worse than pack()'s.
+    on the tops of items below it (0.0: as the default packer). objective:
+    "boxes" (fewest boxes, then least volume) or "cost" (least total Cost of
+    the boxes first; every usable box type needs a Cost). Each item's MaxLoad
+    (max_load) caps the weight resting on its top, directly or through other
+    items, shared among supporters by contact area; 0 lets nothing stand on
+    it. With min_support 0.0 and no MaxLoad the result is never worse than
+    pack()'s.
     
     >>> result = optimize(items, boxes, time_limit=0.5)
     >>> len(result.boxes) <= len(pack(items, boxes).boxes)

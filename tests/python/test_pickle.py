@@ -27,9 +27,11 @@ def test_round_trips_keep_every_feature_and_sharing(copy_of, seed):
     for result in [SHARED, quarvex.pack_dicts(request["items"], request["boxes"])]:
         again = copy_of(result)
         assert (again.to_json(), again.to_dict()) == (result.to_json(), result.to_dict())
-    for original in [LINKED, PLAIN, LIMITED, Box("U", 1, 2, 3, -1), SHARED.boxes[0], SHARED.boxes[0].items[0]]:
+    physical = [Item("F", "fragile", 1, 1, 1, 1, "G", max_load=0), Box("C", 1, 1, 1, -1, cost=2.5)]
+    for original in [LINKED, PLAIN, LIMITED, Box("U", 1, 2, 3, -1), SHARED.boxes[0], SHARED.boxes[0].items[0], *physical]:
         again = copy_of(original)
         assert type(again) is type(original) and again.to_dict() == original.to_dict()
+    assert [copy_of(o).to_dict().get(k) for o, k in zip(physical, ["MaxLoad", "Cost"])] == [0, 2.5]
     for rotation in [Rotation.NEVER, Rotation(7)]:
         assert int(copy_of(rotation)) == int(rotation)
     again = copy_of(SHARED)
@@ -52,7 +54,7 @@ RESULT_STATE = SHARED.__getstate__()
         (PackResult, (*RESULT_STATE[:4], [-1]), ValueError, "item index -1 is out of range"),
         (PackResult, (*RESULT_STATE[:4], [math.nan]), TypeError, "value 0 has the wrong type (float)"),
         (PackResult, (True, {}, [], [], []), TypeError, "item table must be a list, not dict"),
-        (Item, ITEM_STATE[:7] + (7,), TypeError, "value 7 has the wrong type (int)"),
+        (Item, ITEM_STATE[:7] + (7, None), TypeError, "value 7 has the wrong type (int)"),
         (quarvex.PackedBox, SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
          ValueError, "item index 5 is out of range (1 in the table)"),
         (quarvex.PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),

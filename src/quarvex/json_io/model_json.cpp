@@ -23,6 +23,7 @@ nlohmann::json boxToJson(const Box& box) {
     json["MaximumBoxes"] = nullptr;
     json["Reference"] = box.reference();
     json["Width"] = box.width();
+    if (box.cost()) json["Cost"] = *box.cost();
     return json;
 }
 
@@ -39,6 +40,7 @@ nlohmann::json ConcreteItem::to_json() const {
     json["Volume"] = volume();
     json["Weight"] = weight_;
     json["Width"] = width_;
+    if (max_load()) json["MaxLoad"] = *max_load();
     return json;
 }
 

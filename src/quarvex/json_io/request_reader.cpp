@@ -71,6 +71,66 @@ std::int32_t quantityFromJson(const json& value) {
     return static_cast<std::int32_t>(truncated);
 }
 
+// A physical key the search reads (MaxLoad, Cost): absent or null for none,
+// else a number of at least 0.
+std::optional<double> physicalNumber(const json& element, const char* key, const char* kind,
+                                     const std::string& name) {
+    const json* value = given(element, key);
+    if (!value) return std::nullopt;
+    if (!value->is_number()) {
+        throw std::invalid_argument(std::string(kind) + " '" + name + "': " + key +
+                                    " must be a number of at least 0, got " +
+                                    value->type_name());
+    }
+    return value->get<double>();  // makeItem and makeBox refuse negatives
+}
+
+ItemPtr readItem(const json& element, bool withMaxLoad) {
+    if (!element.is_object() || !element.contains("ItemCode")) {
+        throw std::invalid_argument("item is missing required field 'ItemCode'");
+    }
+    std::string code = element.at("ItemCode").get<std::string>();
+    const std::optional<double> maxLoad =
+        withMaxLoad ? physicalNumber(element, "MaxLoad", "item", code) : std::nullopt;
+    const Rotation rotation =
+        rotationFromName(optionalString(element, "AllowedRotation", "BestFit"));
+    const double weight = optionalNumber(element, "Weight", 0.0);
+    const double depth = requiredNumber(element, "Depth");
+    const double length = requiredNumber(element, "Length");
+    const double width = requiredNumber(element, "Width");
+    std::string reference = optionalString(element, "ItemReference", code);
+    std::string group = optionalString(element, "BoxGroup", "");
+    return makeItem(std::move(code), std::move(reference), width, length, depth, weight, rotation,
+                    std::move(group), maxLoad);
+}
+
+BoxPtr readBox(const json& element, bool withCost) {
+    if (!element.is_object() || !element.contains("Reference")) {
+        throw std::invalid_argument("box is missing required field 'Reference'");
+    }
+    if (!given(element, "MaxWeight")) {
+        throw std::invalid_argument("box '" + element.at("Reference").get<std::string>() +
+                                    "' is missing required field 'MaxWeight'");
+    }
+    const std::optional<double> cost =
+        withCost ? physicalNumber(element, "Cost", "box", element.at("Reference").get<std::string>())
+                 : std::nullopt;
+    const json* active = given(element, "Active");
+    const bool isActive = active ? active->get<bool>() : true;
+    const double emptyWeight = optionalNumber(element, "BoxWeight", 0.0);
+    const double maxWeight = requiredNumber(element, "MaxWeight");
+    const double depth = requiredNumber(element, "Depth");
+    const double length = requiredNumber(element, "Length");
+    const double width = requiredNumber(element, "Width");
+    std::string reference = element.at("Reference").get<std::string>();
+    std::optional<std::int32_t> maxQuantity;
+    if (const json* quantity = given(element, "MaximumBoxes")) {
+        maxQuantity = quantityFromJson(*quantity);
+    }
+    return makeBox(std::move(reference), width, length, depth, maxWeight, emptyWeight, isActive,
+                   maxQuantity, cost);
+}
+
 }  // namespace
 
 Rotation rotationFromName(std::string_view name) {
@@ -90,46 +150,10 @@ Rotation rotationFromName(std::string_view name) {
 }
 
 // The reads run in a fixed order: it decides which fault is reported first.
-ItemPtr itemFromJson(const json& element) {
-    if (!element.is_object() || !element.contains("ItemCode")) {
-        throw std::invalid_argument("item is missing required field 'ItemCode'");
-    }
-    std::string code = element.at("ItemCode").get<std::string>();
-    const Rotation rotation =
-        rotationFromName(optionalString(element, "AllowedRotation", "BestFit"));
-    const double weight = optionalNumber(element, "Weight", 0.0);
-    const double depth = requiredNumber(element, "Depth");
-    const double length = requiredNumber(element, "Length");
-    const double width = requiredNumber(element, "Width");
-    std::string reference = optionalString(element, "ItemReference", code);
-    std::string group = optionalString(element, "BoxGroup", "");
-    return makeItem(std::move(code), std::move(reference), width, length, depth, weight, rotation,
-                    std::move(group));
-}
-
-BoxPtr boxFromJson(const json& element) {
-    if (!element.is_object() || !element.contains("Reference")) {
-        throw std::invalid_argument("box is missing required field 'Reference'");
-    }
-    if (!given(element, "MaxWeight")) {
-        throw std::invalid_argument("box '" + element.at("Reference").get<std::string>() +
-                                    "' is missing required field 'MaxWeight'");
-    }
-    const json* active = given(element, "Active");
-    const bool isActive = active ? active->get<bool>() : true;
-    const double emptyWeight = optionalNumber(element, "BoxWeight", 0.0);
-    const double maxWeight = requiredNumber(element, "MaxWeight");
-    const double depth = requiredNumber(element, "Depth");
-    const double length = requiredNumber(element, "Length");
-    const double width = requiredNumber(element, "Width");
-    std::string reference = element.at("Reference").get<std::string>();
-    std::optional<std::int32_t> maxQuantity;
-    if (const json* quantity = given(element, "MaximumBoxes")) {
-        maxQuantity = quantityFromJson(*quantity);
-    }
-    return makeBox(std::move(reference), width, length, depth, maxWeight, emptyWeight, isActive,
-                   maxQuantity);
-}
+ItemPtr itemFromJson(const json& element) { return readItem(element, false); }
+BoxPtr boxFromJson(const json& element) { return readBox(element, false); }
+ItemPtr searchItemFromJson(const json& element) { return readItem(element, true); }
+BoxPtr searchBoxFromJson(const json& element) { return readBox(element, true); }
 
 PackRequest readRequest(const json& request) {
     ItemCollection items(std::make_shared<DefaultItemSorter>());

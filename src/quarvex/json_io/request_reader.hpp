@@ -24,6 +24,10 @@ Rotation rotationFromName(std::string_view name);
 
 ItemPtr itemFromJson(const nlohmann::json& element);
 BoxPtr boxFromJson(const nlohmann::json& element);
+// As the search reads them: the same, plus the item's MaxLoad and the box's
+// Cost, which the default packer does not know.
+ItemPtr searchItemFromJson(const nlohmann::json& element);
+BoxPtr searchBoxFromJson(const nlohmann::json& element);
 
 // Calls visit for each element of an "items" or "boxes" value: an array's
 // elements in order, an object's member values in key order, nothing for

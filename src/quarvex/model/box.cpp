@@ -1,6 +1,8 @@
 #include "quarvex/model/box.hpp"
 
 #include <cstdio>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace quarvex {
@@ -14,17 +16,22 @@ double Box::max_content_weight() const {
 }
 
 ConcreteBox::ConcreteBox(std::string reference, double width, double length, double depth,
-                         double max_weight, double empty_weight, bool active)
+                         double max_weight, double empty_weight, bool active,
+                         std::optional<double> cost)
     : reference_(std::move(reference)),
       width_(width),
       length_(length),
       depth_(depth),
       max_weight_(max_weight),
       empty_weight_(empty_weight),
-      active_(active) {}
+      active_(active) {
+    setCost(cost);
+}
 
 ConcreteLimitedSupplyBox::ConcreteLimitedSupplyBox(ConcreteBox box, std::int32_t max_quantity)
-    : box_(std::move(box)), max_quantity_(max_quantity) {}
+    : box_(std::move(box)), max_quantity_(max_quantity) {
+    setCost(box_.cost());
+}
 
 namespace {
 
@@ -50,8 +57,15 @@ const std::string& WorkingVolume::reference() const {
 }
 
 BoxPtr makeBox(std::string reference, double width, double length, double depth, double max_weight,
-               double empty_weight, bool active, std::optional<std::int32_t> max_quantity) {
-    ConcreteBox box(std::move(reference), width, length, depth, max_weight, empty_weight, active);
+               double empty_weight, bool active, std::optional<std::int32_t> max_quantity,
+               std::optional<double> cost) {
+    if (cost && !(*cost >= 0.0)) {
+        throw std::invalid_argument("box '" + reference +
+                                    "': Cost must be a number of at least 0, got " +
+                                    std::to_string(*cost));
+    }
+    ConcreteBox box(std::move(reference), width, length, depth, max_weight, empty_weight, active,
+                    cost);
     if (!max_quantity) {
         return std::make_shared<ConcreteBox>(std::move(box));
     }

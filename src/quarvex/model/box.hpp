@@ -29,7 +29,17 @@ public:
     // The weight the contents may add: -1.0 for no limit, never below 0.0 otherwise.
     double max_content_weight() const;
 
+    // The price of opening one box of the type; empty when not given. Only
+    // the search reads it.
+    const std::optional<double>& cost() const { return cost_; }
+
     virtual nlohmann::json to_json() const = 0;
+
+protected:
+    void setCost(std::optional<double> cost) { cost_ = cost; }
+
+private:
+    std::optional<double> cost_;
 };
 
 // A box type that may be opened at most max_quantity times in one run.
@@ -43,7 +53,8 @@ using BoxPtr = std::shared_ptr<Box>;
 class ConcreteBox final : public Box {
 public:
     ConcreteBox(std::string reference, double width, double length, double depth,
-                double max_weight, double empty_weight, bool active);
+                double max_weight, double empty_weight, bool active,
+                std::optional<double> cost = std::nullopt);
 
     const std::string& reference() const override { return reference_; }
     double width() const override { return width_; }
@@ -114,7 +125,9 @@ inline const LimitedSupplyBox* limitedSupplyOf(const Box& box) {
 }
 
 // Builds a plain box type, wrapped as limited supply when a quantity is given.
+// Throws std::invalid_argument for a cost that is negative or NaN.
 BoxPtr makeBox(std::string reference, double width, double length, double depth, double max_weight,
-               double empty_weight, bool active, std::optional<std::int32_t> max_quantity);
+               double empty_weight, bool active, std::optional<std::int32_t> max_quantity,
+               std::optional<double> cost = std::nullopt);
 
 }  // namespace quarvex

@@ -1,6 +1,7 @@
 #include "quarvex/model/item.hpp"
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace quarvex {
@@ -11,7 +12,8 @@ void Item::setDimensions(double width, double length, double depth) {
 }
 
 ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, double width,
-                           double length, double depth, double weight, Rotation allowed_rotation)
+                           double length, double depth, double weight, Rotation allowed_rotation,
+                           std::optional<double> maxLoad)
     : code_(std::move(item_code)),
       reference_(std::move(item_reference)),
       width_(width),
@@ -20,6 +22,7 @@ ConcreteItem::ConcreteItem(std::string item_code, std::string item_reference, do
       weight_(weight),
       rotation_(allowed_rotation) {
     setDimensions(width, length, depth);
+    setMaxLoad(maxLoad);
 }
 
 ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string box_group)
@@ -28,12 +31,19 @@ ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string box_group)
         throw std::invalid_argument("ConcreteLinkedItem requires a non-empty box group");
     }
     setDimensions(item_.width(), item_.length(), item_.depth());
+    setMaxLoad(item_.max_load());
 }
 
 ItemPtr makeItem(std::string item_code, std::string item_reference, double width, double length,
-                 double depth, double weight, Rotation allowed_rotation, std::string box_group) {
+                 double depth, double weight, Rotation allowed_rotation, std::string box_group,
+                 std::optional<double> maxLoad) {
+    if (maxLoad && !(*maxLoad >= 0.0)) {
+        throw std::invalid_argument("item '" + item_code +
+                                    "': MaxLoad must be a number of at least 0, got " +
+                                    std::to_string(*maxLoad));
+    }
     ConcreteItem item(std::move(item_code), std::move(item_reference), width, length, depth,
-                      weight, allowed_rotation);
+                      weight, allowed_rotation, maxLoad);
     if (box_group.empty()) {
         return std::make_shared<ConcreteItem>(std::move(item));
     }

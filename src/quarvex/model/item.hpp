@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -36,11 +37,17 @@ public:
     // item order's every comparison.
     bool is_linked() const { return linked_; }
 
+    // The most weight the item may carry on its top face, in the unit of
+    // weight(); empty for no limit. Only the search reads it.
+    const std::optional<double>& max_load() const { return maxLoad_; }
+
 protected:
     void setDimensions(double width, double length, double depth);
     void markLinked() { linked_ = true; }
+    void setMaxLoad(std::optional<double> maxLoad) { maxLoad_ = maxLoad; }
 
 private:
+    std::optional<double> maxLoad_;
     std::array<double, 3> sortedDimensions_{};
     double volume_ = 0.0;
     bool linked_ = false;
@@ -66,7 +73,8 @@ using ItemPtr = std::shared_ptr<Item>;
 class ConcreteItem final : public Item {
 public:
     ConcreteItem(std::string item_code, std::string item_reference, double width, double length,
-                 double depth, double weight, Rotation allowed_rotation);
+                 double depth, double weight, Rotation allowed_rotation,
+                 std::optional<double> maxLoad = std::nullopt);
 
     const std::string& item_code() const override { return code_; }
     const std::string& item_reference() const override { return reference_; }
@@ -113,7 +121,9 @@ inline const std::string* boxGroupOf(const Item& item) {
 }
 
 // Builds a plain item, wrapped as a linked item when the group is non-empty.
+// Throws std::invalid_argument for a load limit that is negative or NaN.
 ItemPtr makeItem(std::string item_code, std::string item_reference, double width, double length,
-                 double depth, double weight, Rotation allowed_rotation, std::string box_group);
+                 double depth, double weight, Rotation allowed_rotation, std::string box_group,
+                 std::optional<double> maxLoad = std::nullopt);
 
 }  // namespace quarvex

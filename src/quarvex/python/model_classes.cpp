@@ -32,13 +32,13 @@ void bindItem(py::module_& module) {
     py::classh<Item>(module, "Item", "A single item to be packed.")
         .def(py::init([](std::string item_code, std::string item_reference, double width,
                          double length, double depth, double weight, std::string box_group,
-                         Rotation allowed_rotation) {
+                         Rotation allowed_rotation, std::optional<double> max_load) {
                  return makeItem(std::move(item_code), std::move(item_reference), width, length,
-                                 depth, weight, allowed_rotation, std::move(box_group));
+                                 depth, weight, allowed_rotation, std::move(box_group), max_load);
              }),
              py::arg("item_code"), py::arg("item_reference"), py::arg("width"), py::arg("length"),
              py::arg("depth"), py::arg("weight"), py::arg("box_group") = "",
-             py::arg("allowed_rotation") = Rotation::BEST_FIT)
+             py::arg("allowed_rotation") = Rotation::BEST_FIT, py::arg("max_load") = py::none())
         .def_property_readonly("item_code", &Item::item_code)
         .def_property_readonly("item_reference", &Item::item_reference)
         .def_property_readonly("width", &Item::width)
@@ -54,6 +54,9 @@ void bindItem(py::module_& module) {
                                [](const Item& item) { return boxGroupOf(item) != nullptr; })
         .def_property_readonly("allowed_rotation", &Item::allowed_rotation)
         .def_property_readonly("volume", &Item::volume)
+        .def_property_readonly("max_load", &Item::max_load,
+                               "Most weight it may carry on top (None: no limit); optimize "
+                               "honours it, pack ignores it.")
         .def(
             "to_dict", [](const Item& item) { return jsonToPython(item.to_json()); },
             "Every feature of this item as a plain Python dict.")
@@ -67,13 +70,13 @@ void bindBox(py::module_& module) {
     py::classh<Box>(module, "Box", "A box type available to pack items into.")
         .def(py::init([](std::string reference, double width, double length, double depth,
                          double max_weight, double empty_weight, bool active,
-                         std::optional<std::int32_t> max_quantity) {
+                         std::optional<std::int32_t> max_quantity, std::optional<double> cost) {
                  return makeBox(std::move(reference), width, length, depth, max_weight,
-                                empty_weight, active, max_quantity);
+                                empty_weight, active, max_quantity, cost);
              }),
              py::arg("reference"), py::arg("width"), py::arg("length"), py::arg("depth"),
              py::arg("max_weight"), py::arg("empty_weight") = 0.0, py::arg("active") = true,
-             py::arg("max_quantity") = py::none())
+             py::arg("max_quantity") = py::none(), py::arg("cost") = py::none())
         .def_property_readonly("reference", &Box::reference)
         .def_property_readonly("width", &Box::width)
         .def_property_readonly("length", &Box::length)
@@ -91,6 +94,9 @@ void bindBox(py::module_& module) {
         .def_property_readonly("has_limited_quantity",
                                [](const Box& box) { return limitedSupplyOf(box) != nullptr; })
         .def_property_readonly("inner_volume", &Box::inner_volume)
+        .def_property_readonly("cost", &Box::cost,
+                               "Price of one box of the type (None: not given); optimize's "
+                               "objective \"cost\" uses it, pack ignores it.")
         .def(
             "to_dict", [](const Box& box) { return jsonToPython(box.to_json()); },
             "Every feature of this box type as a plain Python dict.")

@@ -31,8 +31,14 @@ bool isObjectList(const py::object& value) {
     return true;
 }
 
+search::Objective objectiveNamed(const std::string& name) {
+    if (name == "boxes") return search::Objective::Boxes;
+    if (name == "cost") return search::Objective::Cost;
+    throw py::value_error("objective must be \"boxes\" or \"cost\", got \"" + name + "\"");
+}
+
 OptimizeOptions checkedOptions(std::optional<double> timeLimit, std::optional<std::int64_t> effort,
-                               std::int64_t seed, double minSupport) {
+                               std::int64_t seed, double minSupport, const std::string& objective) {
     if (timeLimit && !(*timeLimit >= 0.0)) {
         throw py::value_error("time_limit must be a non-negative number of seconds, got " +
                               std::to_string(*timeLimit));
@@ -53,19 +59,20 @@ OptimizeOptions checkedOptions(std::optional<double> timeLimit, std::optional<st
     if (effort) options.effort = static_cast<std::uint64_t>(*effort);
     options.seed = static_cast<std::uint64_t>(seed);
     options.minSupport = minSupport;
+    options.objective = objectiveNamed(objective);
     return options;
 }
 
 PackResponse optimizeBinding(const py::object& items, const py::object& boxes,
                              std::optional<double> timeLimit, std::optional<std::int64_t> effort,
-                             std::int64_t seed, double minSupport) {
-    const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport);
-    const ItemCollection itemCollection = isObjectList<Item>(items)
-                                              ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
-                                              : itemsFromDicts(items);
-    const BoxCollection boxCollection = isObjectList<Box>(boxes)
-                                            ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
-                                            : boxesFromDicts(boxes);
+                             std::int64_t seed, double minSupport, const std::string& objective) {
+    const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport, objective);
+    const ItemCollection itemCollection =
+        isObjectList<Item>(items) ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
+                                  : itemsFromDicts(items, searchItemFromJson);
+    const BoxCollection boxCollection =
+        isObjectList<Box>(boxes) ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
+                                 : boxesFromDicts(boxes, searchBoxFromJson);
     // Constructing it runs the default packer, whose memo needs the lock.
     Optimizer optimizer(itemCollection, boxCollection, options);
     {
@@ -80,7 +87,7 @@ PackResponse optimizeBinding(const py::object& items, const py::object& boxes,
 void bindOptimize(py::module_& module) {
     module.def("optimize", &optimizeBinding, py::arg("items"), py::arg("boxes"), py::kw_only(),
                py::arg("time_limit") = 1.0, py::arg("effort") = py::none(), py::arg("seed") = 0,
-               py::arg("min_support") = 0.0,
+               py::arg("min_support") = 0.0, py::arg("objective") = "boxes",
                R"(Searches for a packing that places the most items, in the fewest boxes,
 of the least total volume. Takes items and boxes as pack() or
 pack_dicts() do and returns a PackResult.
@@ -88,8 +95,13 @@ pack_dicts() do and returns a PackResult.
 time_limit: wall seconds (None: no limit); effort: work units, the same
 result for the same seed on any machine (None: no limit); at least one
 must be given. min_support: the share of each item's base that must rest
-on the tops of items below it (0.0: as the default packer). With
-min_support 0.0 the result is never worse than pack()'s.
+on the tops of items below it (0.0: as the default packer). objective:
+"boxes" (fewest boxes, then least volume) or "cost" (least total Cost of
+the boxes first; every usable box type needs a Cost). Each item's MaxLoad
+(max_load) caps the weight resting on its top, directly or through other
+items, shared among supporters by contact area; 0 lets nothing stand on
+it. With min_support 0.0 and no MaxLoad the result is never worse than
+pack()'s.
 
 >>> result = optimize(items, boxes, time_limit=0.5)
 >>> len(result.boxes) <= len(pack(items, boxes).boxes)

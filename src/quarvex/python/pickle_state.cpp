@@ -142,33 +142,36 @@ py::tuple itemState(const Item& item) {
     const std::string* group = boxGroupOf(item);
     return py::make_tuple(item.item_code(), item.item_reference(), item.width(), item.length(),
                           item.depth(), item.weight(), group ? *group : std::string(),
-                          item.allowed_rotation());
+                          item.allowed_rotation(), item.max_load());
 }
 
 ItemPtr itemFromState(const py::handle& state) {
     const std::string what = "quarvex.Item state";
-    const py::tuple values = stateTuple(state, 8, what);
+    const py::tuple values = stateTuple(state, 9, what);
     return makeItem(field<std::string>(values, 0, what), field<std::string>(values, 1, what),
                     field<double>(values, 2, what), field<double>(values, 3, what),
                     field<double>(values, 4, what), field<double>(values, 5, what),
-                    field<Rotation>(values, 7, what), field<std::string>(values, 6, what));
+                    field<Rotation>(values, 7, what), field<std::string>(values, 6, what),
+                    field<std::optional<double>>(values, 8, what));
 }
 
 py::tuple boxState(const Box& box) {
     const LimitedSupplyBox* limited = limitedSupplyOf(box);
     return py::make_tuple(box.reference(), box.width(), box.length(), box.depth(),
                           box.max_weight(), box.empty_weight(), box.active(),
-                          limited ? py::object(py::int_(limited->max_quantity())) : py::none());
+                          limited ? py::object(py::int_(limited->max_quantity())) : py::none(),
+                          box.cost());
 }
 
 BoxPtr boxFromState(const py::handle& state) {
     const std::string what = "quarvex.Box state";
-    const py::tuple values = stateTuple(state, 8, what);
+    const py::tuple values = stateTuple(state, 9, what);
     return makeBox(field<std::string>(values, 0, what), field<double>(values, 1, what),
                    field<double>(values, 2, what), field<double>(values, 3, what),
                    field<double>(values, 4, what), field<double>(values, 5, what),
                    field<bool>(values, 6, what),
-                   field<std::optional<std::int32_t>>(values, 7, what));
+                   field<std::optional<std::int32_t>>(values, 7, what),
+                   field<std::optional<double>>(values, 8, what));
 }
 
 py::tuple packedItemState(const PackedItem& packed) {

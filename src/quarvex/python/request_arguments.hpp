@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/model/collections.hpp"
 
 namespace quarvex {
@@ -11,8 +12,9 @@ namespace quarvex {
 // Items and boxes as the entry points take them. From request dicts (a list,
 // a dict of them, None or a single one), converted and read in full before
 // the caller reads anything else, so the first fault ends the call.
-ItemCollection itemsFromDicts(const pybind11::object& items);
-BoxCollection boxesFromDicts(const pybind11::object& boxes);
+// The search reads them with its own readers, which also take MaxLoad and Cost.
+ItemCollection itemsFromDicts(const pybind11::object& items, ItemPtr (*read)(const nlohmann::json&) = itemFromJson);
+BoxCollection boxesFromDicts(const pybind11::object& boxes, BoxPtr (*read)(const nlohmann::json&) = boxFromJson);
 ItemCollection itemsFromObjects(const std::vector<ItemPtr>& items);
 BoxCollection boxesFromObjects(const std::vector<BoxPtr>& boxes);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <set>
 #include <vector>
 
@@ -74,6 +75,19 @@ bool takesAllAlone(const BoxType& type, const Problem& problem, double volume, d
     });
 }
 
+// No packing pays less than its box count at the cheapest price, nor less
+// than its items' volume at the cheapest price per volume.
+double lowestPrice(const Problem& problem, double itemVolume, int boxes) {
+    double cheapest = problem.types.front().cost;
+    double cheapestPerVolume = std::numeric_limits<double>::infinity();
+    for (const BoxType& type : problem.types) {
+        cheapest = std::min(cheapest, type.cost);
+        if (type.volume > 0.0) cheapestPerVolume = std::min(cheapestPerVolume, type.cost / type.volume);
+    }
+    const double byVolume = std::isfinite(cheapestPerVolume) ? itemVolume * cheapestPerVolume : 0.0;
+    return std::max(boxes * cheapest, byVolume * (1.0 - kRounding));
+}
+
 }  // namespace
 
 Score bestPossible(const Problem& problem) {
@@ -121,11 +135,13 @@ Score bestPossible(const Problem& problem) {
     }
     bound.boxes = boxes;
     bound.volume = boxes == 1 ? oneBoxVolume : std::max(volume, boxes * smallestVolume);
+    if (problem.objective == Objective::Cost) bound.price = lowestPrice(problem, volume, boxes);
     return bound;
 }
 
 bool meets(const Score& score, const Score& bound) {
-    return score.placed >= bound.placed && score.boxes <= bound.boxes &&
+    return score.placed >= bound.placed && score.price <= bound.price * (1.0 + 1e-12) &&
+           score.boxes <= bound.boxes &&
            score.volume <= bound.volume * (1.0 + 1e-12);
 }
 

@@ -62,6 +62,23 @@ std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem,
     return others;
 }
 
+// Whether a box of type a is better than one of type b, by the objective.
+bool isCheaper(const Problem& problem, const BoxType& a, const BoxType& b) {
+    if (problem.objective == Objective::Cost && a.cost != b.cost) return a.cost < b.cost;
+    return a.volume < b.volume;
+}
+
+// The type indices, best by the objective first.
+std::vector<int> cheaperFirst(const Problem& problem) {
+    // Types are largest first: from the smallest up they are best first.
+    std::vector<int> types(problem.types.size());
+    std::iota(types.rbegin(), types.rend(), 0);
+    stableSort(types, [&](int a, int b) {
+        return isCheaper(problem, problem.types[a], problem.types[b]);
+    });
+    return types;
+}
+
 }  // namespace
 
 Keys randomKeys(std::size_t items, Random& random) {
@@ -119,15 +136,15 @@ bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget) 
 
 void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
     std::vector<std::int32_t> opened = boxesOpened(problem, solution);
+    const std::vector<int> candidates = cheaperFirst(problem);
     for (OpenBox& box : solution.boxes) {
         const BoxType& current = problem.types[box.type()];
         const std::vector<int> items = itemsOf(box);
         const std::vector<std::vector<int>> orders{items, largestFirst(problem, items)};
         --opened[current.supplyKey];
-        // Types are largest first: walk them from the smallest up.
-        for (int t = static_cast<int>(problem.types.size()) - 1; t >= 0; --t) {
+        for (const int t : candidates) {
             const BoxType& type = problem.types[t];
-            if (type.volume >= current.volume) break;
+            if (!isCheaper(problem, type, current)) break;
             if (type.volume < box.contentVolume() * (1.0 - 1e-9) || !hasSupply(type, opened)) {
                 continue;
             }

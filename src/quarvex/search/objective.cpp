@@ -9,16 +9,18 @@ Score scoreOf(const Problem& problem, const Solution& solution) {
     for (const OpenBox& box : solution.boxes) {
         score.placed += static_cast<int>(box.placements().size());
         score.volume += problem.types[box.type()].volume;
+        if (problem.objective == Objective::Cost) score.price += problem.types[box.type()].cost;
     }
     score.boxes = static_cast<int>(solution.boxes.size());
     return score;
 }
 
-Score scoreOf(const PackResponse& response) {
+Score scoreOf(const Problem& problem, const PackResponse& response) {
     Score score;
     for (const PackedBox& box : response.packedBoxes().entries()) {
         score.placed += static_cast<int>(box.items.size());
         score.volume += box.inner_volume();
+        if (problem.objective == Objective::Cost) score.price += box.box->cost().value_or(0.0);
     }
     score.boxes = static_cast<int>(response.packedBoxes().size());
     return score;
@@ -26,8 +28,10 @@ Score scoreOf(const PackResponse& response) {
 
 bool isBetter(const Score& a, const Score& b) {
     if (a.placed != b.placed) return a.placed > b.placed;
-    if (a.boxes != b.boxes) return a.boxes < b.boxes;
     // The same boxes summed in another order may differ in the last bits.
+    if (a.price < b.price * (1.0 - 1e-12)) return true;
+    if (b.price < a.price * (1.0 - 1e-12)) return false;
+    if (a.boxes != b.boxes) return a.boxes < b.boxes;
     return a.volume < b.volume * (1.0 - 1e-12);
 }
 

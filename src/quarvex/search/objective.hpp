@@ -1,8 +1,9 @@
 #pragma once
 
-// What the search optimises, in this order: the most items placed, then the
-// fewest boxes, then the least total inner volume of the opened boxes (the
-// air shipped).
+// What the search optimises, in this order: the most items placed, then,
+// with the objective Cost, the least total price of the opened boxes, then
+// the fewest boxes, then the least total inner volume of the opened boxes
+// (the air shipped).
 
 #include "quarvex/model/pack_response.hpp"
 #include "quarvex/search/problem.hpp"
@@ -12,12 +13,13 @@ namespace quarvex::search {
 
 struct Score {
     int placed = 0;
+    double price = 0.0;  // stays 0 with the objective Boxes, so it never decides
     int boxes = 0;
     double volume = 0.0;
 };
 
 Score scoreOf(const Problem& problem, const Solution& solution);
-Score scoreOf(const PackResponse& response);
+Score scoreOf(const Problem& problem, const PackResponse& response);
 
 // Whether a is strictly better than b.
 bool isBetter(const Score& a, const Score& b);

@@ -74,12 +74,20 @@ bool OpenBox::place(int itemIndex, Merit merit) {
             const double value = meritOf(spot, type, merit);
             if (found && value <= bestMerit) continue;
             if (!isFree(spot) || !isSupported(spot)) continue;
+            if (problem_->hasLoadLimits && !carries(supportsOf(spot), item.weight, false)) {
+                continue;
+            }
             found = true;
             bestMerit = value;
             best = {itemIndex, static_cast<int>(o), spot};
         }
     }
     if (!found) return false;
+    if (problem_->hasLoadLimits) {
+        supports_.push_back(supportsOf(best.block));
+        carries(supports_.back(), item.weight, true);
+        loads_.push_back(0.0);
+    }
     placements_.push_back(best);
     contentVolume_ += item.volume;
     contentWeight_ += item.weight;
@@ -110,6 +118,47 @@ bool OpenBox::isSupported(const Block& c) const {
         if (dx > 0.0 && dy > 0.0) supported += dx * dy;
     }
     return supported >= problem_->minSupport * area * (1.0 - 1e-12);
+}
+
+std::vector<OpenBox::Support> OpenBox::supportsOf(const Block& c) const {
+    std::vector<Support> supports;
+    if (c.z <= 0.0) return supports;
+    const double tolerance = 1e-9 * std::max(1.0, problem_->types[type_].depth);
+    double contact = 0.0;
+    for (std::size_t k = 0; k < placements_.size(); ++k) {
+        const Block& b = placements_[k].block;
+        if (std::abs(b.z + b.d - c.z) > tolerance) continue;
+        const double dx = overlap(c.x, c.w, b.x, b.w);
+        const double dy = overlap(c.y, c.l, b.y, b.l);
+        if (dx > 0.0 && dy > 0.0) {
+            supports.push_back({static_cast<int>(k), dx * dy});
+            contact += dx * dy;
+        }
+    }
+    for (Support& s : supports) s.share /= contact;
+    return supports;
+}
+
+bool OpenBox::carries(const std::vector<Support>& supports, double weight, bool commit) {
+    // Each item rests only on items placed before it, so walking the
+    // placements backwards passes every addition down before it is read.
+    std::vector<double> added(placements_.size(), 0.0);
+    for (const Support& s : supports) {
+        // Nothing at all may stand on an item with no load allowance.
+        if (problem_->items[placements_[s.placement].item].maxLoad <= 0.0) return false;
+        added[s.placement] += weight * s.share;
+    }
+    for (std::size_t k = placements_.size(); k-- > 0;) {
+        if (added[k] <= 0.0) continue;
+        const double load = loads_[k] + added[k];
+        // The slack covers rounding in the shares.
+        if (!commit && !(load <= problem_->items[placements_[k].item].maxLoad * (1.0 + 1e-9))) {
+            return false;
+        }
+        if (commit) loads_[k] = load;
+        for (const Support& s : supports_[k]) added[s.placement] += added[k] * s.share;
+    }
+    return true;
 }
 
 double OpenBox::project(const Point& point, int axis) const {

@@ -44,13 +44,23 @@ public:
 
     // Places the item at its best spot and returns true, or leaves the box
     // unchanged and returns false when it fits nowhere (or breaks a rule:
-    // weight, box group, support).
+    // weight, box group, support, load limits).
     bool place(int item, Merit merit = Merit::FarCorner);
 
 private:
+    // An item below that the new one rests on, with its share of the weight.
+    struct Support {
+        int placement;
+        double share;
+    };
+
     bool admits(const SearchItem& item) const;
     bool isFree(const Block& candidate) const;
     bool isSupported(const Block& candidate) const;
+    std::vector<Support> supportsOf(const Block& candidate) const;
+    // Adds the weight to what the supports carry, passed on down each stack;
+    // false (and nothing changed, unless commit) when some item's limit breaks.
+    bool carries(const std::vector<Support>& supports, double weight, bool commit);
     void addExtremePoints(const Block& placed);
     // Where the point comes to rest sliding back along the axis (0 x, 1 y,
     // 2 z): on the far face of an item, or at the wall.
@@ -63,6 +73,9 @@ private:
     double contentVolume_ = 0.0;
     double contentWeight_ = 0.0;
     int group_ = -1;
+    // Kept only when some item has a load limit, since boxes are copied often.
+    std::vector<std::vector<Support>> supports_;  // per placement
+    std::vector<double> loads_;                   // per placement: the weight on its top
 };
 
 }  // namespace quarvex::search

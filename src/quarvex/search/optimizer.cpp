@@ -61,8 +61,8 @@ Optimizer::Optimizer(const ItemCollection& items, const BoxCollection& boxes,
                      const OptimizeOptions& options)
     : budget_(options.effort, options.timeLimit),
       seed_(options.seed),
-      start_(Packer::pack(items, boxes)),
-      problem_(search::makeProblem(items, boxes, options.minSupport)) {}
+      problem_(search::makeProblem(items, boxes, options.minSupport, options.objective)),
+      start_(Packer::pack(items, boxes)) {}
 
 void Optimizer::search() {
     std::vector<std::vector<int>> startOrders;
@@ -72,9 +72,11 @@ void Optimizer::search() {
 }
 
 PackResponse Optimizer::result() const {
-    // The default packer knows no support rule: its result stands only without one.
-    if (problem_.minSupport <= 0.0 &&
-        !search::isBetter(search::scoreOf(problem_, *best_), search::scoreOf(start_))) {
+    // The default packer knows no support rule nor load limits: its result
+    // stands only without them.
+    if (problem_.minSupport <= 0.0 && !problem_.hasLoadLimits &&
+        !search::isBetter(search::scoreOf(problem_, *best_),
+                          search::scoreOf(problem_, start_))) {
         return start_;
     }
     return responseOf(problem_, *best_);

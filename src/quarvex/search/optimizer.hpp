@@ -22,6 +22,7 @@ struct OptimizeOptions {
     // Each item above the floor rests on tops of items over at least this share
     // of its base area; at 0.0 the physical rules are the default packer's.
     double minSupport = 0.0;
+    search::Objective objective = search::Objective::Boxes;
 };
 
 // Three steps, so that a binding can run the middle one without the
@@ -29,20 +30,23 @@ struct OptimizeOptions {
 // is shared by the whole process; the other two touch nothing shared.
 class Optimizer {
 public:
+    // Throws std::invalid_argument for the objective Cost with a usable box
+    // type that has no price.
     Optimizer(const ItemCollection& items, const BoxCollection& boxes,
               const OptimizeOptions& options);
 
     void search();
 
-    // After search(). With minSupport 0.0 never worse than the default
-    // packer's result, which it is when the search found nothing better.
+    // After search(). With minSupport 0.0 and no load limits never worse
+    // than the default packer's result, which it is when the search found
+    // nothing better.
     PackResponse result() const;
 
 private:
     search::Budget budget_;
     std::uint64_t seed_;
+    search::Problem problem_;  // first: a request it refuses is not packed
     PackResponse start_;
-    search::Problem problem_;
     std::optional<search::Solution> best_;
 };
 

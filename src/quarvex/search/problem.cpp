@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "quarvex/model/stable_sort.hpp"
@@ -11,6 +13,8 @@
 namespace quarvex::search {
 
 namespace {
+
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 bool usableSize(double value) { return std::isfinite(value) && value >= 0.0; }
 
@@ -31,7 +35,7 @@ std::vector<BoxType> usableTypes(const BoxCollection& boxes, int& supplyKeys) {
         const auto [entry, added] = keyOf.emplace(box->reference(), static_cast<int>(keyOf.size()));
         types.push_back({box, box->width(), box->length(), box->depth(),
                          box->max_content_weight(), box->inner_volume(),
-                         entry->second, limited ? limited->max_quantity() : -1});
+                         box->cost().value_or(0.0), entry->second, limited ? limited->max_quantity() : -1});
     }
     stableSort(types, [](const BoxType& a, const BoxType& b) { return a.volume > b.volume; });
     supplyKeys = static_cast<int>(keyOf.size());
@@ -58,18 +62,28 @@ std::vector<Orientation> usableOrientations(const Item& item, const std::vector<
 
 }  // namespace
 
-Problem makeProblem(const ItemCollection& items, const BoxCollection& boxes, double minSupport) {
+Problem makeProblem(const ItemCollection& items, const BoxCollection& boxes, double minSupport,
+                    Objective objective) {
     Problem problem;
     problem.minSupport = minSupport;
+    problem.objective = objective;
     problem.types = usableTypes(boxes, problem.supplyKeys);
+    for (const BoxType& type : problem.types) {
+        if (objective == Objective::Cost && !type.source->cost()) {
+            throw std::invalid_argument("box '" + type.source->reference() +
+                                        "' has no Cost, which the objective \"cost\" needs");
+        }
+    }
     std::map<std::string, int> groupOf;
     for (const ItemPtr& item : items.sorted()) {
         int group = -1;
         if (const std::string* name = boxGroupOf(*item)) {
             group = groupOf.emplace(*name, static_cast<int>(groupOf.size())).first->second;
         }
+        const double maxLoad = item->max_load().value_or(kNoLimit);
+        problem.hasLoadLimits = problem.hasLoadLimits || maxLoad < kNoLimit;
         problem.items.push_back({item, usableOrientations(*item, problem.types), item->volume(),
-                                 item->weight(), group});
+                                 item->weight(), group, maxLoad});
     }
     return problem;
 }

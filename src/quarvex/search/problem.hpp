@@ -25,7 +25,8 @@ struct SearchItem {
     std::vector<Orientation> orientations;
     double volume;
     double weight;
-    int group;  // index of its box group, or -1 for none
+    int group;       // index of its box group, or -1 for none
+    double maxLoad;  // weight it may carry on top; infinity for no limit
 };
 
 struct BoxType {
@@ -35,8 +36,15 @@ struct BoxType {
     double depth;
     double capacity;  // weight the contents may add; negative means no limit
     double volume;
+    double cost;  // 0 when not given
     int supplyKey;             // types of one reference share one count, as in the packer
     std::int32_t maxQuantity;  // -1 for unlimited supply
+};
+
+// What the search ranks after the items placed (objective.hpp).
+enum class Objective {
+    Boxes,  // fewest boxes, then least volume
+    Cost,   // least total price, then fewest boxes, then least volume
 };
 
 struct Problem {
@@ -44,10 +52,15 @@ struct Problem {
     std::vector<BoxType> types;     // active usable types, largest inner volume first
     int supplyKeys = 0;
     double minSupport = 0.0;
+    Objective objective = Objective::Boxes;
+    bool hasLoadLimits = false;  // some item has a finite maxLoad
 };
 
 // Inactive types, types without supply and types with sizes that are not
 // finite and non-negative are left out; so are orientations that fit no type.
-Problem makeProblem(const ItemCollection& items, const BoxCollection& boxes, double minSupport);
+// Throws std::invalid_argument when the objective is Cost and a usable type
+// has no price.
+Problem makeProblem(const ItemCollection& items, const BoxCollection& boxes, double minSupport,
+                    Objective objective = Objective::Boxes);
 
 }  // namespace quarvex::search
