@@ -154,6 +154,28 @@ def orders(count, seed=1):
     return [order_request(seed * 100003 + k, products) for k in range(count)]
 
 
+def with_physical_keys(request):
+    """The order with load limits on some products (a few fragile: MaxLoad 0)
+    and a price on every carton: a fee per parcel plus a rate per litre, as
+    carriers charge by volume."""
+    items = []
+    for item in request["items"]:
+        rng = random.Random(item["ItemReference"])  # one limit per product
+        kind = rng.random()
+        if kind < 0.06:
+            item = {**item, "MaxLoad": 0}
+        elif kind < 0.4:
+            item = {**item, "MaxLoad": round(rng.choice((0.5, 1, 2, 4)) * item["Weight"] + rng.choice((0, 1, 5)), 1)}
+        items.append(item)
+    boxes = [{**box, "Cost": round(2 + 0.12 * box["Width"] * box["Length"] * box["Depth"] / 1000, 2)}
+             for box in request["boxes"]]
+    return {"items": items, "boxes": boxes}
+
+
+def physical_orders(count, seed=1):
+    return [with_physical_keys(request) for request in orders(count, seed)]
+
+
 # --- Scaling ----------------------------------------------------------------
 
 

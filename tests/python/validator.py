@@ -134,3 +134,48 @@ def validate(result, items, boxes):
     assert result["summary"]["box_count"] == len(result["boxes"])
     assert result["summary"]["total_placed"] == len(placed)
     assert result["summary"]["total_unplaced"] == len(unplaced)
+
+
+def contact_area(upper, lower, tolerance):
+    """The area of `upper`'s base resting on `lower`'s top; 0 when they do not touch."""
+    if abs(lower["z"] + lower["depth"] - upper["z"]) > tolerance:
+        return 0.0
+    dx = overlap(upper["x"], upper["width"], lower["x"], lower["width"])
+    dy = overlap(upper["y"], upper["length"], lower["y"], lower["length"])
+    return dx * dy if dx > 0 and dy > 0 else 0.0
+
+
+def validate_physical(result, items, min_support):
+    """Assert that each item above the floor rests on the tops of items below over
+    `min_support` of its base, and that no item carries more than its MaxLoad:
+    the weight resting on its top, directly or through the items above, each
+    item's weight and load shared among its supporters by contact area. An item
+    with MaxLoad 0 has nothing on it at all. Items of one signature take the
+    smallest MaxLoad among them."""
+    limits = {}
+    for item in items:
+        if item.get("MaxLoad") is not None:
+            key = item_signature(item)
+            limits[key] = min(limits.get(key, float("inf")), item["MaxLoad"])
+    for packed in result["boxes"]:
+        contents = packed["items"]
+        tolerance = 1e-9 * max(1.0, packed["depth"])
+        # Whatever rests on an item has its base at the item's top, so tops
+        # from the highest down pass every load on before it is read; among
+        # flat items at one height, the later placed rests on the earlier.
+        order = sorted(range(len(contents)), key=lambda k: (-(contents[k]["z"] + contents[k]["depth"]), -contents[k]["z"], -k))
+        load = [0.0] * len(contents)
+        for rank, k in enumerate(order):
+            p = contents[k]
+            areas = {j: contact_area(p, contents[j], tolerance) for j in order[rank + 1:]}
+            areas = {j: a for j, a in areas.items() if a > 0}
+            contact = sum(areas.values())
+            base = p["width"] * p["length"]
+            if p["z"] > tolerance and base > 0:
+                assert contact >= min_support * base * (1 - 1e-9), f"{p['ItemCode']} rests on {contact} of {base}"
+            limit = limits.get(placement_signature(p), float("inf"))
+            assert load[k] <= limit * (1 + 1e-6) + 1e-9, f"{p['ItemCode']} carries {load[k]}, more than {limit}"
+            for j, area in areas.items():
+                fragile = limits.get(placement_signature(contents[j])) == 0
+                assert not fragile, f"{p['ItemCode']} stands on fragile {contents[j]['ItemCode']}"
+                load[j] += (p["weight"] + load[k]) * area / contact

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/search/decoder.hpp"
@@ -156,6 +157,69 @@ void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
         }
         ++opened[problem.types[box.type()].supplyKey];
     }
+}
+
+namespace {
+
+// The items packed into fresh boxes of the types a and b, a filled first;
+// empty when some item fits neither or the budget ran out.
+std::optional<std::pair<OpenBox, OpenBox>> packPair(const Problem& problem, int a, int b,
+                                                    const std::vector<int>& items,
+                                                    Budget& budget) {
+    std::pair<OpenBox, OpenBox> pair{OpenBox(problem, a), OpenBox(problem, b)};
+    for (const int item : items) {
+        if (!budget.spend()) return std::nullopt;
+        if (pair.first.place(item)) continue;
+        if (!budget.spend() || !pair.second.place(item)) return std::nullopt;
+    }
+    return pair;
+}
+
+}  // namespace
+
+void splitBoxes(const Problem& problem, Solution& solution, Budget& budget) {
+    if (problem.objective != Objective::Cost) return;
+    const int types = static_cast<int>(problem.types.size());
+    std::vector<std::pair<int, int>> pairs;
+    for (int a = 0; a < types; ++a) {
+        for (int b = 0; b < types; ++b) pairs.emplace_back(a, b);
+    }
+    const auto priceOf = [&](const std::pair<int, int>& p) {
+        return problem.types[p.first].cost + problem.types[p.second].cost;
+    };
+    stableSort(pairs, [&](const auto& p, const auto& q) { return priceOf(p) < priceOf(q); });
+    std::vector<std::int32_t> opened = boxesOpened(problem, solution);
+    std::vector<OpenBox> added;
+    for (OpenBox& box : solution.boxes) {
+        const BoxType& current = problem.types[box.type()];
+        const std::vector<int> items = largestFirst(problem, itemsOf(box));
+        --opened[current.supplyKey];
+        for (const auto& [a, b] : pairs) {
+            const BoxType& first = problem.types[a];
+            const BoxType& second = problem.types[b];
+            if (priceOf({a, b}) >= current.cost) break;
+            if (first.volume + second.volume < box.contentVolume() * (1.0 - 1e-9) ||
+                !hasSupply(first, opened)) {
+                continue;
+            }
+            ++opened[first.supplyKey];
+            const bool supplied = hasSupply(second, opened);
+            --opened[first.supplyKey];
+            if (!supplied) continue;
+            auto pair = packPair(problem, a, b, items, budget);
+            if (budget.exhausted()) break;
+            if (!pair) continue;
+            box = std::move(pair->first);
+            if (!pair->second.placements().empty()) {
+                ++opened[second.supplyKey];
+                added.push_back(std::move(pair->second));
+            }
+            break;
+        }
+        ++opened[problem.types[box.type()].supplyKey];
+        if (budget.exhausted()) break;
+    }
+    for (OpenBox& box : added) solution.boxes.push_back(std::move(box));
 }
 
 }  // namespace quarvex::search

@@ -5,8 +5,9 @@
 // 2013): an order is the items sorted by their keys, one more key picks the
 // merit rule, and a child takes each key from its elite parent with a fixed
 // bias. A packing found from an order is
-// then improved by emptying its weakest boxes into the others and by moving
-// each box's contents into the smallest box type that takes them.
+// then improved by emptying its weakest boxes into the others, by moving
+// each box's contents into the smallest (or cheapest) box type that takes
+// them and, when prices count, by splitting a box into two cheaper ones.
 
 #include <vector>
 
@@ -37,5 +38,10 @@ bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget);
 // Repacks each box, where it can, into the smallest type that takes all its
 // items; stops where the budget runs out, leaving the solution whole.
 void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget);
+
+// With the objective Cost: replaces each box, where it can, by two boxes that
+// together take its items and cost less; stops where the budget runs out,
+// leaving the solution whole.
+void splitBoxes(const Problem& problem, Solution& solution, Budget& budget);
 
 }  // namespace quarvex::search

@@ -136,7 +136,10 @@ private:
         const Score best = scoreOf(problem_, *best_);
         if (score.placed < best.placed || score.boxes > best.boxes + 1) return;
         // Both moves leave the solution whole when the budget runs out midway.
-        if (emptyWeakBoxes(problem_, solution, budget_)) shrinkBoxes(problem_, solution, budget_);
+        if (emptyWeakBoxes(problem_, solution, budget_)) {
+            shrinkBoxes(problem_, solution, budget_);
+            splitBoxes(problem_, solution, budget_);
+        }
         keepIfBetter(solution);
     }
 
