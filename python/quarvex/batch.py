@@ -22,7 +22,8 @@ from multiprocessing.connection import wait as wait_for_connections
 from multiprocessing.context import ForkServerContext
 from typing import Any
 
-from ._core import optimize, solve
+from ._core import solve
+from .search_settings import Search, may_need_search, unhonoured
 
 # A request as pack_batch takes it: the request dict, or its JSON text.
 Request = dict[str, Any] | str | bytes
@@ -68,6 +69,8 @@ def pack_batch(
     executor: Any = None,
     ordered: bool = True,
     optimize_seconds: float | None = None,
+    min_support: float | None = None,
+    objective: str | None = None,
 ) -> Iterator[BatchOutcome]:
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
@@ -86,8 +89,12 @@ def pack_batch(
     saying so. As with any pool that starts processes, a script calling this
     needs the `if __name__ == "__main__":` guard.
 
-    With `optimize_seconds`, each request is packed by `quarvex.optimize` with
-    that time limit instead, and its response is the result's compact JSON.
+    With `optimize_seconds`, `min_support` or `objective`, each request is
+    packed by `quarvex.optimize` instead (time limit `optimize_seconds`, by
+    default 1), and its response is the result's compact JSON; a request's
+    own "options" override `min_support` and `objective`. Without them, a
+    request carrying what only the search honours (an item's MaxLoad, a box's
+    Cost, "options") fails rather than be packed as if it had been honoured.
 
     >>> [o.ok for o in pack_batch(['{"items": [], "boxes": []}', "not json"], workers=1)]
     [True, False]
@@ -96,12 +103,16 @@ def pack_batch(
         raise ValueError(f"workers must be at least 1, not {workers}")
     if optimize_seconds is not None and not optimize_seconds >= 0:
         raise ValueError(f"optimize_seconds must be a number of seconds, not {optimize_seconds}")
+    search = None
+    if (optimize_seconds, min_support, objective) != (None, None, None):
+        search = Search(1.0 if optimize_seconds is None else optimize_seconds,
+                        0.0 if min_support is None else min_support, objective or "boxes")
     if not (executor is None or isinstance(executor, Executor) or _is_dask_client(executor)):
         raise TypeError(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
             f"not {type(executor).__name__}"
         )
-    return _outcomes(_pool(workers, executor, optimize_seconds), requests, ordered)
+    return _outcomes(_pool(workers, executor, search), requests, ordered)
 
 
 class UnpicklableRequest(Exception):
@@ -140,25 +151,36 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def _response(text: str | bytes | bytearray, optimize_seconds: float | None) -> str:
-    if optimize_seconds is None:
+def _response(text: str | bytes | bytearray, search: Search | None) -> str:
+    if search is None:
+        if may_need_search(text):
+            _refuse_unhonoured(text)
         # solve reads bytes as well as str, which its stub does not say.
         return solve(text)  # type: ignore[arg-type]
     # Read as solve reads a request: anything but an object holds nothing.
     request = json.loads(text)
     if not isinstance(request, dict):
         request = {}
-    result = optimize(request.get("items"), request.get("boxes"), time_limit=optimize_seconds)
-    return result.to_json(-1)
+    return search.run(request).to_json(-1)
 
 
-def pack_chunk(chunk: Chunk, optimize_seconds: float | None = None) -> list[BatchOutcome]:
+def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
+    try:
+        request = json.loads(text)
+    except ValueError:
+        return  # solve names the fault
+    if isinstance(request, dict) and (what := unhonoured(request)):
+        raise ValueError(f"{what}, which only the search honours: pass optimize_seconds, min_support "
+                         "or objective (command line: --optimize)")
+
+
+def pack_chunk(chunk: Chunk, search: Search | None = None) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     outcomes = []
     for index, payload in chunk:
         try:
             text = _request_text(pickle.loads(payload))
-            outcomes.append(BatchOutcome(index, response=_response(text, optimize_seconds)))
+            outcomes.append(BatchOutcome(index, response=_response(text, search)))
         except Exception as error:
             outcomes.append(_failure(index, error))
     return outcomes
@@ -198,9 +220,9 @@ class _Task:
 class _Worker:
     """A process of our own pool, fed one chunk at a time over a pipe of its own."""
 
-    def __init__(self, context: ForkServerContext, optimize_seconds: float | None) -> None:
+    def __init__(self, context: ForkServerContext, search: Search | None) -> None:
         self.connection, child = context.Pipe()
-        self.process = context.Process(target=_serve, args=(child, optimize_seconds), daemon=True)
+        self.process = context.Process(target=_serve, args=(child, search), daemon=True)
         self.process.start()
         # Only the worker holds the other end now, so its death reads as end of file.
         child.close()
@@ -214,7 +236,7 @@ class _Worker:
             self.process.join()
 
 
-def _serve(connection: Connection, optimize_seconds: float | None) -> None:
+def _serve(connection: Connection, search: Search | None) -> None:
     # Ctrl-C reaches the whole process group; the parent alone handles it, stopping us.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     while True:
@@ -222,7 +244,7 @@ def _serve(connection: Connection, optimize_seconds: float | None) -> None:
             chunk = connection.recv()
         except EOFError:
             return
-        connection.send(pack_chunk(chunk, optimize_seconds))
+        connection.send(pack_chunk(chunk, search))
 
 
 class _LocalPool:
@@ -230,10 +252,10 @@ class _LocalPool:
     one chunk, so when one dies the chunk it held is known; a fresh process
     takes its place."""
 
-    def __init__(self, workers: int, optimize_seconds: float | None) -> None:
+    def __init__(self, workers: int, search: Search | None) -> None:
         # A fork of a parent that may run threads can deadlock; forkserver forks a clean process.
         self.context = multiprocessing.get_context("forkserver")
-        self.optimize_seconds = optimize_seconds
+        self.search = search
         self.size = workers
         self.workers: list[_Worker] = []
         self.capacity = CHUNKS_PER_WORKER * workers
@@ -248,7 +270,7 @@ class _LocalPool:
     def _dispatch(self) -> None:
         idle = sum(worker.task is None for worker in self.workers)
         while len(self.workers) < self.size and idle < len(self.backlog):
-            self.workers.append(_Worker(self.context, self.optimize_seconds))
+            self.workers.append(_Worker(self.context, self.search))
             idle += 1
         for worker in self.workers:
             if worker.task is None and self.backlog:
@@ -262,7 +284,7 @@ class _LocalPool:
 
     def _replace(self, worker: _Worker) -> None:
         worker.stop(timeout=0)
-        self.workers[self.workers.index(worker)] = _Worker(self.context, self.optimize_seconds)
+        self.workers[self.workers.index(worker)] = _Worker(self.context, self.search)
 
     def _finish(self, worker: _Worker) -> bool:
         """Takes the result of the worker's task: False when the worker died first."""
@@ -300,14 +322,14 @@ class _LocalPool:
 class _ExecutorPool:
     """The caller's executor, or a Dask client's."""
 
-    def __init__(self, executor: Executor, workers: int, optimize_seconds: float | None) -> None:
+    def __init__(self, executor: Executor, workers: int, search: Search | None) -> None:
         self.executor = executor
-        self.optimize_seconds = optimize_seconds
+        self.search = search
         self.capacity = CHUNKS_PER_WORKER * workers
         self.running: dict[Future[list[BatchOutcome]], _Task] = {}
 
     def start(self, task: _Task) -> _Task:
-        self.running[self.executor.submit(pack_chunk, task.chunk, self.optimize_seconds)] = task
+        self.running[self.executor.submit(pack_chunk, task.chunk, self.search)] = task
         return task
 
     def wait(self) -> list[tuple[_Task, BaseException]]:
@@ -332,14 +354,14 @@ def _is_dask_client(executor: object) -> bool:
 
 
 def _pool(
-    workers: int | None, executor: Any, optimize_seconds: float | None
+    workers: int | None, executor: Any, search: Search | None
 ) -> _LocalPool | _ExecutorPool:
     if executor is None:
-        return _LocalPool(workers or os.cpu_count() or 1, optimize_seconds)
+        return _LocalPool(workers or os.cpu_count() or 1, search)
     if _is_dask_client(executor):
         workers = workers or sum(executor.nthreads().values())
         executor = executor.get_executor()
-    return _ExecutorPool(executor, workers or os.cpu_count() or 1, optimize_seconds)
+    return _ExecutorPool(executor, workers or os.cpu_count() or 1, search)
 
 
 def _outcomes(

@@ -1,8 +1,11 @@
 """The quarvex command line: one function per subcommand.
 
-    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [--optimize [SECONDS]]
-    quarvex view REQUEST.json [--html PAGE] [--no-open] [--optimize [SECONDS]]
-    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [--optimize [SECONDS]]
+    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [SEARCH]
+    quarvex view REQUEST.json [--html PAGE] [--no-open] [SEARCH]
+    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [SEARCH]
+
+SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
+either of the last two implies --optimize.
 
 Exit status: 0 when everything was packed, 1 when some requests of a batch
 failed, 2 on a usage or input error.
@@ -21,8 +24,9 @@ from contextlib import ExitStack
 from pathlib import Path
 from typing import IO, Any
 
-from . import PackResult, __version__, optimize, pack_dicts
+from . import PackResult, __version__, pack_dicts
 from .batch import BatchOutcome, pack_batch
+from .search_settings import Search, unhonoured
 from .summary import summary_text
 
 
@@ -126,6 +130,25 @@ def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
         help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each} "
         "(default 1)",
     )
+    command.add_argument(
+        "--min-support",
+        type=_fraction,
+        metavar="F",
+        help="with the search: rest each item on items below over at least F of its base "
+        "(1 for stacks a person can build; implies --optimize)",
+    )
+    command.add_argument(
+        "--objective",
+        choices=("boxes", "cost"),
+        help="with the search: fewest boxes (default), or least total box Cost (implies --optimize)",
+    )
+
+
+def _search(args: argparse.Namespace) -> Search | None:
+    if (args.optimize, args.min_support, args.objective) == (None, None, None):
+        return None
+    return Search(1.0 if args.optimize is None else args.optimize,
+                  0.0 if args.min_support is None else args.min_support, args.objective or "boxes")
 
 
 def _positive(text: str) -> int:
@@ -148,6 +171,16 @@ def _seconds(text: str) -> float:
     return value
 
 
+def _fraction(text: str) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
+    if not 0 <= value <= 1:
+        raise argparse.ArgumentTypeError(f"must be a fraction from 0 to 1, not {text}")
+    return value
+
+
 def _name(path: str) -> str:
     return "<stdin>" if path == "-" else path
 
@@ -167,7 +200,7 @@ def _reject_constant(name: str) -> None:
     raise ValueError(f"{name} is not a JSON number")
 
 
-def _read_and_pack(path: str, optimize_seconds: float | None) -> tuple[dict[str, Any], PackResult]:
+def _read_and_pack(path: str, search: Search | None) -> tuple[dict[str, Any], PackResult]:
     with ExitStack() as stack:
         text = _open(stack, path, "r").read()
     try:
@@ -177,11 +210,12 @@ def _read_and_pack(path: str, optimize_seconds: float | None) -> tuple[dict[str,
     # The request is read as solve reads its text: anything but an object holds nothing.
     if not isinstance(request, dict):
         request = {}
+    if search is None and (what := unhonoured(request)):
+        raise InputError(f"{_name(path)}: {what}, which only the search honours: add --optimize")
     try:
-        items, boxes = request.get("items"), request.get("boxes")
-        if optimize_seconds is None:
-            return request, pack_dicts(items, boxes)
-        return request, optimize(items, boxes, time_limit=optimize_seconds)
+        if search is None:
+            return request, pack_dicts(request.get("items"), request.get("boxes"))
+        return request, search.run(request)
     except Exception as error:
         raise InputError(f"{_name(path)}: {error}") from None
 
@@ -199,7 +233,7 @@ def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
 
 
 def _pack(args: argparse.Namespace) -> int:
-    request, result = _read_and_pack(args.request, args.optimize)
+    request, result = _read_and_pack(args.request, _search(args))
     if args.html:
         _write_page(request, result, args.html)
     response = result.to_json(args.indent) + "\n"
@@ -214,7 +248,7 @@ def _pack(args: argparse.Namespace) -> int:
 
 
 def _view(args: argparse.Namespace) -> int:
-    request, result = _read_and_pack(args.request, args.optimize)
+    request, result = _read_and_pack(args.request, _search(args))
     page = args.html
     if page is None:
         handle, page = tempfile.mkstemp(prefix="quarvex-", suffix=".html")
@@ -231,7 +265,8 @@ def _batch(args: argparse.Namespace) -> int:
         orders = _open(stack, args.orders, "r")
         output = _open(stack, args.output or "-", "w")
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
-        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor, optimize_seconds=args.optimize))
+        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
+                                             min_support=args.min_support, objective=args.objective))
         failed = total = 0
         for outcome in outcomes:
             total += 1
