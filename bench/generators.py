@@ -160,12 +160,13 @@ def with_physical_keys(request):
     carriers charge by volume."""
     items = []
     for item in request["items"]:
-        rng = random.Random(item["ItemReference"])  # one limit per product
+        rng = random.Random(item.get("ItemReference") or item["ItemCode"])  # one limit per product
         kind = rng.random()
         if kind < 0.06:
             item = {**item, "MaxLoad": 0}
         elif kind < 0.4:
-            item = {**item, "MaxLoad": round(rng.choice((0.5, 1, 2, 4)) * item["Weight"] + rng.choice((0, 1, 5)), 1)}
+            load = rng.choice((0.5, 1, 2, 4)) * (item.get("Weight") or 0) + rng.choice((0, 1, 5))
+            item = {**item, "MaxLoad": round(load, 1)}
         items.append(item)
     boxes = [{**box, "Cost": round(2 + 0.12 * box["Width"] * box["Length"] * box["Depth"] / 1000, 2)}
              for box in request["boxes"]]
@@ -308,9 +309,9 @@ def as_objects(request):
 
     items = [quarvex.Item(item["ItemCode"], item.get("ItemReference", item["ItemCode"]), item["Width"],
                           item["Length"], item["Depth"], item.get("Weight", 0.0), item.get("BoxGroup", ""),
-                          rotation(item.get("AllowedRotation")))
+                          rotation(item.get("AllowedRotation")), item.get("MaxLoad"))
              for item in request["items"]]
     boxes = [quarvex.Box(box["Reference"], box["Width"], box["Length"], box["Depth"], box["MaxWeight"],
-                         box.get("BoxWeight", 0.0), box.get("Active", True), box.get("MaximumBoxes"))
+                         box.get("BoxWeight", 0.0), box.get("Active", True), box.get("MaximumBoxes"), box.get("Cost"))
              for box in request["boxes"]]
     return items, boxes

@@ -167,11 +167,12 @@ def validate_physical(result, items, min_support):
         load = [0.0] * len(contents)
         for rank, k in enumerate(order):
             p = contents[k]
-            areas = {j: contact_area(p, contents[j], tolerance) for j in order[rank + 1:]}
+            on_floor = p["z"] <= tolerance
+            areas = {j: 0.0 if on_floor else contact_area(p, contents[j], tolerance) for j in order[rank + 1:]}
             areas = {j: a for j, a in areas.items() if a > 0}
             contact = sum(areas.values())
             base = p["width"] * p["length"]
-            if p["z"] > tolerance and base > 0:
+            if not on_floor and base > 0:
                 assert contact >= min_support * base * (1 - 1e-9), f"{p['ItemCode']} rests on {contact} of {base}"
             limit = limits.get(placement_signature(p), float("inf"))
             assert load[k] <= limit * (1 + 1e-6) + 1e-9, f"{p['ItemCode']} carries {load[k]}, more than {limit}"
