@@ -1,5 +1,7 @@
 """The Quality family: boxes and box volume that optimize ships beside pack,
-at fixed wall-time budgets per request, one request at a time on one core.
+at fixed wall-time budgets per request, one request at a time on one core;
+and on orders with load limits and carton prices, what packings a person can
+build cost beside those that ignore support and loads.
 
     python -m bench.quality [--quick] [--no-peer]
 
@@ -10,9 +12,15 @@ cores, and quarvex's pack when the issue was filed) are copied from it.
 
 import argparse
 import os
+import sys
 import time
+from pathlib import Path
 
 from bench import generators, peer, report
+
+# The tests' validator, the one independent check of a packing.
+sys.path.append(str(Path(__file__).resolve().parents[1] / "tests" / "python"))
+from validator import validate, validate_physical  # noqa: E402
 
 # (class, n): (lower bound, reference search, PackingSolver 5 s, quarvex when filed)
 PUBLISHED = {
@@ -111,12 +119,63 @@ def orders_table(quarvex, quick, budgets, min_support, with_peer):
     return {"headers": headers, "rows": rows, "notes": notes}
 
 
+def _price(result, prices):
+    return sum(prices[b.box.reference] for b in result.boxes)
+
+
+def _buildable(result, request):
+    """Whether the validator finds every rule kept, support at 1.0 and every load limit among them."""
+    try:
+        validate(result.to_dict(), request["items"], request["boxes"])
+        validate_physical(result.to_dict(), request["items"], 1.0)
+    except AssertionError:
+        return False
+    return True
+
+
+def physical_table(quarvex, quick, budgets):
+    """Orders with load limits and prices: pack and optimize without the keys
+    (which ignore them) beside optimize at min_support 1.0 with them, by boxes and by cost."""
+    priced = generators.physical_orders(30 if quick else 100)
+    plain = [{"items": [{k: v for k, v in item.items() if k != "MaxLoad"} for item in r["items"]],
+              "boxes": [{k: v for k, v in box.items() if k != "Cost"} for box in r["boxes"]]} for r in priced]
+    prices = [{box["Reference"]: box["Cost"] for box in r["boxes"]} for r in priced]
+
+    def row(name, results):
+        return [name, sum(len(res.boxes) for res in results), f"{sum(map(_volume, results)) / 1e6:.2f}",
+                f"{sum(_price(res, p) for res, p in zip(results, prices)):.2f}",
+                sum(len(res.unplaced_items) for res in results),
+                sum(not _buildable(res, r) for res, r in zip(results, priced))]
+
+    rows = [row("pack", [quarvex.pack_dicts(r["items"], r["boxes"]) for r in plain])]
+    notes = [f"{len(priced)} orders, {sum(len(r['items']) for r in priced)} items, "
+             f"{sum('MaxLoad' in i for r in priced for i in r['items'])} with a MaxLoad "
+             f"({sum(i.get('MaxLoad') == 0 for r in priced for i in r['items'])} fragile); volume in m^3; "
+             "broken: orders where the validator finds an item resting on less than its whole base, "
+             "or carrying more than its MaxLoad"]
+    for budget in budgets:
+        def run_all(requests, **settings):
+            return [quarvex.optimize(r["items"], r["boxes"], time_limit=budget, **settings) for r in requests]
+
+        rows.append(row(f"optimize {budget:g} s, no keys", run_all(plain)))
+        by_boxes = run_all(priced, min_support=1.0)
+        by_cost = run_all(priced, min_support=1.0, objective="cost")
+        rows.append(row(f"optimize {budget:g} s, keys, support 1", by_boxes))
+        rows.append(row(f"  the same, objective cost", by_cost))
+        dearer = sum(_price(c, p) > _price(b, p) * (1 + 1e-9) for b, c, p in zip(by_boxes, by_cost, prices))
+        notes.append(f"{budget:g} s: objective cost dearer than objective boxes on {dearer} orders")
+    headers = ["", "boxes", "volume", "price", "unplaced", "broken"]
+    title = "Quality: orders with load limits and carton prices"
+    print(report.table(title, headers, rows, notes) + "\n", flush=True)
+    return {"headers": headers, "rows": rows, "notes": notes}
+
+
 def run(quick, with_peer):
     import quarvex
 
     print(f"Quality runs one request at a time; load average {os.getloadavg()[0]:.2f} "
           "(other load on the machine costs the search time)\n", flush=True)
-    results = {}
+    results = {"physical": physical_table(quarvex, quick, (0.1,) if quick else (0.1, 1.0))}
     for min_support in (0.0, 1.0):
         key = f"min_support={min_support:g}"
         results[key] = {
