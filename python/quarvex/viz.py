@@ -1,8 +1,10 @@
 """Pictures of packed boxes: an interactive 3D view for a notebook or a browser.
 
 Every opened box is drawn at its true proportions with its items as solid blocks,
-one colour per article family; a page from `to_html` adds a slider that steps
-through the loading order and lists what was not packed. Needs plotly:
+one colour per article family; hovering shows what each item carries against
+its MaxLoad, and fragile ones (MaxLoad 0) are marked. A page from `to_html`
+adds a slider that steps through the loading order and lists what was not
+packed. Needs plotly:
 `pip install quarvex[viz]`.
 """
 
@@ -14,7 +16,7 @@ import re
 import tempfile
 import webbrowser
 from collections.abc import Iterable, Mapping, Sequence
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
@@ -43,6 +45,8 @@ class Block:
     depth: float
     orientation: str
     weight: float
+    load: float = 0.0  # the weight resting on its top, directly or through other items
+    max_load: float | None = None  # known from a PackResult's items only
 
 
 @dataclass(frozen=True)
@@ -148,7 +152,7 @@ def _opened_box(value: Any, where: str) -> OpenedBox:
         ),
     )
     items = _list(record, "items", where)
-    blocks = tuple(_block(item, f"{where}, item {n}") for n, item in enumerate(items))
+    blocks = _with_loads([_block(item, f"{where}, item {n}") for n, item in enumerate(items)])
     return OpenedBox(
         kind=kind,
         max_weight=max_weight,
@@ -169,6 +173,29 @@ def _left_out(value: Any, where: str) -> LeftOut:
         depth=_number(record, "Depth", where),
         weight=_number(record, "Weight", where),
     )
+
+
+def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
+    """The blocks with the weight each carries: every item passes its weight and
+    load down to the items its base rests on, shared by contact area."""
+    loads = [0.0] * len(blocks)
+    # Tops from the highest down, so each load is complete before it is passed on;
+    # among flat items at one height, the later loaded rests on the earlier.
+    order = sorted(range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k))
+    for rank, k in enumerate(order):
+        upper = blocks[k]
+        tolerance = 1e-9 * max(1.0, upper.z)
+        areas = {}
+        for j in order[rank + 1 :] if upper.z > tolerance else ():
+            lower = blocks[j]
+            dx = min(upper.x + upper.width, lower.x + lower.width) - max(upper.x, lower.x)
+            dy = min(upper.y + upper.length, lower.y + lower.length) - max(upper.y, lower.y)
+            if abs(lower.z + lower.depth - upper.z) <= tolerance and dx > 0 and dy > 0:
+                areas[j] = dx * dy
+        contact = sum(areas.values())
+        for j, area in areas.items():
+            loads[j] += (upper.weight + loads[k]) * area / contact
+    return tuple(replace(block, load=load) for block, load in zip(blocks, loads))
 
 
 def _request_box_type(box: Any, where: str) -> BoxType | None:
@@ -196,6 +223,11 @@ def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
     boxes = tuple(
         _opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result"))
     )
+    if isinstance(result, PackResult):
+        boxes = tuple(
+            replace(box, blocks=tuple(replace(block, max_load=p.item.max_load) for block, p in zip(box.blocks, packed.items)))
+            for box, packed in zip(boxes, result.boxes)
+        )
     left_out = tuple(
         _left_out(item, f"unplaced item {n}")
         for n, item in enumerate(data.get("unplaced_items") or [])
@@ -311,7 +343,15 @@ def _hover(block: Block) -> str:
         f"<b>{html.escape(block.code)}</b>{reference}<br>"
         f"{_size(block.width, block.length, block.depth)} as {html.escape(block.orientation)}"
         f" at ({_num(block.x)}, {_num(block.y)}, {_num(block.z)})<br>weight {_num(block.weight)}"
+        f"<br>{_load_text(block)}"
     )
+
+
+def _load_text(block: Block) -> str:
+    if block.max_load == 0:
+        return "<b>fragile</b>: nothing on top"
+    carries = f"carries {_num(block.load)}"
+    return carries + (f" of {_num(block.max_load)} allowed" if block.max_load is not None else "")
 
 
 def _box_traces(

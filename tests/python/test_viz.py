@@ -59,8 +59,13 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     placed = placements[1]
     assert set(mesh.text[8:16]) == {
         f"<b>{placed.item.item_code}</b> · Mug<br>4 × 4 × 4 as {placed.orientation}"
-        f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight 0.5"
+        f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight 0.5<br>carries 0"
     }
+    # A fragile item on top of one carrying it against its limit.
+    stack = [{"ItemCode": c, "Width": 1, "Length": 1, "Depth": 1, "Weight": 1, "MaxLoad": m} for c, m in [("a", 0), ("b", 2)]]
+    stacked = quarvex.optimize(stack, [{"Reference": "T", "Width": 1, "Length": 1, "Depth": 2, "MaxWeight": -1}], effort=100)
+    texts = set(meshes(viz.figure(stacked))[0].text)
+    assert {t.rsplit("<br>", 1)[1] for t in texts} == {"carries 1 of 2 allowed", "<b>fragile</b>: nothing on top"}
 
 
 def test_unplaced_items_say_why_where_it_is_plain():
