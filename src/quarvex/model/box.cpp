@@ -1,9 +1,9 @@
 #include "quarvex/model/box.hpp"
 
 #include <cstdio>
-#include <stdexcept>
-#include <string>
 #include <utility>
+
+#include "quarvex/model/physical_limit.hpp"
 
 namespace quarvex {
 
@@ -59,11 +59,7 @@ const std::string& WorkingVolume::reference() const {
 BoxPtr makeBox(std::string reference, double width, double length, double depth, double max_weight,
                double empty_weight, bool active, std::optional<std::int32_t> max_quantity,
                std::optional<double> cost) {
-    if (cost && !(*cost >= 0.0)) {
-        throw std::invalid_argument("box '" + reference +
-                                    "': Cost must be a number of at least 0, got " +
-                                    std::to_string(*cost));
-    }
+    checkPhysicalLimit(cost, "box '" + reference + "'", "Cost");
     ConcreteBox box(std::move(reference), width, length, depth, max_weight, empty_weight, active,
                     cost);
     if (!max_quantity) {

@@ -1,8 +1,9 @@
 #include "quarvex/model/item.hpp"
 
 #include <stdexcept>
-#include <string>
 #include <utility>
+
+#include "quarvex/model/physical_limit.hpp"
 
 namespace quarvex {
 
@@ -37,11 +38,7 @@ ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string box_group)
 ItemPtr makeItem(std::string item_code, std::string item_reference, double width, double length,
                  double depth, double weight, Rotation allowed_rotation, std::string box_group,
                  std::optional<double> maxLoad) {
-    if (maxLoad && !(*maxLoad >= 0.0)) {
-        throw std::invalid_argument("item '" + item_code +
-                                    "': MaxLoad must be a number of at least 0, got " +
-                                    std::to_string(*maxLoad));
-    }
+    checkPhysicalLimit(maxLoad, "item '" + item_code + "'", "MaxLoad");
     ConcreteItem item(std::move(item_code), std::move(item_reference), width, length, depth,
                       weight, allowed_rotation, maxLoad);
     if (box_group.empty()) {
