@@ -191,7 +191,11 @@ void OpenBox::addExtremePoints(const Block& b) {
         {project({b.x, b.y, top}, kX), b.y, top},     {b.x, project({b.x, b.y, top}, kY), top},
     };
     const BoxType& type = problem_->types[type_];
-    for (const Point& c : candidates) {
+    std::vector<Point> points(std::begin(candidates), std::end(candidates));
+    // Projected back, the top points may end above nothing; under a support
+    // rule the item's own top corner is a place something can stand.
+    if (problem_->minSupport > 0.0) points.push_back({b.x, b.y, top});
+    for (const Point& c : points) {
         if (c.x >= type.width || c.y >= type.length || c.z >= type.depth) continue;
         const bool known = std::any_of(points_.begin(), points_.end(), [&](const Point& p) {
             return p.x == c.x && p.y == c.y && p.z == c.z;
