@@ -181,7 +181,9 @@ def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
     loads = [0.0] * len(blocks)
     # Tops from the highest down, so each load is complete before it is passed on;
     # among flat items at one height, the later loaded rests on the earlier.
-    order = sorted(range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k))
+    order = sorted(
+        range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k)
+    )
     for rank, k in enumerate(order):
         upper = blocks[k]
         tolerance = 1e-9 * max(1.0, upper.z)
@@ -224,8 +226,12 @@ def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
         _opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result"))
     )
     if isinstance(result, PackResult):
+        # Load limits are not in the response: the result's items carry them.
         boxes = tuple(
-            replace(box, blocks=tuple(replace(block, max_load=p.item.max_load) for block, p in zip(box.blocks, packed.items)))
+            replace(box, blocks=tuple(
+                replace(block, max_load=placed.item.max_load)
+                for block, placed in zip(box.blocks, packed.items)
+            ))
             for box, packed in zip(boxes, result.boxes)
         )
     left_out = tuple(
