@@ -6,7 +6,7 @@ JOBS ?= 2
 # chromium: the browser test of quarvex.viz's pages runs it headless.
 APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium
 # Extras of pyproject.toml that development and CI install.
-EXTRAS := test,dask,cli,viz,browser-test
+EXTRAS := test,dask,cli,viz,browser-test,serve
 
 .PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench clean
 

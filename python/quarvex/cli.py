@@ -3,6 +3,7 @@
     quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [SEARCH]
     quarvex view REQUEST.json [--html PAGE] [--no-open] [SEARCH]
     quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [SEARCH]
+    quarvex serve [--host H] [--port P] [--workers N] [LIMITS]   (see quarvex serve --help)
 
 SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
 either of the last two implies --optimize.
@@ -24,7 +25,7 @@ from contextlib import ExitStack
 from pathlib import Path
 from typing import IO, Any
 
-from . import PackResult, __version__, pack_dicts
+from . import PackResult, __version__, pack_dicts, service
 from .batch import BatchOutcome, pack_batch
 from .search_settings import Search, unhonoured
 from .summary import summary_text
@@ -67,6 +68,7 @@ def _parser() -> argparse.ArgumentParser:
     # Each subcommand adds its own arguments and names the function that runs it.
     for add in (_add_pack, _add_view, _add_batch):
         add(commands)
+    service.add_parser(commands, _positive, _seconds)
     return parser
 
 

@@ -78,22 +78,37 @@ def unhonoured(request: dict[str, Any]) -> str | None:
     >>> unhonoured({"items": [{"ItemCode": "mug", "MaxLoad": 0}]})
     "item 'mug' has a MaxLoad"
     """
+    found = unhonoured_at(request)
+    return None if found is None else found[1]
+
+
+def unhonoured_at(request: dict[str, Any]) -> tuple[str, str] | None:
+    """As unhonoured, with the JSON pointer to the key first.
+
+    >>> unhonoured_at({"boxes": [{"Reference": "M", "Cost": 2}]})
+    ('/boxes/0/Cost', "box 'M' has a Cost")
+    """
     if request.get("options") is not None:
-        return 'the request has "options"'
-    for kind, key, name, value in (("item", "MaxLoad", "ItemCode", request.get("items")),
-                                   ("box", "Cost", "Reference", request.get("boxes"))):
-        for element in _elements(value):
+        return "/options", 'the request has "options"'
+    for kind, key, name, field in (("item", "MaxLoad", "ItemCode", "items"), ("box", "Cost", "Reference", "boxes")):
+        for position, element in request_elements(request.get(field)):
             if isinstance(element, dict) and element.get(key) is not None:
-                return f"{kind} {element.get(name)!r} has a {key}"
+                return f"/{field}/{_escaped(position)}/{key}", f"{kind} {element.get(name)!r} has a {key}"
     return None
 
 
-def _elements(value: Any) -> list[Any]:
-    # As the reader walks "items" and "boxes": a list's elements, an object's values, or the one value.
+def request_elements(value: Any) -> list[tuple[int | str, Any]]:
+    """The elements of a request's "items" or "boxes" with where each is, as the
+    reader walks them: a list's elements, an object's values, or the one value."""
     if value is None:
         return []
     if isinstance(value, list):
-        return value
+        return list(enumerate(value))
     if isinstance(value, dict):
-        return list(value.values())
-    return [value]
+        return list(value.items())
+    return [("", value)]
+
+
+def _escaped(position: int | str) -> str:
+    # A JSON pointer spells ~ and / in a key as ~0 and ~1.
+    return str(position).replace("~", "~0").replace("/", "~1")

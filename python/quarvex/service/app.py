@@ -1,0 +1,330 @@
+"""The HTTP application: thin handlers over the library, the limits, the
+access log and errors as JSON."""
+
+from __future__ import annotations
+
+import json
+import math
+import pickle
+import re
+import sys
+import time
+import uuid
+from collections.abc import AsyncIterator, Callable
+from contextlib import asynccontextmanager
+from typing import Any
+
+from starlette.applications import Starlette
+from starlette.exceptions import HTTPException
+from starlette.requests import Request
+from starlette.responses import HTMLResponse, JSONResponse, PlainTextResponse, Response, StreamingResponse
+from starlette.routing import Route
+from starlette.types import ASGIApp, Message, Receive, Scope, Send
+
+from .. import PackResult, pack_dicts, solve
+from ..batch import BatchError, BatchOutcome, pack_chunk
+from ..cli import _outcome_line
+from ..search_settings import Search, request_elements, unhonoured_at
+from .limits import Limits
+from .engine import DeadlinePassed, Engine, Saturated, Ticket
+from .metrics import Metrics
+from .openapi import DOCS_PAGE, OPENAPI
+
+JSON_TYPES = ("application/json",)
+NDJSON_TYPES = ("application/x-ndjson", "application/jsonl", "application/ndjson")
+SEARCH_PARAMETERS = ("time_limit", "min_support", "objective")
+# A caller's own request id is kept when it is short and plain; otherwise one is made.
+_REQUEST_ID = re.compile(r"[A-Za-z0-9._:-]{1,64}")
+
+
+class ApiError(Exception):
+    """An answer other than success: the status, a type, a one-line message and
+    the JSON pointer to the field at fault (None when no one field is)."""
+
+    def __init__(self, status: int, type: str, message: str, pointer: str | None = None) -> None:
+        super().__init__(message)
+        self.status, self.type, self.message, self.pointer = status, type, message, pointer
+
+    def response(self, headers: dict[str, str] | None = None) -> JSONResponse:
+        error = {"type": self.type, "message": self.message, "pointer": self.pointer}
+        return JSONResponse({"error": error}, self.status, headers=headers)
+
+
+def create_app(limits: Limits) -> Starlette:
+    """The service's ASGI application.
+
+    >>> uvicorn.run(create_app(Limits(max_items=1000)), port=8080)
+    """
+    metrics = Metrics()
+    engine = Engine(limits.concurrency, limits.queue, metrics)
+    state = {"ready": False}
+
+    @asynccontextmanager
+    async def lifespan(_: Starlette) -> AsyncIterator[None]:
+        state["ready"] = True
+        yield
+        state["ready"] = False
+        engine.shutdown()
+
+    async def pack(request: Request) -> Response:
+        body = await _body(request, limits, JSON_TYPES)
+        parsed = _parsed(body)
+        _check_items(parsed, limits)
+        if found := unhonoured_at(parsed):
+            pointer, what = found
+            raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer)
+        # solve reads bytes as well as str, which its stub does not say.
+        text = await _packed(request, engine, limits, solve, body)
+        return Response(text, media_type="application/json")
+
+    async def optimize(request: Request) -> Response:
+        body = await _body(request, limits, JSON_TYPES)
+        parsed = _parsed(body)
+        _check_items(parsed, limits)
+        search = _search(request, limits, always=True)
+        assert search is not None
+        result = await _packed(request, engine, limits, search.run, parsed)
+        return Response(result.to_json(-1), media_type="application/json")
+
+    async def view(request: Request) -> Response:
+        body = await _body(request, limits, JSON_TYPES)
+        parsed = _parsed(body)
+        _check_items(parsed, limits)
+        search = _search(request, limits, always=False)
+        if search is None and (found := unhonoured_at(parsed)):
+            pointer, what = found
+            raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer)
+        try:
+            from .. import viz  # noqa: F401  (plotly is an extra)
+        except ImportError:
+            raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]") from None
+        page = await _packed(request, engine, limits, _page, parsed, search)
+        return HTMLResponse(page)
+
+    async def batch(request: Request) -> Response:
+        body = await _body(request, limits, NDJSON_TYPES)
+        search = _search(request, limits, always=False)
+        lines = body.split(b"\n")
+        if lines[-1] == b"":
+            lines.pop()
+        ticket = _admitted(engine, limits)
+        deadline = request.state.deadline
+
+        async def outcomes() -> AsyncIterator[bytes]:
+            for index, line in enumerate(lines):
+                try:
+                    text = await ticket.run(deadline, _batch_line, index, line, search, limits.max_items)
+                except DeadlinePassed:
+                    error = BatchError(index, "DeadlineExceeded", f"not packed within {limits.deadline} s")
+                    text = _outcome_line(BatchOutcome(index, error=error))
+                yield text.encode() + b"\n"
+
+        return _Streamed(outcomes(), ticket)
+
+    async def healthz(_: Request) -> Response:
+        return JSONResponse({"status": "ok"})
+
+    async def readyz(_: Request) -> Response:
+        if not state["ready"]:
+            raise ApiError(503, "NotReady", "starting or shutting down")
+        return JSONResponse({"status": "ready"})
+
+    async def metrics_text(_: Request) -> Response:
+        return PlainTextResponse(metrics.text(), media_type="text/plain; version=0.0.4")
+
+    async def openapi(_: Request) -> Response:
+        return JSONResponse(OPENAPI)
+
+    async def docs(_: Request) -> Response:
+        return HTMLResponse(DOCS_PAGE)
+
+    routes = [
+        Route("/v1/pack", pack, methods=["POST"]),
+        Route("/v1/optimize", optimize, methods=["POST"]),
+        Route("/v1/view", view, methods=["POST"]),
+        Route("/v1/batch", batch, methods=["POST"]),
+        Route("/healthz", healthz, methods=["GET"]),
+        Route("/readyz", readyz, methods=["GET"]),
+        Route("/metrics", metrics_text, methods=["GET"]),
+        Route("/openapi.json", openapi, methods=["GET"]),
+        Route("/docs", docs, methods=["GET"]),
+    ]
+    async def api_error(_: Request, error: Exception) -> Response:
+        assert isinstance(error, ApiError)
+        return error.response({"Retry-After": str(limits.retry_after)} if error.status == 503 else None)
+
+    app = Starlette(routes=routes, lifespan=lifespan,
+                    exception_handlers={ApiError: api_error, HTTPException: _http_error})
+    app.add_middleware(_Observed, metrics=metrics, limits=limits, routes={route.path for route in routes})
+    return app
+
+
+async def _body(request: Request, limits: Limits, media_types: tuple[str, ...]) -> bytes:
+    media = request.headers.get("content-type", "").split(";")[0].strip().lower()
+    if media not in media_types:
+        raise ApiError(415, "UnsupportedMediaType", f"send Content-Type {media_types[0]}, not {media or 'none'}")
+    too_large = ApiError(413, "PayloadTooLarge", f"the body is over {limits.max_body} bytes (--max-body)")
+    declared = request.headers.get("content-length", "")
+    if declared.isdigit() and int(declared) > limits.max_body:
+        raise too_large
+    chunks, size = [], 0
+    async for chunk in request.stream():
+        size += len(chunk)
+        if size > limits.max_body:
+            raise too_large
+        chunks.append(chunk)
+    return b"".join(chunks)
+
+
+def _reject_constant(name: str) -> None:
+    raise ValueError(f"{name} is not a JSON number")
+
+
+def _parsed(body: bytes) -> dict[str, Any]:
+    try:
+        request = json.loads(body, parse_constant=_reject_constant)
+    except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
+        raise ApiError(400, "InvalidJSON", f"not valid JSON: {error}") from None
+    if not isinstance(request, dict):
+        raise ApiError(422, "InvalidRequest", f"the request must be a JSON object, not {type(request).__name__}", "")
+    return request
+
+
+def _item_count(request: dict[str, Any]) -> int:
+    return len(request_elements(request.get("items")))
+
+
+def _check_items(request: dict[str, Any], limits: Limits) -> None:
+    if (count := _item_count(request)) > limits.max_items:
+        raise ApiError(413, "TooManyItems", f"{count} items, over the limit of {limits.max_items} (--max-items)", "/items")
+
+
+def _search(request: Request, limits: Limits, always: bool) -> Search | None:
+    """The search the query asks for; None when it names none of its settings and `always` is false."""
+    query = request.query_params
+    if not always and not any(name in query for name in SEARCH_PARAMETERS):
+        return None
+    time_limit = _number(query, "time_limit", 1.0)
+    if not 0 <= time_limit <= limits.max_time_limit:
+        raise ApiError(422, "InvalidParameter", f"time_limit must be from 0 to {limits.max_time_limit} seconds, not {time_limit}")
+    try:
+        return Search(time_limit, _number(query, "min_support", 0.0), query.get("objective", "boxes"))
+    except ValueError as error:
+        raise ApiError(422, "InvalidParameter", str(error)) from None
+
+
+def _number(query: Any, name: str, default: float) -> float:
+    text = query.get(name)
+    if text is None:
+        return default
+    try:
+        value = float(text)
+    except ValueError:
+        value = math.nan
+    if not math.isfinite(value):
+        raise ApiError(422, "InvalidParameter", f"{name} must be a number, not {text!r}")
+    return value
+
+
+def _admitted(engine: Engine, limits: Limits) -> Ticket:
+    try:
+        return engine.admit()
+    except Saturated:
+        raise ApiError(503, "Saturated", "every engine thread is busy and the queue is full; try again") from None
+
+
+async def _packed(request: Request, engine: Engine, limits: Limits, work: Callable[..., Any], *args: Any) -> Any:
+    ticket = _admitted(engine, limits)
+    try:
+        return await ticket.run(request.state.deadline, work, *args)
+    except DeadlinePassed:
+        raise ApiError(504, "DeadlineExceeded", f"not packed within {limits.deadline} s (--deadline)") from None
+    except (ValueError, RuntimeError) as error:  # the reader's and the search's faults of input
+        raise ApiError(422, type(error).__name__, str(error)) from None
+    finally:
+        ticket.release()
+
+
+class _Streamed(StreamingResponse):
+    """NDJSON that holds its request's place until the stream ends, however it ends."""
+
+    def __init__(self, lines: AsyncIterator[bytes], ticket: Ticket) -> None:
+        super().__init__(lines, media_type="application/x-ndjson")
+        self.ticket = ticket
+
+    async def __call__(self, scope: Scope, receive: Receive, send: Send) -> None:
+        try:
+            await super().__call__(scope, receive, send)
+        finally:
+            self.ticket.release()
+
+
+def _page(request: dict[str, Any], search: Search | None) -> str:
+    from .. import viz
+
+    result: PackResult = search.run(request) if search else pack_dicts(request.get("items"), request.get("boxes"))
+    return viz.to_html(result, box_types=request.get("boxes"))
+
+
+def _batch_line(index: int, line: bytes, search: Search | None, max_items: int) -> str:
+    # Each line is packed as the command line's batch packs it, and fails alone.
+    try:
+        request = json.loads(line)
+    except (ValueError, RecursionError):
+        request = None  # the packer names the fault
+    if isinstance(request, dict) and (count := _item_count(request)) > max_items:
+        error = BatchError(index, "TooManyItems", f"{count} items, over the limit of {max_items}")
+        return _outcome_line(BatchOutcome(index, error=error))
+    [outcome] = pack_chunk([(index, pickle.dumps(line))], search)
+    return _outcome_line(outcome)
+
+
+async def _http_error(_: Request, error: Exception) -> Response:
+    assert isinstance(error, HTTPException)
+    kind = {404: "NotFound", 405: "MethodNotAllowed"}.get(error.status_code, "HTTPError")
+    return ApiError(error.status_code, kind, str(error.detail)).response(dict(error.headers or {}))
+
+
+class _Observed:
+    """Around every request: its id, deadline, the access log line, the metrics,
+    and a JSON 500 instead of a traceback for anything unforeseen."""
+
+    def __init__(self, app: ASGIApp, metrics: Metrics, limits: Limits, routes: set[str]) -> None:
+        self.app, self.metrics, self.limits, self.routes = app, metrics, limits, routes
+
+    async def __call__(self, scope: Scope, receive: Receive, send: Send) -> None:
+        if scope["type"] != "http":
+            await self.app(scope, receive, send)
+            return
+        start = time.monotonic()
+        headers = dict(scope["headers"])
+        given = headers.get(b"x-request-id", b"").decode("latin-1")
+        request_id = given if _REQUEST_ID.fullmatch(given) else uuid.uuid4().hex
+        scope.setdefault("state", {})["deadline"] = start + self.limits.deadline
+        status, sent, started = 500, 0, False
+
+        async def observed_send(message: Message) -> None:
+            nonlocal status, sent, started
+            if message["type"] == "http.response.start":
+                status, started = message["status"], True
+                message["headers"] = [*message.get("headers", []), (b"x-request-id", request_id.encode())]
+            elif message["type"] == "http.response.body":
+                sent += len(message.get("body", b""))
+            await send(message)
+
+        self.metrics.in_flight += 1
+        try:
+            await self.app(scope, receive, observed_send)
+        except Exception as error:
+            # Once the response has started, the client sees a cut stream instead.
+            if not started:
+                response = ApiError(500, "InternalError", f"{type(error).__name__}: {error}").response()
+                await response(scope, receive, observed_send)
+        finally:
+            self.metrics.in_flight -= 1
+            seconds = time.monotonic() - start
+            route = scope["path"] if scope["path"] in self.routes else "other"
+            self.metrics.finished(route, status, seconds)
+            record = {"time": round(time.time(), 3), "request_id": request_id, "method": scope["method"],
+                      "path": scope["path"], "status": status, "bytes": sent, "seconds": round(seconds, 6)}
+            print(json.dumps(record), file=sys.stderr, flush=True)
