@@ -107,7 +107,7 @@ def create_app(limits: Limits) -> Starlette:
         lines = body.split(b"\n")
         if lines[-1] == b"":
             lines.pop()
-        ticket = _admitted(engine, limits)
+        ticket = _admitted(engine)
         deadline = request.state.deadline
 
         async def outcomes() -> AsyncIterator[bytes]:
@@ -196,7 +196,8 @@ def _item_count(request: dict[str, Any]) -> int:
 
 def _check_items(request: dict[str, Any], limits: Limits) -> None:
     if (count := _item_count(request)) > limits.max_items:
-        raise ApiError(413, "TooManyItems", f"{count} items, over the limit of {limits.max_items} (--max-items)", "/items")
+        message = f"{count} items, over the limit of {limits.max_items} (--max-items)"
+        raise ApiError(413, "TooManyItems", message, "/items")
 
 
 def _search(request: Request, limits: Limits, always: bool) -> Search | None:
@@ -206,7 +207,8 @@ def _search(request: Request, limits: Limits, always: bool) -> Search | None:
         return None
     time_limit = _number(query, "time_limit", 1.0)
     if not 0 <= time_limit <= limits.max_time_limit:
-        raise ApiError(422, "InvalidParameter", f"time_limit must be from 0 to {limits.max_time_limit} seconds, not {time_limit}")
+        message = f"time_limit must be from 0 to {limits.max_time_limit} seconds, not {time_limit}"
+        raise ApiError(422, "InvalidParameter", message)
     try:
         return Search(time_limit, _number(query, "min_support", 0.0), query.get("objective", "boxes"))
     except ValueError as error:
@@ -226,7 +228,7 @@ def _number(query: Any, name: str, default: float) -> float:
     return value
 
 
-def _admitted(engine: Engine, limits: Limits) -> Ticket:
+def _admitted(engine: Engine) -> Ticket:
     try:
         return engine.admit()
     except Saturated:
@@ -234,7 +236,7 @@ def _admitted(engine: Engine, limits: Limits) -> Ticket:
 
 
 async def _packed(request: Request, engine: Engine, limits: Limits, work: Callable[..., Any], *args: Any) -> Any:
-    ticket = _admitted(engine, limits)
+    ticket = _admitted(engine)
     try:
         return await ticket.run(request.state.deadline, work, *args)
     except DeadlinePassed:

@@ -25,7 +25,7 @@ class Metrics:
         self._lock = threading.Lock()
         self._requests: Counter[tuple[str, int]] = Counter()
         self._buckets: dict[str, list[int]] = {}
-        self._sums: Counter[str] = Counter()
+        self._sums: dict[str, float] = {}
         self.in_flight = 0
         self._engine_seconds = 0.0
 
@@ -36,7 +36,7 @@ class Metrics:
             for position, bound in enumerate(BUCKETS):
                 if seconds <= bound:
                     buckets[position] += 1
-            self._sums[route] += seconds
+            self._sums[route] = self._sums.get(route, 0.0) + seconds
 
     def engine_ran(self, seconds: float) -> None:
         with self._lock:
