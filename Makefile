@@ -8,7 +8,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -85,6 +85,11 @@ golden: module
 
 demo: module
 	$(PY) examples/pack_order.py examples/order.json
+
+# Schemathesis against a local `quarvex serve` (a few dozen cases per endpoint).
+service-fuzz: module
+	$(PY) -m pip install -q "schemathesis>=4"
+	bash scripts/service_fuzz.sh $(PY)
 
 # Benchmarks: `make bench QUICK=1` for the short run; BENCH_ARGS go to the suite as they are.
 BENCH_ARGS ?=
