@@ -3,6 +3,7 @@ access log and errors as JSON."""
 
 from __future__ import annotations
 
+import importlib.util
 import json
 import math
 import pickle
@@ -25,8 +26,8 @@ from .. import PackResult, pack_dicts, solve
 from ..batch import BatchError, BatchOutcome, pack_chunk
 from ..cli import _outcome_line
 from ..search_settings import Search, request_elements, unhonoured_at
-from .limits import Limits
 from .engine import DeadlinePassed, Engine, Saturated, Ticket
+from .limits import Limits
 from .metrics import Metrics
 from .openapi import DOCS_PAGE, OPENAPI
 
@@ -73,7 +74,7 @@ def create_app(limits: Limits) -> Starlette:
         if found := unhonoured_at(parsed):
             pointer, what = found
             raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer)
-        # solve reads bytes as well as str, which its stub does not say.
+        # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
         text = await _packed(request, engine, limits, solve, body)
         return Response(text, media_type="application/json")
 
@@ -94,10 +95,8 @@ def create_app(limits: Limits) -> Starlette:
         if search is None and (found := unhonoured_at(parsed)):
             pointer, what = found
             raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer)
-        try:
-            from .. import viz  # noqa: F401  (plotly is an extra)
-        except ImportError:
-            raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]") from None
+        if importlib.util.find_spec("plotly") is None:
+            raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]")
         page = await _packed(request, engine, limits, _page, parsed, search)
         return HTMLResponse(page)
 
