@@ -17,7 +17,7 @@ from typing import Any
 
 from starlette.applications import Starlette
 from starlette.exceptions import HTTPException
-from starlette.requests import Request
+from starlette.requests import ClientDisconnect, Request
 from starlette.responses import HTMLResponse, JSONResponse, PlainTextResponse, Response, StreamingResponse
 from starlette.routing import Route
 from starlette.types import ASGIApp, Message, Receive, Scope, Send
@@ -167,11 +167,15 @@ async def _body(request: Request, limits: Limits, media_types: tuple[str, ...]) 
     if declared.isdigit() and int(declared) > limits.max_body:
         raise too_large
     chunks, size = [], 0
-    async for chunk in request.stream():
-        size += len(chunk)
-        if size > limits.max_body:
-            raise too_large
-        chunks.append(chunk)
+    try:
+        async for chunk in request.stream():
+            size += len(chunk)
+            if size > limits.max_body:
+                raise too_large
+            chunks.append(chunk)
+    except ClientDisconnect:
+        # Logged and counted as the client's doing (499, as proxies count it), not a fault of ours.
+        raise ApiError(499, "ClientClosedRequest", "the client left before the body ended") from None
     return b"".join(chunks)
 
 
