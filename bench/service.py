@@ -5,8 +5,9 @@
 Starts `quarvex serve` on a free port of 127.0.0.1 and drives POST /v1/pack
 with the bench's shop orders from an asyncio client over keep-alive
 connections, at 1, 8 and 64 connections at once, each level for at most S
-seconds; then packs the same orders with pack_batch. Prints requests/s, p50
-and p99 latency and the failed requests (any status but 200) per level.
+seconds, with a /healthz probe every 50 ms beside; then packs the same orders
+with pack_batch. Prints requests/s, p50 and p99 latency, the failed requests
+(any status but 200) and the probe's p99 per level.
 """
 
 import argparse
@@ -26,9 +27,10 @@ from bench import generators
 LEVELS = (1, 8, 64)
 
 
-async def _post(reader, writer, port, body):
-    writer.write(b"POST /v1/pack HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nContent-Type: application/json\r\n"
-                 b"Content-Length: %d\r\n\r\n%s" % (port, len(body), body))
+async def _call(reader, writer, port, body, path=b"/v1/pack"):
+    method = b"POST" if body else b"GET"
+    writer.write(b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nContent-Type: application/json\r\n"
+                 b"Content-Length: %d\r\n\r\n%s" % (method, path, port, len(body), body))
     await writer.drain()
     status = int((await reader.readline()).split()[1])
     length = 0
@@ -47,23 +49,41 @@ async def _connection(port, bodies, start, until, latencies, failures, counter):
             body = bodies[counter[0] % len(bodies)]
             counter[0] += 1
             sent = time.perf_counter()
-            if await _post(reader, writer, port, body) != 200:
+            if await _call(reader, writer, port, body) != 200:
                 failures.append(1)
             latencies.append(time.perf_counter() - sent)
     finally:
         writer.close()
 
 
+async def _health(port, until, latencies):
+    # One probe every 50 ms on a connection of its own, as a load balancer's would.
+    reader, writer = await asyncio.open_connection("127.0.0.1", port)
+    try:
+        while time.monotonic() < until:
+            sent = time.perf_counter()
+            await _call(reader, writer, port, b"", b"/healthz")
+            latencies.append(time.perf_counter() - sent)
+            await asyncio.sleep(0.05)
+    finally:
+        writer.close()
+
+
+def _percentile(values, share):
+    values = sorted(values)
+    return 1000 * values[min(len(values) - 1, int(len(values) * share))]
+
+
 async def _level(port, bodies, connections, seconds):
-    latencies, failures, counter = [], [], [0]
+    latencies, failures, counter, health = [], [], [0], []
     start = time.monotonic()
-    await asyncio.gather(*(_connection(port, bodies, start, start + seconds, latencies, failures, counter)
+    await asyncio.gather(_health(port, start + seconds, health),
+                         *(_connection(port, bodies, start, start + seconds, latencies, failures, counter)
                            for _ in range(connections)))
     elapsed = time.monotonic() - start
-    latencies.sort()
     return {"connections": connections, "requests": len(latencies), "failed": len(failures),
-            "per_s": len(latencies) / elapsed, "p50_ms": 1000 * latencies[len(latencies) // 2],
-            "p99_ms": 1000 * latencies[min(len(latencies) - 1, int(len(latencies) * 0.99))]}
+            "per_s": len(latencies) / elapsed, "p50_ms": _percentile(latencies, 0.5),
+            "p99_ms": _percentile(latencies, 0.99), "health_p99_ms": _percentile(health, 0.99)}
 
 
 def _free_port():
@@ -116,10 +136,11 @@ def main():
     batch_per_s = packed / (time.monotonic() - start)
 
     print(f"POST /v1/pack, {args.orders} shop orders, {args.workers} server processes, {args.seconds:g} s per level")
-    print(f"{'connections':>11} {'requests':>9} {'failed':>7} {'req/s':>8} {'p50 ms':>8} {'p99 ms':>8}")
+    print(f"{'connections':>11} {'requests':>9} {'failed':>7} {'req/s':>8} {'p50 ms':>8} {'p99 ms':>8} "
+          f"{'/healthz p99 ms':>16}")
     for row in rows:
         print(f"{row['connections']:>11} {row['requests']:>9} {row['failed']:>7} {row['per_s']:>8.1f} "
-              f"{row['p50_ms']:>8.1f} {row['p99_ms']:>8.1f}")
+              f"{row['p50_ms']:>8.1f} {row['p99_ms']:>8.1f} {row['health_p99_ms']:>16.1f}")
     print(f"in-process pack_batch, {args.workers} workers: {batch_per_s:.1f} orders/s")
 
 
