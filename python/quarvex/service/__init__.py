@@ -54,6 +54,7 @@ def run(args: argparse.Namespace) -> int:
     from ..cli import InputError
 
     try:
+        import starlette  # noqa: F401  (the application's framework, loaded by each server process)
         import uvicorn
     except ImportError:
         raise InputError("serve needs Starlette and uvicorn: pip install quarvex[serve]") from None
