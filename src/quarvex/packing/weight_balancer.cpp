@@ -92,6 +92,15 @@ bool WeightBalancer::tryMoveOneItem(std::size_t i, std::size_t j) {
         const double after = (hw - w) - ((hw - w) + w + lw) * 0.5;
         if (!(after * after < before * before)) continue;
 
+        std::vector<ItemPtr> newHeavy = heavyItems;
+        newHeavy.erase(newHeavy.begin() + static_cast<std::ptrdiff_t>(k));
+        std::vector<const Box*> othersOfHeavy = boxesExcept(heavy, light);
+        // The heavy box's remainders recur with every lighter partner. When
+        // the packings made so far show that no box type takes one, the move
+        // is off whatever the light side gives, since the light box's new
+        // type below can only close further types to the remainder.
+        if (!emptiesHeavy && knownNotToFit(newHeavy, othersOfHeavy)) continue;
+
         std::vector<ItemPtr> newLight = lightItems;
         newLight.push_back(item);
         // The other boxes, for limited supply: the heavy box still counts
@@ -106,9 +115,6 @@ bool WeightBalancer::tryMoveOneItem(std::size_t i, std::size_t j) {
             work_.erase(work_.begin() + static_cast<std::ptrdiff_t>(heavy));
             return true;
         }
-        std::vector<ItemPtr> newHeavy = heavyItems;
-        newHeavy.erase(newHeavy.begin() + static_cast<std::ptrdiff_t>(k));
-        std::vector<const Box*> othersOfHeavy = boxesExcept(heavy, light);
         othersOfHeavy.push_back(rL->box.get());
         std::optional<PackedBox> rH = fitAllInOneBox(newHeavy, othersOfHeavy);
         if (!rH) continue;
@@ -133,18 +139,35 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPt
         return std::nullopt;
     }
     for (const BoxPtr& box : boxTypes_.sorted()) {
-        if (!box->active()) continue;
-        if (const LimitedSupplyBox* limited = limitedSupplyOf(*box)) {
-            const auto inUse = std::count_if(others.begin(), others.end(), [&](const Box* other) {
-                return other->reference() == box->reference();
-            });
-            if (inUse >= limited->max_quantity()) continue;
-        }
+        if (!mayUse(*box, others)) continue;
         if (std::optional<PackedBox> packed = packAll(box, items)) {
             return packed;
         }
     }
     return std::nullopt;
+}
+
+bool WeightBalancer::knownNotToFit(const std::vector<ItemPtr>& items,
+                                   const std::vector<const Box*>& others) const {
+    for (const BoxPtr& box : boxTypes_.sorted()) {
+        if (!mayUse(*box, others) || cannotHoldAll(*box, items)) continue;
+        const auto known = packed_.find(keyOf(*box, items));
+        if (known == packed_.end() || known->second) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WeightBalancer::mayUse(const Box& box, const std::vector<const Box*>& others) {
+    if (!box.active()) return false;
+    if (const LimitedSupplyBox* limited = limitedSupplyOf(box)) {
+        const auto inUse = std::count_if(others.begin(), others.end(), [&](const Box* other) {
+            return other->reference() == box.reference();
+        });
+        if (inUse >= limited->max_quantity()) return false;
+    }
+    return true;
 }
 
 namespace {
@@ -185,16 +208,25 @@ bool tooHeavyToFit(const Box& box, const std::vector<ItemPtr>& items) {
 
 }  // namespace
 
-std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
-                                                 const std::vector<ItemPtr>& items) const {
-    if (tooBigToFit(*box, items) || tooHeavyToFit(*box, items)) {
-        return std::nullopt;
-    }
-    PackKey key{box.get(), {}};
+bool WeightBalancer::cannotHoldAll(const Box& box, const std::vector<ItemPtr>& items) {
+    return tooBigToFit(box, items) || tooHeavyToFit(box, items);
+}
+
+WeightBalancer::PackKey WeightBalancer::keyOf(const Box& box, const std::vector<ItemPtr>& items) {
+    PackKey key{&box, {}};
     key.second.reserve(items.size());
     for (const ItemPtr& item : items) {
         key.second.push_back(item.get());
     }
+    return key;
+}
+
+std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
+                                                 const std::vector<ItemPtr>& items) const {
+    if (cannotHoldAll(*box, items)) {
+        return std::nullopt;
+    }
+    PackKey key = keyOf(*box, items);
     if (auto known = packed_.find(key); known != packed_.end()) {
         return known->second;
     }

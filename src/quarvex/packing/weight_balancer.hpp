@@ -27,6 +27,14 @@ private:
     // limited-supply types that `others` already use up.
     std::optional<PackedBox> fitAllInOneBox(const std::vector<ItemPtr>& items,
                                             const std::vector<const Box*>& others) const;
+    // True when the packings made so far show that fitAllInOneBox finds none.
+    bool knownNotToFit(const std::vector<ItemPtr>& items,
+                       const std::vector<const Box*>& others) const;
+    // Active, and not a limited-supply type that `others` already use up.
+    static bool mayUse(const Box& box, const std::vector<const Box*>& others);
+    // Too much volume or weight for the box, so no packing can take them all.
+    static bool cannotHoldAll(const Box& box, const std::vector<ItemPtr>& items);
+    static PackKey keyOf(const Box& box, const std::vector<ItemPtr>& items);
     std::vector<const Box*> boxesExcept(std::size_t skipA, std::size_t skipB) const;
     // Packs the items into the box type when they can all fit; packing is
     // deterministic, so each item sequence is packed once per pass.
