@@ -100,4 +100,14 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     return inPositionOrder(std::move(tries[best]));
 }
 
+std::optional<PackedBox> BoxFiller::packEvery(const ItemCollection& items) const {
+    BoxFiller filler = *this;
+    filler.wantsEveryItem_ = true;
+    PackedBox packed = filler.pack(items);
+    if (packed.items.size() != items.size()) {
+        return std::nullopt;
+    }
+    return packed;
+}
+
 }  // namespace quarvex

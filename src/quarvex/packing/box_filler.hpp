@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "quarvex/model/box.hpp"
 #include "quarvex/model/collections.hpp"
 #include "quarvex/model/packed_box.hpp"
@@ -18,12 +20,18 @@ public:
     // fit nowhere are simply absent.
     PackedBox pack(const ItemCollection& items) const;
 
+    // What pack gives when that holds every item, else none. Tries that can
+    // no longer place every item stop early, since no such try is wanted.
+    std::optional<PackedBox> packEvery(const ItemCollection& items) const;
+    bool wantsEveryItem() const { return wantsEveryItem_; }
+
     // Set for the look-ahead's nested trial runs: one try, no look-ahead, no
     // restacking and no gap filling.
     bool lookAheadDisabled = false;
 
 private:
     BoxPtr box_;
+    bool wantsEveryItem_ = false;
 };
 
 }  // namespace quarvex

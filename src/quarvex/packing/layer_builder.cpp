@@ -1,10 +1,13 @@
 #include "quarvex/packing/layer_builder.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/placement/free_space_carving.hpp"
 #include "quarvex/placement/layer_restacking.hpp"
+#include "quarvex/placement/orientation.hpp"
 #include "quarvex/placement/region_filler.hpp"
 
 namespace quarvex {
@@ -27,6 +30,43 @@ bool hasItems(const std::vector<Layer>& layers) {
         if (!layer.items.empty()) return true;
     }
     return false;
+}
+
+// Every item a gap fill places lies inside one free space, and the items of
+// one space do not overlap. So when some queued item fits no space, or the
+// queued volume exceeds that of the spaces any of them fits, not all of them
+// can go in. The margins cover rounding in the positions and volumes.
+bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces,
+                    double boxWidth, double boxLength, double boxDepth) {
+    const double scale = std::max({boxWidth, boxLength, boxDepth});
+    if (!(std::isfinite(scale) && boxWidth >= 0.0 && boxLength >= 0.0 && boxDepth >= 0.0)) {
+        return false;
+    }
+    const double slack = scale * 1e-9;
+    double queuedVolume = 0.0;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        const auto& size = sortedDimensions(*queue[i]);
+        if (!(size[0] >= 0.0 && std::isfinite(size[2]))) {
+            return false;  // no promise about such sizes
+        }
+        queuedVolume += size[0] * size[1] * size[2];
+    }
+    std::vector<bool> fitsSomewhere(queue.size(), false);
+    double usableVolume = 0.0;
+    for (const FreeSpace& s : spaces) {
+        bool usable = false;
+        for (std::size_t i = 0; i < queue.size(); ++i) {
+            if (mayFit(*queue[i], s.w + slack, s.l + slack, s.d + slack)) {
+                fitsSomewhere[i] = true;
+                usable = true;
+            }
+        }
+        if (usable) usableVolume += s.volume;
+    }
+    if (std::find(fitsSomewhere.begin(), fitsSomewhere.end(), false) != fitsSomewhere.end()) {
+        return true;
+    }
+    return queuedVolume > usableVolume + boxWidth * boxLength * boxDepth * 1e-9;
 }
 
 }  // namespace
@@ -84,6 +124,10 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
     double packedWeight = weightOf(layers);
     bool progress = true;
     while (!queue.empty() && !spaces.empty() && progress) {
+        if (filler.wantsEveryItem() &&
+            cannotPlaceAll(queue, spaces, footprintWidth, footprintLength, filler.box()->depth())) {
+            break;  // this try cannot be the one wanted
+        }
         progress = false;
         // Lowest first; at one height the largest space, then the widest floor.
         stableSort(spaces, [](const FreeSpace& a, const FreeSpace& b) {

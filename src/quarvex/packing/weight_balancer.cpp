@@ -234,11 +234,7 @@ std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
     for (const ItemPtr& item : items) {
         collection.insert(item);
     }
-    std::optional<PackedBox> result;
-    PackedBox packed = BoxFiller(box).pack(collection);
-    if (packed.items.size() == items.size()) {
-        result = std::move(packed);
-    }
+    std::optional<PackedBox> result = BoxFiller(box).packEvery(collection);
     packed_.emplace(std::move(key), result);
     return result;
 }
