@@ -92,14 +92,26 @@ service-fuzz: module
 	bash scripts/service_fuzz.sh $(PY)
 
 # Benchmarks: `make bench QUICK=1` for the short run; BENCH_ARGS go to the suite as they are.
+# BASELINE=<revision> builds that revision's module too and times the worst cases on both.
 BENCH_ARGS ?=
+BASELINE ?=
+BASELINE_DIR = build/baseline/$(if $(BASELINE),$(shell git rev-parse --short $(BASELINE)))
 
 $(VENV)/.bench-ready: bench/requirements.txt | setup
 	$(PY) -m pip install -q -r bench/requirements.txt
 	touch $@
 
-bench: module $(VENV)/.bench-ready
-	$(PY) -m bench $(if $(QUICK),--quick) $(BENCH_ARGS)
+bench: module $(VENV)/.bench-ready $(if $(BASELINE),$(BASELINE_DIR)/site/quarvex)
+	$(PY) -m bench $(if $(QUICK),--quick) $(if $(BASELINE),--baseline $(BASELINE_DIR)/site) $(BENCH_ARGS)
+
+# The package of another revision, from its own sources, beside (not over) this checkout's.
+$(BASELINE_DIR)/site/quarvex: | setup
+	rm -rf $(BASELINE_DIR) && mkdir -p $(BASELINE_DIR)/src $(BASELINE_DIR)/site
+	git archive $(BASELINE) | tar -x -C $(BASELINE_DIR)/src
+	cmake -S $(BASELINE_DIR)/src -B $(BASELINE_DIR)/build -DCMAKE_BUILD_TYPE=Release -DQUARVEX_BUILD_MODULE=ON \
+	  -DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)"
+	cmake --build $(BASELINE_DIR)/build -j$(JOBS) --target _core
+	cp -r $(BASELINE_DIR)/src/python/quarvex $(BASELINE_DIR)/site/ && cp $(BASELINE_DIR)/build/_core*.so $@/
 
 clean:
 	rm -rf build

@@ -2,6 +2,7 @@
 figures to bench/results/latest.json.
 
     python -m bench [--quick] [--only FAMILY ...] [--no-peer] [--clock cpu|wall] [--out PATH]
+                    [--baseline SITE]
 
 Every row runs in worker processes of its own, one per engine, so each row's
 peak memory is its own, a call that never ends can be stopped, and py3dbp
@@ -20,7 +21,7 @@ import threading
 import time
 from pathlib import Path
 
-from bench import families, generators, quality, report
+from bench import families, generators, quality, report, worst_case
 
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY = "memory"
@@ -29,6 +30,7 @@ BATCH_ORDERS = {True: 1000, False: 20_000}
 # The batch probe packs every order three times over, in one process.
 BATCH_LIMIT_S = {True: 300, False: 1800}
 QUALITY = "quality"
+WORST_CASE = "worst-case"
 SMALL_CALLS = {True: 10_000, False: 100_000}
 LARGE_CALL = {True: 1000, False: 3000}
 LEGEND = """\
@@ -171,13 +173,16 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="smaller families, fewer passes")
-    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, QUALITY, MEMORY, BATCH],
+    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, BATCH],
                         help="run only these families")
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
     parser.add_argument("--clock", choices=("cpu", "wall"), default="cpu",
                         help="time the tables show (default: CPU time of the worker, which "
                              "other load on the machine disturbs least); the JSON has both")
     parser.add_argument("--out", type=Path, default=ROOT / "bench" / "results" / "latest.json")
+    parser.add_argument("--baseline", metavar="SITE",
+                        help="directory with a package built from another revision (make bench "
+                             "BASELINE=<revision> makes one): the worst cases run on it too")
     args = parser.parse_args(argv)
     for needed, remedy in (("quarvex", "make module"), ("py3dbp", "--no-peer, or make bench")):
         if (needed == "quarvex" or not args.no_peer) and importlib.util.find_spec(needed) is None:
@@ -185,7 +190,7 @@ def main(argv=None):
     if problem := generators.mpv_rule_problem():
         sys.exit(f"bench: {problem}")
 
-    chosen = args.only or [*families.FAMILIES, QUALITY, MEMORY, BATCH]
+    chosen = args.only or [*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, BATCH]
     info = machine()
     print(f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
           f"Python {info['python']}, load average {info['load_average']:.2f}; "
@@ -200,6 +205,8 @@ def main(argv=None):
             results["memory"] = run_memory(args.quick, args.clock)
         elif key == BATCH:
             results["batch"] = run_batch(args.quick)
+        elif key == WORST_CASE:
+            results["worst_case"] = worst_case.run(args.quick, args.baseline)
         elif key == QUALITY:
             results["quality"] = quality.run(args.quick, not args.no_peer)
         else:

@@ -16,19 +16,23 @@ import subprocess
 import sys
 from pathlib import Path
 
-from bench import generators
+from bench import generators, worst_case
 
 ROOT = Path(__file__).resolve().parent.parent
 
 
 def requests(count, seed):
-    """Mostly the feature mix (near twins included), with shop orders and MPV
-    instances among them, in one fixed order (the look-ahead memo carries over
-    from call to call)."""
+    """Mostly the feature mix (near twins included), with shop orders, MPV
+    instances and worst cases among them, in one fixed order (the look-ahead
+    memo carries over from call to call)."""
     products = generators.catalogue()
     mix = iter(generators.feature_requests(seed * 1_000_003, count))
     for k in range(count):
-        if k % 10 == 0:
+        if k == 3:
+            yield json.loads(worst_case.SLOW_REQUEST.read_text())
+        elif k % 100 == 2:
+            yield generators.worst_case_request(seed * 1009 + k)
+        elif k % 10 == 0:
             yield generators.order_request(seed * 7919 + k, products)
         elif k % 50 == 1:
             yield generators.mpv_request(k // 50 % 8 + 1, 50, k // 400 % 10 + 1)

@@ -195,6 +195,31 @@ def small_order(seed, products):
     return order_request(seed, products, min_items=3, max_items=8)
 
 
+# --- Worst cases --------------------------------------------------------------
+# Requests of a few hundred items that end in a handful of boxes, so the weight
+# balancing re-packs boxes item by item: the slowest kind of request there is.
+
+_WORST_RULES = ("BestFit", "KeepFlat", "Never")
+
+
+def worst_case_request(seed):
+    """100-300 items with mixed rotation rules into 2-8 box types, with or without
+    weight limits; the same seed always gives the same request."""
+    rng = random.Random(seed)
+    limits = rng.random() < 0.5
+    boxes = []
+    for k in range(rng.randint(2, 8)):
+        w, l, d = (rng.randint(40, 90) for _ in range(3))
+        boxes.append({"Reference": f"B{k}", "Width": float(w), "Length": float(l), "Depth": float(d),
+                      "MaxWeight": float(rng.choice((100, 200, 300, -1))) if limits else -1.0})
+    items = []
+    for i in range(rng.randint(100, 300)):
+        w, l, d = (float(rng.randint(10, 40)) for _ in range(3))
+        items.append({"ItemCode": f"I{i}", "ItemReference": "r", "Width": w, "Length": l, "Depth": d,
+                      "Weight": rng.uniform(0.5, 8.0), "AllowedRotation": rng.choice(_WORST_RULES)})
+    return {"items": items, "boxes": boxes}
+
+
 # --- Feature mix --------------------------------------------------------------
 # Small requests that reach every rule of the engine: the three rotation rules
 # under their various spellings, box groups, limited supply (also 0 and

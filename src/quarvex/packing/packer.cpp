@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quarvex/packing/box_filler.hpp"
+#include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/weight_balancer.hpp"
 
 namespace quarvex {
@@ -68,6 +69,7 @@ PackedBox keepOneBoxGroup(PackedBox trial, const ItemCollection& remaining) {
     if (oneGroup.empty()) {
         return PackedBox{trial.box, {}};
     }
+    ++fillCounts().first;
     return BoxFiller(trial.box).pack(oneGroup);
 }
 
@@ -88,6 +90,7 @@ PackResponse Packer::pack(const ItemCollection& items, const BoxCollection& boxe
             if (const LimitedSupplyBox* limited = limitedSupplyOf(*box)) {
                 if (boxesOpened[box->reference()] >= limited->max_quantity()) continue;
             }
+            ++fillCounts().first;
             PackedBox trial = keepOneBoxGroup(BoxFiller(box).pack(remaining), remaining);
             if (trial.items.empty()) continue;
             if (!best || isBetter(trial, *best)) {

@@ -8,6 +8,7 @@
 
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
+#include "quarvex/packing/fill_counts.hpp"
 
 namespace quarvex {
 
@@ -234,6 +235,7 @@ std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
     for (const ItemPtr& item : items) {
         collection.insert(item);
     }
+    ++fillCounts().balancing;
     std::optional<PackedBox> result = BoxFiller(box).packEvery(collection);
     packed_.emplace(std::move(key), result);
     return result;

@@ -11,6 +11,7 @@
 #include "quarvex/model/collections.hpp"
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
+#include "quarvex/packing/fill_counts.hpp"
 
 namespace quarvex {
 
@@ -57,6 +58,7 @@ void buildKey(std::string& key, const PlacementSpace& space, const OrientedItem&
 void placeInto(double width, double length, double depth, ItemCollection& items) {
     BoxFiller filler(std::make_shared<WorkingVolume>(width, length, depth));
     filler.lookAheadDisabled = true;
+    ++fillCounts().lookAhead;
     const PackedBox packed = filler.pack(items);
     items.removePacked(packed.items);
 }

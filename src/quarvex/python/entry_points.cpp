@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "quarvex/json_io/solve.hpp"
+#include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/python/bindings.hpp"
 #include "quarvex/python/request_arguments.hpp"
@@ -51,6 +52,17 @@ No quarvex types required on either side.)");
                R"(Like solve(), but takes/returns native Python objects: pass lists
 of plain dicts shaped like items.json / boxes.json and get back a
 rich PackResult with attribute access to every feature.)");
+    module.def(
+        "_fill_counts",
+        [] {
+            const FillCounts& counts = fillCounts();
+            py::dict result;
+            result["first"] = counts.first;
+            result["balancing"] = counts.balancing;
+            result["look_ahead"] = counts.lookAhead;
+            return result;
+        },
+        "Box fills made on this thread so far, by what asked for them (for the benchmarks).");
     module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"),
                R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
 objects instead of plain dicts.)");
