@@ -12,6 +12,7 @@
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
 #include "quarvex/packing/fill_counts.hpp"
+#include "quarvex/placement/orientation.hpp"
 
 namespace quarvex {
 
@@ -56,6 +57,15 @@ void buildKey(std::string& key, const PlacementSpace& space, const OrientedItem&
 }
 
 void placeInto(double width, double length, double depth, ItemCollection& items) {
+    // The trial's one layer starts on the whole block and asks each item
+    // whether some ordering of it may fit there first, so a block none of
+    // them passes stays empty.
+    const std::vector<ItemPtr>& sorted = items.sorted();
+    if (std::none_of(sorted.begin(), sorted.end(), [&](const ItemPtr& item) {
+            return mayFit(*item, width, length, depth);
+        })) {
+        return;
+    }
     BoxFiller filler(std::make_shared<WorkingVolume>(width, length, depth));
     filler.lookAheadDisabled = true;
     ++fillCounts().lookAhead;
