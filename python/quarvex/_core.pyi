@@ -324,6 +324,10 @@ class PackResult:
     @property
     def unplaced_items(self) -> list[quarvex.Item]:
         ...
+def _fill_counts() -> dict:
+    """
+    Box fills made on this thread so far, by what asked for them (for the benchmarks).
+    """
 def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes') -> quarvex.PackResult:
     """
     Searches for a packing that places the most items, in the fewest boxes,
