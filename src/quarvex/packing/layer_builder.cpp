@@ -46,8 +46,10 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
     double queuedVolume = 0.0;
     for (std::size_t i = 0; i < queue.size(); ++i) {
         const auto& size = sortedDimensions(*queue[i]);
-        if (!(size[0] >= 0.0 && std::isfinite(size[2]))) {
-            return false;  // no promise about such sizes
+        for (double side : size) {
+            if (!(side >= 0.0 && std::isfinite(side))) {
+                return false;  // no promise about such sizes
+            }
         }
         queuedVolume += size[0] * size[1] * size[2];
     }
