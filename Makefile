@@ -3,12 +3,13 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
-# chromium: the browser test of quarvex.viz's pages runs it headless.
-APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium
+# chromium: the browser test of quarvex.viz's pages runs it headless; clang and
+# its runtimes: the request fuzzer is built with libFuzzer.
+APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang libclang-rt-dev
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize golden demo bench service-fuzz clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize fuzz-build fuzz fuzz-smoke golden demo bench service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -49,7 +50,7 @@ stub-check: module
 typecheck: module
 	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py python/quarvex/service
 
-test: cpp-test py-test sanitize
+test: cpp-test py-test sanitize fuzz-smoke
 	@$(PY) scripts/test_ratio.py
 
 build/sanitize/Makefile: CMakeLists.txt | setup
@@ -78,6 +79,32 @@ py-sanitize: module $(PY_SAN_DIR)/Makefile
 	LD_PRELOAD="$$(c++ -print-file-name=libasan.so) $$(c++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 PYTHONPATH=$(PY_SAN_DIR)/site \
 	  $(PY) -m pytest -q
+
+# The request fuzzer: libFuzzer with ASan and UBSan over the request reader, the
+# packer and the writer, seeded with the golden requests. Inputs that add coverage
+# collect in build/fuzz/corpus; a finding is written beside it as crash-*, timeout-*
+# or leak-*, and `build/fuzz/quarvex_request_fuzzer FILE` replays it.
+FUZZ_DIR := build/fuzz
+FUZZ_RUNS ?= 1000000
+FUZZ = $(FUZZ_DIR)/quarvex_request_fuzzer $(FUZZ_DIR)/corpus $(FUZZ_DIR)/seeds -dict=tests/fuzz/request.dict \
+  -max_len=8192 -timeout=10 -rss_limit_mb=2048 -artifact_prefix=$(FUZZ_DIR)/ -print_final_stats=1
+
+$(FUZZ_DIR)/Makefile: CMakeLists.txt | setup
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_FUZZ=ON \
+	  -DQUARVEX_SANITIZE=ON -DQUARVEX_WERROR=ON
+
+fuzz-build: setup $(FUZZ_DIR)/Makefile
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target quarvex_request_fuzzer
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/seeds
+	cp tests/data/golden/*.request.json $(FUZZ_DIR)/seeds/
+
+# A long run of FUZZ_RUNS inputs (`make fuzz FUZZ_RUNS=-1` runs until stopped).
+fuzz: fuzz-build
+	$(FUZZ) -runs=$(FUZZ_RUNS)
+
+# The short run of `make test`: a minute, after replaying the corpus.
+fuzz-smoke: fuzz-build
+	$(FUZZ) -max_total_time=60
 
 # Records the responses under tests/data anew; only for an intended change of behaviour.
 golden: module

@@ -25,7 +25,7 @@ from contextlib import ExitStack
 from pathlib import Path
 from typing import IO, Any
 
-from . import PackResult, __version__, pack_dicts, service
+from . import PackResult, __version__, pack, pack_dicts, service
 from .batch import BatchOutcome, pack_batch
 from .search_settings import Search, unhonoured
 from .summary import summary_text
@@ -235,10 +235,17 @@ def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
 
 
 def _pack(args: argparse.Namespace) -> int:
+    # Every negative indent means one line; the writer's own bound is asked of an
+    # empty result, so that a bad indent is refused before the packing starts.
+    indent = max(-1, min(args.indent, 2**31 - 1))
+    try:
+        pack([], []).to_json(indent)
+    except ValueError as error:
+        raise InputError(f"--{error}") from None
     request, result = _read_and_pack(args.request, _search(args))
     if args.html:
         _write_page(request, result, args.html)
-    response = result.to_json(args.indent) + "\n"
+    response = result.to_json(indent) + "\n"
     with ExitStack() as stack:
         if args.output:
             _open(stack, args.output, "w").write(response.encode())

@@ -39,6 +39,8 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
         ("{", "order.json: not valid JSON: Expecting property name enclosed in double quotes"),
         ('{"items": [{"ItemCode": "A", "Width": NaN}]}', "order.json: not valid JSON: NaN is not a JSON number"),
         ('{"items": [{"Width": 1}]}', "order.json: item is missing required field 'ItemCode'"),
+        ('{"items": [{"ItemCode": "A", "Width": -10, "Length": 10, "Depth": 10}]}',
+         "order.json: item 'A': Width must be a finite number of 0 or more, not -10"),
     ],
 )
 def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypatch, content, message):
@@ -73,6 +75,9 @@ def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, w
 
 def test_usage_errors_and_help(capsys):
     assert run(capsys, "batch", "missing.jsonl")[::2] == (2, "quarvex: error: missing.jsonl: No such file or directory\n")
+    for indent in (65, 200_000, 2**70):  # refused before packing: it overran the writer's buffer
+        assert run(capsys, "pack", "missing.json", "--indent", indent)[::2] == (
+            2, "quarvex: error: --indent must be 0..64, or negative for one line\n")
     with pytest.raises(SystemExit) as exit:
         main(["batch", "o.jsonl", "--workers", "0"])
     assert exit.value.code == 2 and "--workers: must be at least 1, not 0" in capsys.readouterr().err

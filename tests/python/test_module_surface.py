@@ -98,7 +98,7 @@ def test_rotation_members():
         (Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER), dict(box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER)),
         (Item("A", "A", 1, 2, 3, 4, box_group=" "), dict(box_group=" ", has_box_group=True)),
         (Item("A", "A", 1, 2, 3, 4, box_group=""), dict(box_group=None, has_box_group=False)),
-        (Item("A", "A", 2, -1, 3, 0), dict(volume=-6.0)),
+        (Item("A", "A", 2, 0, 3, 0), dict(volume=0.0)),
         (Box("B", 10, 10, 10, -1), dict(has_weight_limit=False, empty_weight=0.0, active=True, max_quantity=None,
                                         has_limited_quantity=False, inner_volume=1000.0)),
         (Box("B", 10, 10, 10, -1, max_quantity=0), dict(max_quantity=0, has_limited_quantity=True)),
@@ -154,7 +154,7 @@ def test_item_and_box_to_dict():
         "Length": 2.0, "Volume": 6.0, "Weight": 4.0, "Width": 1.0})
     assert Item("A", "A", 1, 1, 1, 1).to_dict()["BoxGroup"] is None
     assert json.dumps(Box("B", 1, 2, 3, -1, 0.5, False, 7).to_dict()) == json.dumps({
-        "Active": False, "BoxWeight": 0.5, "Depth": 3.0, "InnerVolume": 6.0, "Length": 2.0, "MaxWeight": None,
+        "Active": False, "BoxWeight": 0.5, "Depth": 3.0, "InnerVolume": 6.0, "Length": 2.0, "MaxWeight": -1.0,
         "MaximumBoxes": 7, "Reference": "B", "Width": 1.0})
     assert [Box("B", 1, 2, 3, 10).to_dict()[key] for key in ("MaxWeight", "MaximumBoxes")] == [10.0, None]
 
@@ -195,6 +195,11 @@ def test_to_json_indents(one_box):
     assert " " not in compact and "\n" not in compact
     assert result.to_json(-5) == compact
     assert not result.to_json(4).endswith("\n")
+    # Wider indents overran the JSON library's buffer: text with NUL bytes, then a crash.
+    assert result.to_json(64).split("\n")[1].startswith(" " * 64 + '"boxes"')
+    for indent in (65, 1025, 100_000):
+        with pytest.raises(ValueError, match="^indent must be 0..64, or negative for one line$"):
+            result.to_json(indent)
 
 
 @pytest.mark.parametrize(
@@ -206,8 +211,13 @@ def test_to_json_indents(one_box):
         lambda: Box("B", 1, 1, 1, 1, max_quantity=2**31),
         lambda: Box("B", 1, 1, 1, 1, max_quantity=1.5),
         lambda: Box("B", 1, 1, 1),
+        # Bytes would be kept as they are and fail wherever the text is read back.
+        lambda: Item(b"A", "A", 1, 1, 1, 1),
+        lambda: Item("A", "A", 1, 1, 1, 1, b"G"),
+        lambda: Box(b"B", 1, 1, 1, 1),
     ],
-    ids=["rotation-as-int", "width-as-str", "weight-missing", "quantity-beyond-int32", "quantity-float", "max-weight-missing"],
+    ids=["rotation-as-int", "width-as-str", "weight-missing", "quantity-beyond-int32", "quantity-float", "max-weight-missing",
+         "code-as-bytes", "box-group-as-bytes", "reference-as-bytes"],
 )
 def test_constructors_reject_unconvertible_arguments(make):
     with pytest.raises(TypeError, match="incompatible constructor arguments"):

@@ -49,9 +49,12 @@ PARSE_ERROR = "[json.exception.parse_error.101] parse error at line 1, column "
         ("/* note */ {}", PARSE_ERROR),
         ('{"items": [', PARSE_ERROR),
         ('{"items": [}', PARSE_ERROR),
+        # The parser would stop at a NUL byte and call what came before the whole text.
+        ("{}\0 x", PARSE_ERROR + "3: syntax error while parsing value - unexpected NUL byte; expected end of input"),
+        ('{"items": []}\n \0', "[json.exception.parse_error.101] parse error at line 2, column 2: syntax error"),
     ],
     ids=["number-overflow", "empty", "blank", "trailing-text", "trailing-comment", "leading-comment",
-         "unterminated", "unbalanced"],
+         "unterminated", "unbalanced", "nul-byte", "nul-byte-on-line-2"],
 )
 def test_request_text_faults(text, start):
     with pytest.raises(RuntimeError) as caught:
@@ -70,7 +73,7 @@ DEFAULTS = {"ItemReference": "A", "Weight": 0.0, "AllowedRotation": "BestFit", "
         ({}, DEFAULTS),
         ({"ItemReference": None, "Weight": None, "AllowedRotation": None, "BoxGroup": None}, DEFAULTS),
         ({"ItemReference": "", "BoxGroup": ""}, {"ItemReference": "", "BoxGroup": None}),
-        ({"Width": 1.5, "Length": -2, "Depth": 0}, {"Width": 1.5, "Length": -2.0, "Depth": 0.0, "Volume": -0.0}),
+        ({"Width": 1.5, "Length": 2, "Depth": 0}, {"Width": 1.5, "Length": 2.0, "Depth": 0.0, "Volume": 0.0}),
         ({"Comment": "ignored"}, {"ItemCode": "A"}),
         (WRITTEN_ITEM.to_dict(), WRITTEN_ITEM.to_dict()),
         *[({"AllowedRotation": name}, {"AllowedRotation": rule}) for name, rule in [
@@ -101,6 +104,9 @@ INT32_MAX = 2**31 - 1
         ({"MaxWeight": 0, "BoxWeight": 0}, dict(max_weight=0.0, has_weight_limit=True)),
         ({"MaxWeight": 5, "BoxWeight": 1.5}, dict(max_weight=5.0, empty_weight=1.5)),
         ({"Comment": "ignored"}, dict(reference="S")),
+        # What Box.to_dict writes reads back as the same box type, with or without a weight limit.
+        *[(box.to_dict(), {name: getattr(box, name) for name in ("reference", "max_weight", "empty_weight", "max_quantity")})
+          for box in (quarvex.Box("U", 10, 10, 10, -1.5, 0.5, True, 3), quarvex.Box("L", 10, 10, 10, 7))],
     ],
 )
 def test_box_fields_of_an_opened_box(extra, expected):

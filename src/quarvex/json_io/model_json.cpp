@@ -1,5 +1,5 @@
 // The item and box objects of the result format. They use the request's key
-// names, so an item written here reads back as an equal item.
+// names, so an item or box type written here reads back as an equal one.
 
 #include <nlohmann/json.hpp>
 
@@ -19,7 +19,9 @@ nlohmann::json boxToJson(const Box& box) {
     json["Depth"] = box.depth();
     json["InnerVolume"] = box.inner_volume();
     json["Length"] = box.length();
-    json["MaxWeight"] = box.has_weight_limit() ? nlohmann::json(box.max_weight()) : nullptr;
+    // The stored number even without a limit (negative), so that the request
+    // reader, which requires a number, reads this object back as the same box.
+    json["MaxWeight"] = box.max_weight();
     json["MaximumBoxes"] = nullptr;
     json["Reference"] = box.reference();
     json["Width"] = box.width();

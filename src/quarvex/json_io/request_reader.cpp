@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "quarvex/model/sorters.hpp"
+#include "quarvex/model/valid_figures.hpp"
 
 namespace quarvex {
 
@@ -100,8 +101,8 @@ ItemPtr readItem(const json& element, bool withMaxLoad) {
     const double width = requiredNumber(element, "Width");
     std::string reference = optionalString(element, "ItemReference", code);
     std::string group = optionalString(element, "BoxGroup", "");
-    return makeItem(std::move(code), std::move(reference), width, length, depth, weight, rotation,
-                    std::move(group), maxLoad);
+    return checkedFigures(makeItem(std::move(code), std::move(reference), width, length, depth,
+                                   weight, rotation, std::move(group), maxLoad));
 }
 
 BoxPtr readBox(const json& element, bool withCost) {
@@ -127,8 +128,20 @@ BoxPtr readBox(const json& element, bool withCost) {
     if (const json* quantity = given(element, "MaximumBoxes")) {
         maxQuantity = quantityFromJson(*quantity);
     }
-    return makeBox(std::move(reference), width, length, depth, maxWeight, emptyWeight, isActive,
-                   maxQuantity, cost);
+    return checkedFigures(makeBox(std::move(reference), width, length, depth, maxWeight,
+                                  emptyWeight, isActive, maxQuantity, cost));
+}
+
+// The parser's own fault, placed where its position record puts a character.
+json::parse_error nulByteFault(std::string_view text, std::size_t offset) {
+    const std::string_view before = text.substr(0, offset);
+    const auto lines = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    const std::size_t lineStart = before.rfind('\n');
+    const std::size_t column =
+        lineStart == std::string_view::npos ? offset : offset - lineStart - 1;
+    return json::parse_error::create(
+        101, {offset + 1, column + 1, lines},
+        "syntax error while parsing value - unexpected NUL byte; expected end of input", nullptr);
 }
 
 }  // namespace
@@ -178,7 +191,14 @@ PackRequest parseRequestText(std::string_view text) {
             "contains the expected JSON",
             nullptr);
     }
-    return readRequest(json::parse(text.begin(), text.end(), nullptr, true, false));
+    const json request = json::parse(text.begin(), text.end(), nullptr, true, false);
+    // The parser takes a NUL byte outside a string for the end of the input and
+    // would read "{...}\0anything" as the object alone; in a string a NUL is
+    // already a fault, so a text that parsed and holds one ends its JSON early.
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
+        throw nulByteFault(text, nul);
+    }
+    return readRequest(request);
 }
 
 }  // namespace quarvex

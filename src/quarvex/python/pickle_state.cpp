@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "quarvex/model/collections.hpp"
 #include "quarvex/model/rotation.hpp"
 #include "quarvex/model/sorters.hpp"
+#include "quarvex/model/valid_figures.hpp"
 
 namespace py = pybind11;
 
@@ -40,15 +42,36 @@ py::tuple stateTuple(const py::handle& state, std::size_t size, const std::strin
     return tuple;
 }
 
-// One value of a state, converted as pybind would convert an argument.
+// One value of a state, converted as pybind would convert an argument, except
+// that text must be str (bytes would be taken as they are).
 template <class T>
 T field(const py::tuple& state, std::size_t position, const std::string& what) {
+    const py::handle value = state[position];
     try {
-        return state[position].cast<T>();
+        if constexpr (std::is_same_v<T, std::string>) {
+            if (!py::isinstance<py::str>(value)) throw py::cast_error();
+        }
+        return value.cast<T>();
     } catch (const py::cast_error&) {
         throw py::type_error(what + ": value " + std::to_string(position) + " has the wrong type (" +
-                             typeName(state[position]) + ")");
+                             typeName(value) + ")");
     }
+}
+
+// Whether a placement's extents are its item's sizes in the order its
+// orientation names them ("DWL": depth along x, width along y, length along z).
+bool extentsFitOrientation(const PackedItem& placed) {
+    const std::string& code = placed.orientation;
+    if (code.size() != 3 || code.find('W') == std::string::npos ||
+        code.find('L') == std::string::npos || code.find('D') == std::string::npos) {
+        return false;
+    }
+    const Item& item = *placed.item;
+    const auto size = [&item](char axis) {
+        return axis == 'W' ? item.width() : axis == 'L' ? item.length() : item.depth();
+    };
+    return placed.width == size(code[0]) && placed.length == size(code[1]) &&
+           placed.depth == size(code[2]);
 }
 
 // Numbers the distinct items and box types in the order they are first met.
@@ -109,13 +132,16 @@ public:
         for (const py::handle& state : checkedSequence<py::list>(states, "list", "placements")) {
             const std::string what = "placement";
             const py::tuple values = stateTuple(state, 8, what);
-            items.push_back(PackedItem{item(values, 0, what), field<double>(values, 1, what),
-                                       field<double>(values, 2, what),
-                                       field<double>(values, 3, what),
-                                       field<std::string>(values, 4, what),
-                                       field<double>(values, 5, what),
-                                       field<double>(values, 6, what),
-                                       field<double>(values, 7, what)});
+            PackedItem placed{item(values, 0, what),          field<double>(values, 1, what),
+                              field<double>(values, 2, what), field<double>(values, 3, what),
+                              field<std::string>(values, 4, what), field<double>(values, 5, what),
+                              field<double>(values, 6, what), field<double>(values, 7, what)};
+            if (!extentsFitOrientation(placed)) {
+                throw py::value_error(what + ": extents do not match item '" +
+                                      placed.item->item_code() + "' in orientation '" +
+                                      placed.orientation + "'");
+            }
+            items.push_back(std::move(placed));
         }
         return items;
     }
@@ -148,11 +174,12 @@ py::tuple itemState(const Item& item) {
 ItemPtr itemFromState(const py::handle& state) {
     const std::string what = "quarvex.Item state";
     const py::tuple values = stateTuple(state, 9, what);
-    return makeItem(field<std::string>(values, 0, what), field<std::string>(values, 1, what),
-                    field<double>(values, 2, what), field<double>(values, 3, what),
-                    field<double>(values, 4, what), field<double>(values, 5, what),
-                    field<Rotation>(values, 7, what), field<std::string>(values, 6, what),
-                    field<std::optional<double>>(values, 8, what));
+    return checkedFigures(makeItem(
+        field<std::string>(values, 0, what), field<std::string>(values, 1, what),
+        field<double>(values, 2, what), field<double>(values, 3, what),
+        field<double>(values, 4, what), field<double>(values, 5, what),
+        field<Rotation>(values, 7, what), field<std::string>(values, 6, what),
+        field<std::optional<double>>(values, 8, what)));
 }
 
 py::tuple boxState(const Box& box) {
@@ -166,12 +193,12 @@ py::tuple boxState(const Box& box) {
 BoxPtr boxFromState(const py::handle& state) {
     const std::string what = "quarvex.Box state";
     const py::tuple values = stateTuple(state, 9, what);
-    return makeBox(field<std::string>(values, 0, what), field<double>(values, 1, what),
-                   field<double>(values, 2, what), field<double>(values, 3, what),
-                   field<double>(values, 4, what), field<double>(values, 5, what),
-                   field<bool>(values, 6, what),
-                   field<std::optional<std::int32_t>>(values, 7, what),
-                   field<std::optional<double>>(values, 8, what));
+    return checkedFigures(makeBox(field<std::string>(values, 0, what),
+                                  field<double>(values, 1, what), field<double>(values, 2, what),
+                                  field<double>(values, 3, what), field<double>(values, 4, what),
+                                  field<double>(values, 5, what), field<bool>(values, 6, what),
+                                  field<std::optional<std::int32_t>>(values, 7, what),
+                                  field<std::optional<double>>(values, 8, what)));
 }
 
 py::tuple packedItemState(const PackedItem& packed) {
@@ -233,7 +260,17 @@ PackResponse packResultFromState(const py::handle& state) {
     for (std::size_t position = 0; position < indices.size(); ++position) {
         unplaced.insert(reader.item(indices, position, "unplaced items"));
     }
-    return PackResponse(field<bool>(values, 0, what), std::move(packed), std::move(unplaced));
+    const bool success = field<bool>(values, 0, what);
+    if (success != unplaced.empty()) {
+        throw py::value_error(what + ": success is " + (success ? "True" : "False") + " with " +
+                              std::to_string(unplaced.size()) + " unplaced items");
+    }
+    return PackResponse(success, std::move(packed), std::move(unplaced));
+}
+
+py::tuple reduceByState(const py::object& self) {
+    return py::make_tuple(py::module_::import("copyreg").attr("__newobj__"),
+                          py::make_tuple(py::type::of(self)), self.attr("__getstate__")());
 }
 
 }  // namespace quarvex

@@ -7,6 +7,7 @@
 #include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/model/sorters.hpp"
 #include "quarvex/python/conversions.hpp"
+#include "quarvex/python/initialised.hpp"
 
 namespace py = pybind11;
 
@@ -30,13 +31,13 @@ BoxCollection boxesFromDicts(const py::object& boxes, BoxPtr (*read)(const nlohm
 
 ItemCollection itemsFromObjects(const std::vector<ItemPtr>& items) {
     ItemCollection collection(std::make_shared<DefaultItemSorter>());
-    for (const ItemPtr& item : items) collection.insert(item);
+    for (const ItemPtr& item : items) collection.insert(initialisedPointer(item));
     return collection;
 }
 
 BoxCollection boxesFromObjects(const std::vector<BoxPtr>& boxes) {
     BoxCollection collection(std::make_shared<DefaultBoxSorter>());
-    for (const BoxPtr& box : boxes) collection.insert(box);
+    for (const BoxPtr& box : boxes) collection.insert(initialisedPointer(box));
     return collection;
 }
 

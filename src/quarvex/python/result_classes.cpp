@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "quarvex/json_io/result_writer.hpp"
@@ -11,6 +12,7 @@
 #include "quarvex/model/packed_item.hpp"
 #include "quarvex/python/bindings.hpp"
 #include "quarvex/python/conversions.hpp"
+#include "quarvex/python/initialised.hpp"
 #include "quarvex/python/pickle_state.hpp"
 
 namespace py = pybind11;
@@ -30,93 +32,111 @@ std::string fixedSixDecimals(double value) {
 void bindPackedItem(py::module_& module) {
     py::classh<PackedItem>(module, "PackedItem",
                            "An Item placed at a specific position inside a box.")
-        .def_property_readonly(
-            "item", [](const PackedItem& packed) { return packed.item; },
-            "The original Item that was placed.")
-        .def_readonly("x", &PackedItem::x)
-        .def_readonly("y", &PackedItem::y)
-        .def_readonly("z", &PackedItem::z)
-        .def_readonly("width", &PackedItem::width, "Placed (post-rotation) width.")
-        .def_readonly("length", &PackedItem::length, "Placed (post-rotation) length.")
-        .def_readonly("depth", &PackedItem::depth, "Placed (post-rotation) depth.")
-        .def_property_readonly("weight", &PackedItem::weight)
-        .def_property_readonly("volume", &PackedItem::volume)
-        .def_readonly("orientation", &PackedItem::orientation,
-                      "Axis mapping used, e.g. 'WLD' = original order, 'LWD' = width/length "
-                      "swapped, etc.")
-        .def_property_readonly("rotated", &PackedItem::rotated,
+        .def_property_readonly("item", read<&PackedItem::item>(),
+                               "The original Item that was placed.")
+        .def_property_readonly("x", read<&PackedItem::x>())
+        .def_property_readonly("y", read<&PackedItem::y>())
+        .def_property_readonly("z", read<&PackedItem::z>())
+        .def_property_readonly("width", read<&PackedItem::width>(), "Placed (post-rotation) width.")
+        .def_property_readonly("length", read<&PackedItem::length>(),
+                               "Placed (post-rotation) length.")
+        .def_property_readonly("depth", read<&PackedItem::depth>(), "Placed (post-rotation) depth.")
+        .def_property_readonly("weight", read<&PackedItem::weight>())
+        .def_property_readonly("volume", read<&PackedItem::volume>())
+        .def_property_readonly("orientation", read<&PackedItem::orientation>(),
+                               "Axis mapping used, e.g. 'WLD' = original order, 'LWD' = "
+                               "width/length swapped, etc.")
+        .def_property_readonly("rotated", read<&PackedItem::rotated>(),
                                "True if this item was not placed in its original orientation.")
-        .def("to_dict",
-             [](const PackedItem& packed) { return jsonToPython(placementToJson(packed)); })
-        .def(py::pickle([](const PackedItem& packed) { return packedItemState(packed); },
-                        [](const py::object& state) { return packedItemFromState(state); }))
-        .def("__repr__", [](const PackedItem& packed) {
-            return "<quarvex.PackedItem '" + packed.item->item_code() + "' @ (" +
-                   fixedSixDecimals(packed.x) + ", " + fixedSixDecimals(packed.y) + ", " +
-                   fixedSixDecimals(packed.z) + ")>";
-        });
+        .def("to_dict", on<PackedItem>([](const PackedItem& packed) {
+                 return jsonToPython(placementToJson(packed));
+             }))
+        .def(py::pickle(
+            on<PackedItem>([](const PackedItem& packed) { return packedItemState(packed); }),
+            [](const py::object& state) { return packedItemFromState(state); }))
+        .def("__reduce__", &reduceByState)
+        .def("__repr__", on<PackedItem>([](const PackedItem& packed) {
+                 return "<quarvex.PackedItem '" + packed.item->item_code() + "' @ (" +
+                        fixedSixDecimals(packed.x) + ", " + fixedSixDecimals(packed.y) + ", " +
+                        fixedSixDecimals(packed.z) + ")>";
+             }));
 }
 
 void bindPackedBox(py::module_& module) {
     py::classh<PackedBox>(module, "PackedBox", "A box together with everything packed into it.")
-        .def_property_readonly("box", [](const PackedBox& packed) { return packed.box; })
+        .def_property_readonly("box", read<&PackedBox::box>())
         // By value: each access hands out fresh copies, not views into this box.
-        .def_property_readonly("items", [](const PackedBox& packed) { return packed.items; })
-        .def_property_readonly("weight", &PackedBox::weight, "Empty weight + all item weights.")
-        .def_property_readonly("item_weight", &PackedBox::item_weight)
-        .def_property_readonly("max_weight", &PackedBox::max_weight)
-        .def_property_readonly("remaining_weight", &PackedBox::remaining_weight)
-        .def_property_readonly("used_volume", &PackedBox::used_volume)
-        .def_property_readonly("inner_volume", &PackedBox::inner_volume)
-        .def_property_readonly("unused_volume", &PackedBox::unused_volume)
-        .def_property_readonly("volume_utilisation", &PackedBox::volume_utilisation,
+        .def_property_readonly("items", read<&PackedBox::items>())
+        .def_property_readonly("weight", read<&PackedBox::weight>(),
+                               "Empty weight + all item weights.")
+        .def_property_readonly("item_weight", read<&PackedBox::item_weight>())
+        .def_property_readonly("max_weight", read<&PackedBox::max_weight>())
+        .def_property_readonly("remaining_weight", read<&PackedBox::remaining_weight>())
+        .def_property_readonly("used_volume", read<&PackedBox::used_volume>())
+        .def_property_readonly("inner_volume", read<&PackedBox::inner_volume>())
+        .def_property_readonly("unused_volume", read<&PackedBox::unused_volume>())
+        .def_property_readonly("volume_utilisation", read<&PackedBox::volume_utilisation>(),
                                "Used volume as a percentage (0-100) of inner volume.")
-        .def_property_readonly("used_width", &PackedBox::used_width)
-        .def_property_readonly("used_length", &PackedBox::used_length)
-        .def_property_readonly("used_depth", &PackedBox::used_depth)
-        .def_property_readonly("remaining_width", &PackedBox::remaining_width)
-        .def_property_readonly("remaining_length", &PackedBox::remaining_length)
-        .def_property_readonly("remaining_depth", &PackedBox::remaining_depth)
-        .def("to_dict",
-             [](const PackedBox& packed) { return jsonToPython(packedBoxToJson(packed)); })
-        .def(py::pickle([](const PackedBox& packed) { return packedBoxState(packed); },
-                        [](const py::object& state) { return packedBoxFromState(state); }))
-        .def("__len__", [](const PackedBox& packed) { return packed.items.size(); })
-        .def("__repr__", [](const PackedBox& packed) {
-            return "<quarvex.PackedBox '" + packed.box->reference() +
-                   "' items=" + std::to_string(packed.items.size()) + ">";
-        });
+        .def_property_readonly("used_width", read<&PackedBox::used_width>())
+        .def_property_readonly("used_length", read<&PackedBox::used_length>())
+        .def_property_readonly("used_depth", read<&PackedBox::used_depth>())
+        .def_property_readonly("remaining_width", read<&PackedBox::remaining_width>())
+        .def_property_readonly("remaining_length", read<&PackedBox::remaining_length>())
+        .def_property_readonly("remaining_depth", read<&PackedBox::remaining_depth>())
+        .def("to_dict", on<PackedBox>([](const PackedBox& packed) {
+                 return jsonToPython(packedBoxToJson(packed));
+             }))
+        .def(py::pickle(
+            on<PackedBox>([](const PackedBox& packed) { return packedBoxState(packed); }),
+            [](const py::object& state) { return packedBoxFromState(state); }))
+        .def("__reduce__", &reduceByState)
+        .def("__len__", on<PackedBox>([](const PackedBox& packed) { return packed.items.size(); }))
+        .def("__repr__", on<PackedBox>([](const PackedBox& packed) {
+                 return "<quarvex.PackedBox '" + packed.box->reference() +
+                        "' items=" + std::to_string(packed.items.size()) + ">";
+             }));
+}
+
+// Deeper indents overrun the JSON library's indent buffer (from 1025 on), and
+// no reader wants more than a few levels of a wide indent anyway.
+constexpr std::int32_t kMaxIndent = 64;
+
+std::string responseText(const std::shared_ptr<PackResponse>& self, std::int32_t indent) {
+    if (indent > kMaxIndent) {
+        throw py::value_error("indent must be 0.." + std::to_string(kMaxIndent) +
+                              ", or negative for one line");
+    }
+    return responseToJsonText(initialised(self), indent);
 }
 
 void bindPackResult(py::module_& module) {
     py::classh<PackResponse>(module, "PackResult", "The outcome of a packing run.")
-        .def_property_readonly("success", &PackResponse::success,
+        .def_property_readonly("success", read<&PackResponse::success>(),
                                "True if every item was placed in some box.")
-        .def_property_readonly("boxes", &PackResponse::boxes)
-        .def_property_readonly("unplaced_items", &PackResponse::unplaced_items)
+        .def_property_readonly("boxes", read<&PackResponse::boxes>())
+        .def_property_readonly("unplaced_items", read<&PackResponse::unplaced_items>())
         .def_property_readonly("overall_volume_utilisation",
-                               &PackResponse::overall_volume_utilisation)
-        .def_property_readonly("total_placed", &PackResponse::total_placed)
-        .def_property_readonly("total_unplaced", &PackResponse::total_unplaced)
-        .def(
-            "to_dict",
-            [](const PackResponse& response) { return jsonToPython(responseToJson(response)); },
-            "The full result -- every box, every placed item, and every unplaced item -- as a "
-            "plain Python dict.")
-        .def(
-            "to_json",
-            [](const PackResponse& response, std::int32_t indent) {
-                return responseToJsonText(response, indent);
-            },
-            py::arg("indent") = 2, "The full result as a JSON string.")
-        .def(py::pickle([](const PackResponse& response) { return packResultState(response); },
+                               read<&PackResponse::overall_volume_utilisation>())
+        .def_property_readonly("total_placed", read<&PackResponse::total_placed>())
+        .def_property_readonly("total_unplaced", read<&PackResponse::total_unplaced>())
+        .def("to_dict",
+             on<PackResponse>([](const PackResponse& response) {
+                 return jsonToPython(responseToJson(response));
+             }),
+             "The full result -- every box, every placed item, and every unplaced item -- as a "
+             "plain Python dict.")
+        .def("to_json", &responseText, py::arg("indent") = 2, "The full result as a JSON string.")
+        .def(py::pickle(on<PackResponse>([](const PackResponse& response) {
+                            return packResultState(response);
+                        }),
                         [](const py::object& state) { return packResultFromState(state); }))
-        .def("__repr__", [](const PackResponse& response) {
-            return std::string("<quarvex.PackResult success=") +
-                   (response.success() ? "True" : "False") +
-                   " boxes=" + std::to_string(response.packedBoxes().size()) +
-                   " unplaced=" + std::to_string(response.unplacedItems().size()) + ">";
-        });
+        .def("__reduce__", &reduceByState)
+        .def("__repr__", on<PackResponse>([](const PackResponse& response) {
+                 return std::string("<quarvex.PackResult success=") +
+                        (response.success() ? "True" : "False") +
+                        " boxes=" + std::to_string(response.packedBoxes().size()) +
+                        " unplaced=" + std::to_string(response.unplacedItems().size()) + ">";
+             }));
 }
 
 }  // namespace
