@@ -91,8 +91,6 @@ ItemPtr readItem(const json& element, bool withMaxLoad) {
         throw std::invalid_argument("item is missing required field 'ItemCode'");
     }
     std::string code = element.at("ItemCode").get<std::string>();
-    const std::optional<double> maxLoad =
-        withMaxLoad ? physicalNumber(element, "MaxLoad", "item", code) : std::nullopt;
     const Rotation rotation =
         rotationFromName(optionalString(element, "AllowedRotation", "BestFit"));
     const double weight = optionalNumber(element, "Weight", 0.0);
@@ -101,6 +99,10 @@ ItemPtr readItem(const json& element, bool withMaxLoad) {
     const double width = requiredNumber(element, "Width");
     std::string reference = optionalString(element, "ItemReference", code);
     std::string group = optionalString(element, "BoxGroup", "");
+    // Read after the default packer's keys, so that both readings report the same
+    // first fault for a request they both refuse.
+    const std::optional<double> maxLoad =
+        withMaxLoad ? physicalNumber(element, "MaxLoad", "item", code) : std::nullopt;
     return checkedFigures(makeItem(std::move(code), std::move(reference), width, length, depth,
                                    weight, rotation, std::move(group), maxLoad));
 }
@@ -113,9 +115,6 @@ BoxPtr readBox(const json& element, bool withCost) {
         throw std::invalid_argument("box '" + element.at("Reference").get<std::string>() +
                                     "' is missing required field 'MaxWeight'");
     }
-    const std::optional<double> cost =
-        withCost ? physicalNumber(element, "Cost", "box", element.at("Reference").get<std::string>())
-                 : std::nullopt;
     const json* active = given(element, "Active");
     const bool isActive = active ? active->get<bool>() : true;
     const double emptyWeight = optionalNumber(element, "BoxWeight", 0.0);
@@ -128,6 +127,9 @@ BoxPtr readBox(const json& element, bool withCost) {
     if (const json* quantity = given(element, "MaximumBoxes")) {
         maxQuantity = quantityFromJson(*quantity);
     }
+    // Last, as for items' MaxLoad.
+    const std::optional<double> cost =
+        withCost ? physicalNumber(element, "Cost", "box", reference) : std::nullopt;
     return checkedFigures(makeBox(std::move(reference), width, length, depth, maxWeight,
                                   emptyWeight, isActive, maxQuantity, cost));
 }
