@@ -10,6 +10,7 @@ from ._core import (
     PackedItem,
     PackResult,
     Rotation,
+    TimeoutError,
     optimize,
     pack,
     pack_dicts,
@@ -36,6 +37,8 @@ __all__ = [
     "BatchOutcome",
     "BatchError",
 ]
+# quarvex.TimeoutError (a subclass of the builtin) stays out of __all__, so that
+# a star import does not shadow the builtin name.
 
 _BATCH_NAMES = {"pack_batch", "BatchOutcome", "BatchError"}
 

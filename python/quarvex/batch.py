@@ -8,13 +8,16 @@ the caller's executor.
 from __future__ import annotations
 
 import json
+import math
 import multiprocessing
 import os
 import pickle
 import signal
+import sys
+import time
 from collections import deque
 from collections.abc import Iterable, Iterator
-from concurrent.futures import FIRST_COMPLETED, Executor, Future, wait
+from concurrent.futures import FIRST_COMPLETED, BrokenExecutor, Executor, Future, wait
 from dataclasses import dataclass
 from itertools import islice
 from multiprocessing.connection import Connection
@@ -35,6 +38,11 @@ MAX_CHUNK = 32
 # Chunks in flight per worker: enough to keep each one busy, few enough that
 # a long input is read as it is packed, not ahead of it.
 CHUNKS_PER_WORKER = 4
+# With a time limit, a worker that has not answered this long after its
+# requests' limits ran out is taken to be stuck (the engine itself stops
+# within milliseconds of a limit): it is replaced, or on a caller's executor
+# abandoned.
+STUCK_AFTER_S = 2.0
 
 
 @dataclass(frozen=True)
@@ -71,6 +79,7 @@ def pack_batch(
     optimize_seconds: float | None = None,
     min_support: float | None = None,
     objective: str | None = None,
+    time_limit: float | None = None,
 ) -> Iterator[BatchOutcome]:
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
@@ -96,6 +105,14 @@ def pack_batch(
     request carrying what only the search honours (an item's MaxLoad, a box's
     Cost, "options") fails rather than be packed as if it had been honoured.
 
+    With `time_limit` (seconds), a request still packing after that long is
+    answered with an error of type TimeoutError (with the search, the search
+    stops by the time limit instead); a worker stuck past its limit is
+    replaced (on a caller's executor, its answer is no longer awaited). When
+    reading `requests` raises, every request read before is answered first,
+    then the exception propagates. Worker processes that
+    cannot start at all end the batch at once with WorkerStartError.
+
     >>> [o.ok for o in pack_batch(['{"items": [], "boxes": []}', "not json"], workers=1)]
     [True, False]
     """
@@ -103,16 +120,20 @@ def pack_batch(
         raise ValueError(f"workers must be at least 1, not {workers}")
     if optimize_seconds is not None and not optimize_seconds >= 0:
         raise ValueError(f"optimize_seconds must be a number of seconds, not {optimize_seconds}")
+    if time_limit is not None and not 0 <= time_limit < math.inf:
+        raise ValueError(f"time_limit must be a finite number of seconds, not {time_limit}")
     search = None
     if (optimize_seconds, min_support, objective) != (None, None, None):
-        search = Search(1.0 if optimize_seconds is None else optimize_seconds,
+        seconds = 1.0 if optimize_seconds is None else optimize_seconds
+        # The search stops by the time limit too, so that it answers in time.
+        search = Search(min(seconds, math.inf if time_limit is None else time_limit),
                         0.0 if min_support is None else min_support, objective or "boxes")
     if not (executor is None or isinstance(executor, Executor) or _is_dask_client(executor)):
         raise TypeError(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
             f"not {type(executor).__name__}"
         )
-    return _outcomes(_pool(workers, executor, search), requests, ordered)
+    return _outcomes(_pool(workers, executor, _Packing(search, time_limit)), requests, ordered)
 
 
 class UnpicklableRequest(Exception):
@@ -121,6 +142,28 @@ class UnpicklableRequest(Exception):
 
 class WorkerDied(Exception):
     """The worker process packing a request died."""
+
+
+class WorkerStartError(RuntimeError):
+    """The batch's worker processes cannot start, so no request can be packed."""
+
+
+class _Overdue(Exception):
+    """A chunk's worker did not answer within the chunk's time limits."""
+
+
+@dataclass(frozen=True)
+class _Packing:
+    """How each request is packed: what a worker needs to know."""
+
+    search: Search | None = None
+    time_limit: float | None = None
+
+    def patience(self, requests: int) -> float | None:
+        """Seconds to wait for the answer to a chunk of `requests` before giving up on its worker."""
+        if self.time_limit is None:
+            return None
+        return requests * self.time_limit + STUCK_AFTER_S
 
 
 # A chunk as it travels: each request pickled on its own, so that one that
@@ -151,12 +194,13 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def _response(text: str | bytes | bytearray, search: Search | None) -> str:
+def _response(text: str | bytes | bytearray, packing: _Packing) -> str:
+    search = packing.search
     if search is None:
         if may_need_search(text):
             _refuse_unhonoured(text)
         # solve reads bytes as well as str, which its stub does not say.
-        return solve(text)  # type: ignore[arg-type]
+        return solve(text, time_limit=packing.time_limit)  # type: ignore[arg-type]
     # Read as solve reads a request: anything but an object holds nothing.
     request = json.loads(text)
     if not isinstance(request, dict):
@@ -174,25 +218,39 @@ def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
                          "or objective (command line: --optimize)")
 
 
-def pack_chunk(chunk: Chunk, search: Search | None = None) -> list[BatchOutcome]:
+def pack_chunk(chunk: Chunk, packing: _Packing = _Packing()) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     outcomes = []
     for index, payload in chunk:
         try:
             text = _request_text(pickle.loads(payload))
-            outcomes.append(BatchOutcome(index, response=_response(text, search)))
+            outcomes.append(BatchOutcome(index, response=_response(text, packing)))
         except Exception as error:
             outcomes.append(_failure(index, error))
     return outcomes
 
 
-def _chunks(requests: Iterable[Request]) -> Iterator[Chunk]:
-    numbered = enumerate(requests)
-    size = 1
-    while batch := list(islice(numbered, size)):
-        yield [(index, _encoded(request)) for index, request in batch]
-        if size < MAX_CHUNK and len(batch) == size:
-            size *= 2
+class _Reader:
+    """The caller's requests, read a chunk at a time. An error while reading
+    ends the reading; the requests read before it still form a chunk, and the
+    error is kept to be raised once they are all answered."""
+
+    def __init__(self, requests: Iterable[Request]) -> None:
+        self.numbered = enumerate(requests)
+        self.size = 1
+        self.error: Exception | None = None
+
+    def next_chunk(self) -> Chunk | None:
+        batch: list[tuple[int, Request]] = []
+        if self.error is None:
+            try:
+                for pair in islice(self.numbered, self.size):
+                    batch.append(pair)
+            except Exception as error:
+                self.error = error
+        if self.size < MAX_CHUNK and len(batch) == self.size:
+            self.size *= 2
+        return [(index, _encoded(request)) for index, request in batch] or None
 
 
 class _Task:
@@ -204,13 +262,16 @@ class _Task:
         self.outcomes: list[BatchOutcome] | None = None
 
     def failed(self, error: BaseException) -> list[_Task]:
-        """Takes the failure of the chunk as a whole (its worker died, or the
-        executor failed): a first failure gives one retry task per request, a
-        retry's failure is that request's outcome."""
-        if not self.retry:
+        """Takes the failure of the chunk as a whole (its worker died or was
+        stuck, or the executor failed): a first failure gives one retry task
+        per request, a retry's failure is that request's outcome; a request
+        that alone overran its time limit is not tried again."""
+        if not self.retry and not (isinstance(error, _Overdue) and len(self.chunk) == 1):
             return [_Task([pair], retry=True) for pair in self.chunk]
         [(index, _)] = self.chunk
-        if isinstance(error, WorkerDied) or type(error).__name__ == "KilledWorker":
+        if isinstance(error, _Overdue):
+            error = TimeoutError(f"request {index} was still packing after its time limit of {error} s")
+        elif isinstance(error, (WorkerDied, BrokenExecutor)) or type(error).__name__ == "KilledWorker":
             # Dask's KilledWorker is matched by name, keeping Dask out of quarvex's imports.
             error = WorkerDied(f"worker process died while packing request {index}")
         self.outcomes = [_failure(index, error)]
@@ -220,13 +281,15 @@ class _Task:
 class _Worker:
     """A process of our own pool, fed one chunk at a time over a pipe of its own."""
 
-    def __init__(self, context: ForkServerContext, search: Search | None) -> None:
+    def __init__(self, context: ForkServerContext, packing: _Packing) -> None:
         self.connection, child = context.Pipe()
-        self.process = context.Process(target=_serve, args=(child, search), daemon=True)
+        self.process = context.Process(target=_serve, args=(child, packing), daemon=True)
         self.process.start()
         # Only the worker holds the other end now, so its death reads as end of file.
         child.close()
+        self.started = False  # it said it is ready: it could load what it needs
         self.task: _Task | None = None
+        self.deadline: float | None = None  # when its task is overdue
 
     def stop(self, timeout: float) -> None:
         self.connection.close()
@@ -236,26 +299,37 @@ class _Worker:
             self.process.join()
 
 
-def _serve(connection: Connection, search: Search | None) -> None:
+def _serve(connection: Connection, packing: _Packing) -> None:
     # Ctrl-C reaches the whole process group; the parent alone handles it, stopping us.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
+    connection.send(None)  # ready
     while True:
         try:
             chunk = connection.recv()
         except EOFError:
             return
-        connection.send(pack_chunk(chunk, search))
+        connection.send(pack_chunk(chunk, packing))
+
+
+def _start_failure(worker: _Worker) -> WorkerStartError:
+    worker.process.join()
+    reason = f"a worker process exited with code {worker.process.exitcode} before it could take work"
+    # Workers load the caller's main script, as multiprocessing does; from standard input it cannot be.
+    script = getattr(sys.modules["__main__"], "__file__", None)
+    if script is not None and not os.path.isfile(script):
+        return WorkerStartError(f"{reason}: it cannot load the main script {script!r}; run the script from a file")
+    return WorkerStartError(f"{reason}; its error is on standard error")
 
 
 class _LocalPool:
     """Worker processes of our own, started as work arrives. Each holds at most
-    one chunk, so when one dies the chunk it held is known; a fresh process
-    takes its place."""
+    one chunk, so when one dies or is stuck the chunk it held is known; a fresh
+    process takes its place."""
 
-    def __init__(self, workers: int, search: Search | None) -> None:
+    def __init__(self, workers: int, packing: _Packing) -> None:
         # A fork of a parent that may run threads can deadlock; forkserver forks a clean process.
         self.context = multiprocessing.get_context("forkserver")
-        self.search = search
+        self.packing = packing
         self.size = workers
         self.workers: list[_Worker] = []
         self.capacity = CHUNKS_PER_WORKER * workers
@@ -270,7 +344,7 @@ class _LocalPool:
     def _dispatch(self) -> None:
         idle = sum(worker.task is None for worker in self.workers)
         while len(self.workers) < self.size and idle < len(self.backlog):
-            self.workers.append(_Worker(self.context, self.search))
+            self.workers.append(_Worker(self.context, self.packing))
             idle += 1
         for worker in self.workers:
             if worker.task is None and self.backlog:
@@ -281,21 +355,36 @@ class _LocalPool:
                 except OSError:
                     self._replace(worker)
                     self.failures.append((task, WorkerDied()))
+                    continue
+                patience = self.packing.patience(len(task.chunk))
+                worker.deadline = None if patience is None else time.monotonic() + patience
 
     def _replace(self, worker: _Worker) -> None:
         worker.stop(timeout=0)
-        self.workers[self.workers.index(worker)] = _Worker(self.context, self.search)
+        self.workers[self.workers.index(worker)] = _Worker(self.context, self.packing)
 
-    def _finish(self, worker: _Worker) -> bool:
-        """Takes the result of the worker's task: False when the worker died first."""
+    def _lose(self, worker: _Worker, error: BaseException) -> None:
         task, worker.task = worker.task, None
         assert task is not None
+        self._replace(worker)
+        self.failures.append((task, error))
+
+    def _finish(self, worker: _Worker) -> bool:
+        """Takes what the worker sent: False when that was not its task's result
+        (it said it is ready, or it died first)."""
         try:
-            task.outcomes = worker.connection.recv()
+            message = worker.connection.recv()
         except (EOFError, OSError):
-            self._replace(worker)
-            self.failures.append((task, WorkerDied()))
+            if not worker.started:
+                raise _start_failure(worker) from None
+            self._lose(worker, WorkerDied())
             return False
+        if not worker.started:
+            worker.started = True
+            return False
+        task, worker.task = worker.task, None
+        assert task is not None
+        task.outcomes = message
         if not worker.process.is_alive():  # it sent its result, then died
             self._replace(worker)
         return True
@@ -305,10 +394,15 @@ class _LocalPool:
         finished = False
         while not finished and not self.failures:
             busy = [w for w in self.workers if w.task is not None]
-            ready = set(wait_for_connections([h for w in busy for h in (w.connection, w.process.sentinel)]))
+            deadlines = [w.deadline for w in busy if w.deadline is not None]
+            timeout = max(0.0, min(deadlines) - time.monotonic()) if deadlines else None
+            handles = [h for w in busy for h in (w.connection, w.process.sentinel)]
+            ready = set(wait_for_connections(handles, timeout))
             for worker in busy:
                 if worker.connection in ready or worker.process.sentinel in ready:
                     finished |= self._finish(worker)
+                elif worker.deadline is not None and time.monotonic() >= worker.deadline:
+                    self._lose(worker, _Overdue(self.packing.time_limit))
             self._dispatch()
         failures, self.failures = self.failures, []
         return failures
@@ -319,33 +413,73 @@ class _LocalPool:
             worker.stop(timeout=5 if worker.task is None else 0)
 
 
-class _ExecutorPool:
-    """The caller's executor, or a Dask client's."""
+def _ready() -> None:
+    """Runs in a worker first: that it returns shows the workers can start."""
 
-    def __init__(self, executor: Executor, workers: int, search: Search | None) -> None:
+
+class _ExecutorPool:
+    """The caller's executor, or a Dask client's. An executor that breaks when
+    a worker dies (a process pool does) is replaced by a pool of our own, so
+    the batch goes on as on our own pool."""
+
+    def __init__(self, executor: Executor, workers: int, packing: _Packing) -> None:
         self.executor = executor
-        self.search = search
+        self.workers = workers
+        self.packing = packing
         self.capacity = CHUNKS_PER_WORKER * workers
-        self.running: dict[Future[list[BatchOutcome]], _Task] = {}
+        self.running: dict[Future[list[BatchOutcome]], tuple[_Task, float | None]] = {}
+        self.started = False
+        self.fallback: _LocalPool | None = None
 
     def start(self, task: _Task) -> _Task:
-        self.running[self.executor.submit(pack_chunk, task.chunk, self.search)] = task
-        return task
+        if not self.started:
+            try:
+                self.executor.submit(_ready).result()
+            except BrokenExecutor as error:
+                raise WorkerStartError(f"the executor's workers cannot start: {error}") from error
+            self.started = True
+        if self.fallback is None:
+            try:
+                future = self.executor.submit(pack_chunk, task.chunk, self.packing)
+            except BrokenExecutor:
+                self.fallback = _LocalPool(self.workers, self.packing)
+            else:
+                patience = self.packing.patience(len(task.chunk))
+                self.running[future] = (task, None if patience is None else time.monotonic() + patience)
+                return task
+        assert self.fallback is not None
+        return self.fallback.start(task)
 
     def wait(self) -> list[tuple[_Task, BaseException]]:
-        done, _ = wait(self.running, return_when=FIRST_COMPLETED)
+        if not self.running:
+            assert self.fallback is not None
+            return self.fallback.wait()
+        deadlines = [deadline for _, deadline in self.running.values() if deadline is not None]
+        timeout = max(0.0, min(deadlines) - time.monotonic()) if deadlines else None
+        done, _ = wait(self.running, timeout, return_when=FIRST_COMPLETED)
         failures: list[tuple[_Task, BaseException]] = []
         for future in done:
-            task = self.running.pop(future)
+            task, _ = self.running.pop(future)
             try:
                 task.outcomes = future.result()
+            except BrokenExecutor as error:
+                self.fallback = self.fallback or _LocalPool(self.workers, self.packing)
+                failures.append((task, error))
             except Exception as error:
                 failures.append((task, error))
+        for future, (task, deadline) in list(self.running.items()):
+            if deadline is not None and time.monotonic() >= deadline:
+                # Its worker cannot be stopped from here; its answer is no longer awaited.
+                future.cancel()
+                del self.running[future]
+                failures.append((task, _Overdue(self.packing.time_limit)))
         return failures
 
     def close(self) -> None:
         for future in self.running:
             future.cancel()
+        if self.fallback is not None:
+            self.fallback.close()
 
 
 def _is_dask_client(executor: object) -> bool:
@@ -353,27 +487,27 @@ def _is_dask_client(executor: object) -> bool:
     return not isinstance(executor, Executor) and hasattr(executor, "get_executor")
 
 
-def _pool(
-    workers: int | None, executor: Any, search: Search | None
-) -> _LocalPool | _ExecutorPool:
+def _pool(workers: int | None, executor: Any, packing: _Packing) -> _LocalPool | _ExecutorPool:
     if executor is None:
-        return _LocalPool(workers or os.cpu_count() or 1, search)
+        return _LocalPool(workers or os.cpu_count() or 1, packing)
     if _is_dask_client(executor):
         workers = workers or sum(executor.nthreads().values())
         executor = executor.get_executor()
-    return _ExecutorPool(executor, workers or os.cpu_count() or 1, search)
+    return _ExecutorPool(executor, workers or os.cpu_count() or 1, packing)
 
 
 def _outcomes(
     pool: _LocalPool | _ExecutorPool, requests: Iterable[Request], ordered: bool
 ) -> Iterator[BatchOutcome]:
-    chunks = _chunks(requests)
+    reader = _Reader(requests)
     pending: list[_Task] = []  # in input order
     try:
         while True:
-            while len(pending) < pool.capacity and (chunk := next(chunks, None)):
+            while len(pending) < pool.capacity and (chunk := reader.next_chunk()):
                 pending.append(pool.start(_Task(chunk)))
             if not pending:
+                if reader.error is not None:
+                    raise reader.error
                 return
             if pending[0].outcomes is None and (ordered or all(t.outcomes is None for t in pending)):
                 for task, error in pool.wait():

@@ -3,13 +3,15 @@
     quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [SEARCH]
     quarvex view REQUEST.json [--html PAGE] [--no-open] [SEARCH]
     quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [SEARCH]
+                  [--time-limit SECONDS]
     quarvex serve [--host H] [--port P] [--workers N] [LIMITS]   (see quarvex serve --help)
 
 SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
 either of the last two implies --optimize.
 
 Exit status: 0 when everything was packed, 1 when some requests of a batch
-failed, 2 on a usage or input error.
+failed, 2 on a usage, input or output error, 130 when interrupted (Ctrl-C).
+Output files are written whole or not at all.
 """
 
 from __future__ import annotations
@@ -21,12 +23,12 @@ import sys
 import tempfile
 import webbrowser
 from collections.abc import Iterable, Iterator
-from contextlib import ExitStack
+from contextlib import ExitStack, contextmanager
 from pathlib import Path
 from typing import IO, Any
 
 from . import PackResult, __version__, pack, pack_dicts, service
-from .batch import BatchOutcome, pack_batch
+from .batch import BatchOutcome, WorkerStartError, pack_batch
 from .search_settings import Search, unhonoured
 from .summary import summary_text
 
@@ -50,12 +52,17 @@ def main(argv: list[str] | None = None) -> int:
         print(f"quarvex: error: {error}", file=sys.stderr)
         return 2
     except KeyboardInterrupt:
+        print("quarvex: interrupted", file=sys.stderr)
         return 130
     except BrokenPipeError:
-        # The reader left (`| head`): stop quietly, and keep the interpreter's
-        # final flush of standard output from failing again.
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        # The reader left (`| head`): stop quietly.
+        _drop_standard_output()
         return 1
+
+
+def _drop_standard_output() -> None:
+    # What is still buffered goes nowhere, so the interpreter's final flush cannot fail again.
+    os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -119,6 +126,12 @@ def _add_batch(commands: Any) -> None:
         "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
     )
     _add_optimize(batch, each=" on each request")
+    batch.add_argument(
+        "--time-limit",
+        type=_seconds,
+        metavar="SECONDS",
+        help="answer a request still packing after SECONDS with a TimeoutError line (default: no limit)",
+    )
     batch.set_defaults(run=_batch)
 
 
@@ -187,15 +200,90 @@ def _name(path: str) -> str:
     return "<stdin>" if path == "-" else path
 
 
-def _open(stack: ExitStack, path: str, mode: str) -> IO[bytes]:
-    """A file opened in binary, or standard input or output for "-"."""
+def _open(stack: ExitStack, path: str) -> IO[bytes]:
+    """A file opened to read in binary, or standard input for "-"."""
     if path == "-":
-        return sys.stdin.buffer if "r" in mode else sys.stdout.buffer
+        return sys.stdin.buffer
     try:
-        file: IO[bytes] = stack.enter_context(open(path, mode + "b"))
+        file: IO[bytes] = stack.enter_context(open(path, "rb"))
         return file
     except OSError as error:
         raise InputError(f"{path}: {error.strerror}") from None
+
+
+def _refuse_input_as_output(source: str, *outputs: str | None) -> None:
+    for output in outputs:
+        if source == "-" or output in (None, "-"):
+            continue
+        try:
+            same = os.path.samefile(source, output)
+        except OSError:  # the output does not exist yet (or the input does not, said later)
+            continue
+        if same:
+            raise InputError(f"{output}: is the input {source}; write the output to another file")
+
+
+class _Output:
+    """Where one output goes; a failed write is an InputError naming it."""
+
+    def __init__(self, file: IO[bytes], name: str) -> None:
+        self.file = file
+        self.name = name
+
+    def write(self, data: bytes) -> None:
+        try:
+            self.file.write(data)
+        except BrokenPipeError:
+            raise
+        except OSError as error:
+            raise self.failed(error) from None
+
+    def failed(self, error: OSError) -> InputError:
+        if self.file is sys.stdout.buffer:
+            _drop_standard_output()
+        return InputError(f"{self.name}: {error.strerror}")
+
+
+@contextmanager
+def _output(path: str) -> Iterator[_Output]:
+    """Standard output for "-"; else a temporary file in the same folder that
+    replaces `path` once complete, so a failed or interrupted write leaves
+    the old file whole."""
+    if path == "-":
+        output = _Output(sys.stdout.buffer, "<stdout>")
+        yield output
+        try:
+            sys.stdout.buffer.flush()
+        except BrokenPipeError:
+            raise
+        except OSError as error:
+            raise output.failed(error) from None
+        return
+    target = os.path.realpath(path)  # through a link, the file it names is replaced
+    try:
+        handle, temporary = tempfile.mkstemp(dir=os.path.dirname(target), prefix=f".{os.path.basename(target)}.")
+    except OSError as error:
+        raise InputError(f"{path}: {error.strerror}") from None
+    try:
+        with os.fdopen(handle, "wb") as file:
+            yield _Output(file, path)
+        os.chmod(temporary, _mode_of(target))
+        os.replace(temporary, target)
+    except OSError as error:
+        raise InputError(f"{path}: {error.strerror}") from None
+    finally:
+        if os.path.lexists(temporary):
+            os.unlink(temporary)
+
+
+def _mode_of(path: str) -> int:
+    """The permissions the file has, or those a new file gets under the umask."""
+    try:
+        return os.stat(path).st_mode & 0o7777
+    except FileNotFoundError:
+        umask = os.umask(0)
+        os.umask(umask)
+        return 0o666 & ~umask
 
 
 def _reject_constant(name: str) -> None:
@@ -204,7 +292,7 @@ def _reject_constant(name: str) -> None:
 
 def _read_and_pack(path: str, search: Search | None) -> tuple[dict[str, Any], PackResult]:
     with ExitStack() as stack:
-        text = _open(stack, path, "r").read()
+        text = _open(stack, path).read()
     try:
         request = json.loads(text, parse_constant=_reject_constant)
     except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
@@ -227,14 +315,15 @@ def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
 
     # The request's box types let the page say why an item fits in none of them.
     try:
-        viz.to_html(result, page, box_types=request.get("boxes"))
-    except OSError as error:
-        raise InputError(f"{page}: {error.strerror}") from None
+        text = viz.to_html(result, box_types=request.get("boxes"))
     except (ImportError, ValueError) as error:  # plotly missing, or box types it cannot read
         raise InputError(str(error)) from None
+    with _output(page) as output:
+        output.write(text.encode())
 
 
 def _pack(args: argparse.Namespace) -> int:
+    _refuse_input_as_output(args.request, args.output, args.html)
     # Every negative indent means one line; the writer's own bound is asked of an
     # empty result, so that a bad indent is refused before the packing starts.
     indent = max(-1, min(args.indent, 2**31 - 1))
@@ -245,18 +334,18 @@ def _pack(args: argparse.Namespace) -> int:
     request, result = _read_and_pack(args.request, _search(args))
     if args.html:
         _write_page(request, result, args.html)
-    response = result.to_json(indent) + "\n"
-    with ExitStack() as stack:
-        if args.output:
-            _open(stack, args.output, "w").write(response.encode())
-        if args.summary:
-            print(summary_text(result))
-        elif not args.output:
-            sys.stdout.write(response)
+    response = (result.to_json(indent) + "\n").encode()
+    if args.output:
+        with _output(args.output) as output:
+            output.write(response)
+    if args.summary or not args.output:
+        with _output("-") as output:
+            output.write((summary_text(result) + "\n").encode() if args.summary else response)
     return 0
 
 
 def _view(args: argparse.Namespace) -> int:
+    _refuse_input_as_output(args.request, args.html)
     request, result = _read_and_pack(args.request, _search(args))
     page = args.html
     if page is None:
@@ -270,21 +359,27 @@ def _view(args: argparse.Namespace) -> int:
 
 
 def _batch(args: argparse.Namespace) -> int:
+    _refuse_input_as_output(args.orders, args.output)
     with ExitStack() as stack:
-        orders = _open(stack, args.orders, "r")
-        output = _open(stack, args.output or "-", "w")
+        orders = _open(stack, args.orders)
+        output = stack.enter_context(_output(args.output or "-"))
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
         outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
-                                             min_support=args.min_support, objective=args.objective))
+                                             min_support=args.min_support, objective=args.objective,
+                                             time_limit=args.time_limit))
         failed = total = 0
-        for outcome in outcomes:
-            total += 1
-            output.write(_outcome_line(outcome).encode() + b"\n")
-            if outcome.error:
-                failed += 1
-                reason = " ".join(f"{outcome.error.type}: {outcome.error.message}".split())
-                print(f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr)
-        output.flush()
+        try:
+            for outcome in outcomes:
+                total += 1
+                output.write(_outcome_line(outcome).encode() + b"\n")
+                if outcome.error:
+                    failed += 1
+                    reason = " ".join(f"{outcome.error.type}: {outcome.error.message}".split())
+                    print(f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr)
+        except WorkerStartError as error:
+            raise InputError(str(error)) from None
+        except OSError as error:  # writes fail as InputError, so reading the orders failed
+            raise InputError(f"{_name(args.orders)}: {error.strerror}") from None
     if failed:
         print(f"quarvex: {failed} of {total} requests failed", file=sys.stderr)
         return 1

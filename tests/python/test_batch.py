@@ -1,11 +1,16 @@
 """pack_batch gives what solve gives, request by request, on every kind of pool,
-and survives workers that die."""
+and survives workers that die or are stuck and inputs that fail."""
 
 import json
 import math
 import os
 import signal
-from concurrent.futures import ThreadPoolExecutor
+import subprocess
+import sys
+import time
+from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
+from multiprocessing import get_context
+from pathlib import Path
 
 import pytest
 
@@ -23,6 +28,16 @@ class KillsItsWorker:
 
     def __reduce__(self):
         return os._exit, (9,)
+
+
+class HangsItsWorker:
+    """Unpickling it blocks the process that does so, where no deadline reaches."""
+
+    def __reduce__(self):
+        return time.sleep, (3600,)
+
+
+SLOW_TEXT = (Path(__file__).parents[1] / "data" / "slow_200_items.json").read_text()
 
 
 def serial(request):
@@ -93,5 +108,62 @@ def test_a_worker_killed_mid_batch_loses_nothing():
 def test_arguments_are_checked_before_any_work():
     with pytest.raises(ValueError, match="workers must be at least 1, not 0"):
         pack_batch([], workers=0)
+    with pytest.raises(ValueError, match="time_limit must be a finite number of seconds, not nan"):
+        pack_batch([], time_limit=math.nan)
     with pytest.raises(TypeError, match="executor must be .* not str"):
         pack_batch([], executor="tcp://localhost:8786")
+
+
+class ReadError(Exception):
+    pass
+
+
+def fails_after(requests, count):
+    yield from requests[:count]
+    raise ReadError("the orders file went away")
+
+
+TIMED_OUT = ("TimeoutError", "the time limit ran out before packing finished")
+STUCK = ("TimeoutError", "request 20 was still packing after its time limit of 0.5 s")
+
+
+@pytest.mark.timeout(180)
+@pytest.mark.parametrize(
+    "fault, make_executor, replaced, outcome",
+    [
+        ("slow", None, SLOW_TEXT, (None, TIMED_OUT)),
+        ("slow", lambda: ThreadPoolExecutor(2), SLOW_TEXT, (None, TIMED_OUT)),
+        ("stuck", None, {"items": [HangsItsWorker()]}, (None, STUCK)),
+        ("killer", lambda: ProcessPoolExecutor(2, mp_context=get_context("forkserver")), {"items": [KillsItsWorker()]},
+         (None, ("WorkerDied", "worker process died while packing request 20"))),
+        ("reader", None, None, None),
+        ("reader", lambda: ThreadPoolExecutor(2), None, None),
+    ],
+)
+def test_a_fault_costs_only_its_own_request(fault, make_executor, replaced, outcome):
+    """Every request but the faulty one is answered as solve answers it."""
+    requests = list(REQUESTS[:60])
+    executor = make_executor and make_executor()
+    if fault == "reader":
+        outcomes = []
+        with pytest.raises(ReadError):
+            outcomes.extend(pack_batch(fails_after(requests, 50), workers=2, executor=executor))
+        assert as_pairs(outcomes) == EXPECTED[:50]
+    else:
+        requests[20] = replaced
+        outcomes = as_pairs(pack_batch(requests, workers=2, executor=executor, time_limit=0.5))
+        assert outcomes[20] == outcome
+        assert outcomes[:20] + outcomes[21:] == EXPECTED[:20] + EXPECTED[21:60]
+    if executor:
+        executor.shutdown()
+    assert pool_workers() == []
+
+
+@pytest.mark.timeout(60)
+def test_workers_that_cannot_start_end_the_batch_once():
+    # Run from standard input, the script is nothing its workers can load.
+    script = "import quarvex\nprint(list(quarvex.pack_batch(['{}'] * 50, workers=2)))\n"
+    run = subprocess.run([sys.executable, "-"], input=script, capture_output=True, text=True)
+    assert run.returncode == 1 and "WorkerDied" not in run.stdout + run.stderr
+    assert run.stderr.count("quarvex.batch.WorkerStartError") == 1
+    assert "cannot load the main script '<stdin>'; run the script from a file" in run.stderr

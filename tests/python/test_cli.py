@@ -1,8 +1,12 @@
 """The command line: what it writes, its exit statuses and its one-line errors."""
 
 import json
+import os
+import resource
+import signal
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 import pytest
@@ -100,3 +104,80 @@ def test_optimize_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
     with pytest.raises(SystemExit) as exit:
         main(["pack", str(ORDER), "--optimize", "nan"])
     assert exit.value.code == 2 and "--optimize: must be a finite number of seconds" in capsys.readouterr().err
+
+
+SLOW = Path(__file__).parents[1] / "data" / "slow_200_items.json"
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+@pytest.mark.timeout(60)
+def test_ctrl_c_ends_a_pack_with_one_line_and_status_130():
+    process = subprocess.Popen([sys.executable, "-m", "quarvex", "pack", SLOW], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
+    # More processor time than starting and reading take: it is packing (for seconds yet).
+    while process.poll() is None and cpu_seconds(process.pid) < 1.5:
+        time.sleep(0.05)
+    process.send_signal(signal.SIGINT)
+    out, err = process.communicate()
+    assert (process.returncode, out, err) == (130, "", "quarvex: interrupted\n")
+
+
+@pytest.mark.parametrize("command", ["pack", "batch"])
+@pytest.mark.parametrize("alias", ["same", "hard link", "symbolic link"])
+def test_the_input_is_never_the_output(capsys, tmp_path, command, alias):
+    source = tmp_path / "orders"
+    source.write_text(ORDER.read_text().replace("\n", " ") + "\n")
+    output = tmp_path / "out"
+    if alias == "same":
+        output = source
+    elif alias == "hard link":
+        os.link(source, output)
+    else:
+        output.symlink_to(source)
+    status, out, err = run(capsys, command, source, "-o", output)
+    assert (status, out) == (2, "")
+    assert err == f"quarvex: error: {output}: is the input {source}; write the output to another file\n"
+    assert source.read_text() == ORDER.read_text().replace("\n", " ") + "\n"
+
+
+def limit_file_size(size):
+    return lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+
+
+@pytest.mark.parametrize("command", ["pack", "batch"])
+@pytest.mark.parametrize("target", ["a file", "standard output"])
+def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, command, target):
+    orders = tmp_path / "orders.jsonl"
+    orders.write_text(ORDER.read_text().replace("\n", " ") + "\n")
+    old = tmp_path / "results.json"
+    old.write_text("the old results\n")
+    old.chmod(0o640)
+    # A file-size limit too small for the response makes the write fail midway.
+    argv, limit = (["-o", old], limit_file_size(1000)) if target == "a file" else ([], None)
+    with open("/dev/full", "w") as full:
+        run = subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv], stdout=full,
+                             stderr=subprocess.PIPE, text=True, preexec_fn=limit)
+    reason = "File too large" if target == "a file" else "No space left on device"
+    name = old if target == "a file" else "<stdout>"
+    assert (run.returncode, run.stderr) == (2, f"quarvex: error: {name}: {reason}\n")
+    assert (old.read_text(), old.stat().st_mode & 0o777) == ("the old results\n", 0o640)
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["orders.jsonl", "results.json"]
+    if target == "a file":
+        assert subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv]).returncode == 0
+        assert json.loads(old.read_text()) and old.stat().st_mode & 0o777 == 0o640
+
+
+@pytest.mark.timeout(120)
+def test_batch_answers_a_request_over_its_time_limit_in_place(capsys, tmp_path):
+    orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
+    orders.write_text("\n".join([LINES[0], SLOW.read_text().replace("\n", " "), LINES[1]]) + "\n")
+    status, _, err = run(capsys, "batch", orders, "-o", results, "--workers", 2, "--time-limit", 0.2)
+    written = results.read_text().splitlines()
+    assert (status, written[0], written[2]) == (1, quarvex.solve(LINES[0]), quarvex.solve(LINES[1]))
+    assert json.loads(written[1])["error"]["type"] == "TimeoutError"
+    assert err.splitlines()[-1] == "quarvex: 1 of 3 requests failed"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quarvex/placement/orientation.hpp"
+#include "quarvex/runtime/cancellation.hpp"
 
 
 namespace quarvex {
@@ -160,6 +161,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
 
     startFill(region, stackCeiling, preset);
     while (true) {
+        pollCancellation();  // every step, so that no fill runs unchecked for long
         Frame& f = frames[depth - 1];
         bool startChild = false;  // a sub-fill of `childRegion` comes next
         Region childRegion{};

@@ -1,6 +1,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/python/bindings.hpp"
+#include "quarvex/python/interruptible_call.hpp"
 #include "quarvex/python/request_arguments.hpp"
 
 namespace py = pybind11;
@@ -20,7 +22,9 @@ namespace quarvex {
 
 namespace {
 
-PackResponse packDicts(const py::object& items, const py::object& boxes) {
+PackResponse packDicts(const py::object& items, const py::object& boxes,
+                       std::optional<double> timeLimit) {
+    const InterruptibleCall call(timeLimit);
     ItemCollection itemCollection = itemsFromDicts(items);
     return Packer::pack(itemCollection, boxesFromDicts(boxes));
 }
@@ -28,7 +32,8 @@ PackResponse packDicts(const py::object& items, const py::object& boxes) {
 // A parse fault quotes the bytes last read, which may end inside a UTF-8
 // sequence or not be UTF-8 at all; Python needs valid text for the message,
 // so such bytes are written as \xNN escapes.
-std::string solveText(std::string_view requestText) {
+std::string solveText(std::string_view requestText, std::optional<double> timeLimit) {
+    const InterruptibleCall call(timeLimit);
     try {
         return solve(requestText);
     } catch (const nlohmann::json::parse_error& fault) {
@@ -37,18 +42,27 @@ std::string solveText(std::string_view requestText) {
     }
 }
 
-PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& boxes) {
+PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& boxes,
+                         std::optional<double> timeLimit) {
+    const InterruptibleCall call(timeLimit);
     return Packer::pack(itemsFromObjects(items), boxesFromObjects(boxes));
 }
 
 }  // namespace
 
 void bindEntryPoints(py::module_& module) {
-    module.def("solve", &solveText, py::arg("request_json"),
+    py::register_exception<DeadlineExceeded>(module, "TimeoutError", PyExc_TimeoutError);
+    module.def("solve", &solveText, py::arg("request_json"), py::kw_only(),
+               py::arg("time_limit") = py::none(),
                R"(The simplest entry point: pass a JSON string shaped like
 {"items": [...], "boxes": [...]} and get a JSON string back.
-No quarvex types required on either side.)");
-    module.def("pack_dicts", &packDicts, py::arg("items"), py::arg("boxes"),
+No quarvex types required on either side.
+
+time_limit: wall seconds after which packing stops with
+quarvex.TimeoutError (None, the default: no limit). Ctrl-C stops it
+with KeyboardInterrupt either way.)");
+    module.def("pack_dicts", &packDicts, py::arg("items"), py::arg("boxes"), py::kw_only(),
+               py::arg("time_limit") = py::none(),
                R"(Like solve(), but takes/returns native Python objects: pass lists
 of plain dicts shaped like items.json / boxes.json and get back a
 rich PackResult with attribute access to every feature.)");
@@ -63,7 +77,8 @@ rich PackResult with attribute access to every feature.)");
             return result;
         },
         "Box fills made on this thread so far, by what asked for them (for the benchmarks).");
-    module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"),
+    module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"), py::kw_only(),
+               py::arg("time_limit") = py::none(),
                R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
 objects instead of plain dicts.)");
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quarvex/python/bindings.hpp"
+#include "quarvex/python/interruptible_call.hpp"
 #include "quarvex/python/request_arguments.hpp"
 #include "quarvex/search/optimizer.hpp"
 
@@ -67,6 +68,7 @@ PackResponse optimizeBinding(const py::object& items, const py::object& boxes,
                              std::optional<double> timeLimit, std::optional<std::int64_t> effort,
                              std::int64_t seed, double minSupport, const std::string& objective) {
     const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport, objective);
+    const InterruptibleCall call;  // the search ends at its own time limit, not with an error
     const ItemCollection itemCollection =
         isObjectList<Item>(items) ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
                                   : itemsFromDicts(items, searchItemFromJson);
@@ -94,14 +96,17 @@ pack_dicts() do and returns a PackResult.
 
 time_limit: wall seconds (None: no limit); effort: work units, the same
 result for the same seed on any machine (None: no limit); at least one
-must be given. min_support: the share of each item's base that must rest
-on the tops of items below it (0.0: as the default packer). objective:
-"boxes" (fewest boxes, then least volume) or "cost" (least total Cost of
-the boxes first; every usable box type needs a Cost). Each item's MaxLoad
+must be given. The time limit bounds the whole call: when pack() itself
+does not finish within it, the search starts from its own orders.
+min_support: the share of each item's base that must rest on the tops
+of items below it (0.0: as the default packer). objective: "boxes"
+(fewest boxes, then least volume) or "cost" (least total Cost of the
+boxes first; every usable box type needs a Cost). Each item's MaxLoad
 (max_load) caps the weight resting on its top, directly or through other
 items, shared among supporters by contact area; 0 lets nothing stand on
-it. With min_support 0.0 and no MaxLoad the result is never worse than
-pack()'s.
+it. With min_support 0.0, no MaxLoad and pack() finished within the time
+limit (always, without one), the result is never worse than pack()'s.
+Ctrl-C stops the call with KeyboardInterrupt.
 
 >>> result = optimize(items, boxes, time_limit=0.5)
 >>> len(result.boxes) <= len(pack(items, boxes).boxes)

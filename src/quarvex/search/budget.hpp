@@ -22,6 +22,7 @@ public:
     bool spend();
     bool exhausted() const { return exhausted_; }
     std::uint64_t spent() const { return spent_; }
+    std::optional<Clock::time_point> deadline() const { return deadline_; }
 
 private:
     std::optional<std::uint64_t> units_;

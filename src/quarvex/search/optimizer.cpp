@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "quarvex/packing/packer.hpp"
+#include "quarvex/runtime/cancellation.hpp"
 #include "quarvex/search/objective.hpp"
 #include "quarvex/search/search.hpp"
 
@@ -55,6 +56,20 @@ PackResponse responseOf(const Problem& problem, const Solution& solution) {
     return PackResponse(success, std::move(packed), std::move(unplaced));
 }
 
+// The default packer's result, or nothing when it has not finished by the
+// search's deadline: the time limit bounds the whole call.
+std::optional<PackResponse> packBefore(std::optional<Cancellation::Clock::time_point> deadline,
+                                       const ItemCollection& items, const BoxCollection& boxes) {
+    const Cancellation* outer = currentCancellation();
+    Cancellation cancellation = outer ? outer->narrowed(deadline) : Cancellation(deadline);
+    const CancellationScope scope(cancellation);
+    try {
+        return Packer::pack(items, boxes);
+    } catch (const DeadlineExceeded&) {
+        return std::nullopt;  // a caller's own earlier deadline stops the search's first poll
+    }
+}
+
 }  // namespace
 
 Optimizer::Optimizer(const ItemCollection& items, const BoxCollection& boxes,
@@ -62,22 +77,24 @@ Optimizer::Optimizer(const ItemCollection& items, const BoxCollection& boxes,
     : budget_(options.effort, options.timeLimit),
       seed_(options.seed),
       problem_(search::makeProblem(items, boxes, options.minSupport, options.objective)),
-      start_(Packer::pack(items, boxes)) {}
+      start_(packBefore(budget_.deadline(), items, boxes)) {}
 
 void Optimizer::search() {
     std::vector<std::vector<int>> startOrders;
-    std::vector<int> packed = orderOf(start_, problem_);
-    if (packed.size() == problem_.items.size()) startOrders.push_back(std::move(packed));
+    if (start_) {
+        std::vector<int> packed = orderOf(*start_, problem_);
+        if (packed.size() == problem_.items.size()) startOrders.push_back(std::move(packed));
+    }
     best_ = search::searchPackings(problem_, std::move(startOrders), budget_, seed_);
 }
 
 PackResponse Optimizer::result() const {
     // The default packer knows no support rule nor load limits: its result
     // stands only without them.
-    if (problem_.minSupport <= 0.0 && !problem_.hasLoadLimits &&
+    if (start_ && problem_.minSupport <= 0.0 && !problem_.hasLoadLimits &&
         !search::isBetter(search::scoreOf(problem_, *best_),
-                          search::scoreOf(problem_, start_))) {
-        return start_;
+                          search::scoreOf(problem_, *start_))) {
+        return *start_;
     }
     return responseOf(problem_, *best_);
 }

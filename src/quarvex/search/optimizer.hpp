@@ -1,7 +1,8 @@
 #pragma once
 
 // A second way to pack, for callers to whom boxes and air cost money: starts
-// from the default packer's result and searches for one that places more
+// from the default packer's result (when that finishes within the time
+// limit) and searches for one that places more
 // items, in fewer boxes, of less volume (objective.hpp).
 
 #include <cstdint>
@@ -39,14 +40,15 @@ public:
 
     // After search(). With minSupport 0.0 and no load limits never worse
     // than the default packer's result, which it is when the search found
-    // nothing better.
+    // nothing better; that holds only when the packer finished within the
+    // time limit.
     PackResponse result() const;
 
 private:
     search::Budget budget_;
     std::uint64_t seed_;
-    search::Problem problem_;  // first: a request it refuses is not packed
-    PackResponse start_;
+    search::Problem problem_;            // first: a request it refuses is not packed
+    std::optional<PackResponse> start_;  // empty when the packer ran out of time
     std::optional<search::Solution> best_;
 };
 
