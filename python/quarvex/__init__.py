@@ -10,7 +10,7 @@ from ._core import (
     PackedItem,
     PackResult,
     Rotation,
-    TimeoutError,
+    TimeoutError as TimeoutError,
     optimize,
     pack,
     pack_dicts,
@@ -38,7 +38,7 @@ __all__ = [
     "BatchError",
 ]
 # quarvex.TimeoutError (a subclass of the builtin) stays out of __all__, so that
-# a star import does not shadow the builtin name.
+# a star import does not shadow the builtin name; "as" marks it exported all the same.
 
 _BATCH_NAMES = {"pack_batch", "BatchOutcome", "BatchError"}
 

@@ -51,16 +51,13 @@ PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<Bo
 }  // namespace
 
 void bindEntryPoints(py::module_& module) {
-    py::register_exception<DeadlineExceeded>(module, "TimeoutError", PyExc_TimeoutError);
+    py::register_exception<DeadlineExceeded>(module, "TimeoutError", PyExc_TimeoutError)
+        .attr("__doc__") = "A call's time_limit ran out before it finished; a TimeoutError.";
     module.def("solve", &solveText, py::arg("request_json"), py::kw_only(),
                py::arg("time_limit") = py::none(),
                R"(The simplest entry point: pass a JSON string shaped like
 {"items": [...], "boxes": [...]} and get a JSON string back.
-No quarvex types required on either side.
-
-time_limit: wall seconds after which packing stops with
-quarvex.TimeoutError (None, the default: no limit). Ctrl-C stops it
-with KeyboardInterrupt either way.)");
+No quarvex types required on either side.)");
     module.def("pack_dicts", &packDicts, py::arg("items"), py::arg("boxes"), py::kw_only(),
                py::arg("time_limit") = py::none(),
                R"(Like solve(), but takes/returns native Python objects: pass lists
