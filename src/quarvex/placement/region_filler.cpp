@@ -159,9 +159,11 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         frames[depth++].start(r, ceiling, first);
     };
 
+    // Looked up once: polled every step, so that no fill runs unchecked for long.
+    Cancellation* const cancellation = currentCancellation();
     startFill(region, stackCeiling, preset);
     while (true) {
-        pollCancellation();  // every step, so that no fill runs unchecked for long
+        if (cancellation) cancellation->poll();
         Frame& f = frames[depth - 1];
         bool startChild = false;  // a sub-fill of `childRegion` comes next
         Region childRegion{};
