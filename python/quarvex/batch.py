@@ -194,13 +194,12 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def _response(text: str | bytes | bytearray, packing: _Packing) -> str:
-    search = packing.search
+def _response(text: str | bytes | bytearray, search: Search | None, time_limit: float | None) -> str:
     if search is None:
         if may_need_search(text):
             _refuse_unhonoured(text)
         # solve reads bytes as well as str, which its stub does not say.
-        return solve(text, time_limit=packing.time_limit)  # type: ignore[arg-type]
+        return solve(text, time_limit=time_limit)  # type: ignore[arg-type]
     # Read as solve reads a request: anything but an object holds nothing.
     request = json.loads(text)
     if not isinstance(request, dict):
@@ -218,13 +217,13 @@ def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
                          "or objective (command line: --optimize)")
 
 
-def pack_chunk(chunk: Chunk, packing: _Packing = _Packing()) -> list[BatchOutcome]:
+def pack_chunk(chunk: Chunk, search: Search | None = None, time_limit: float | None = None) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     outcomes = []
     for index, payload in chunk:
         try:
             text = _request_text(pickle.loads(payload))
-            outcomes.append(BatchOutcome(index, response=_response(text, packing)))
+            outcomes.append(BatchOutcome(index, response=_response(text, search, time_limit)))
         except Exception as error:
             outcomes.append(_failure(index, error))
     return outcomes
@@ -308,7 +307,7 @@ def _serve(connection: Connection, packing: _Packing) -> None:
             chunk = connection.recv()
         except EOFError:
             return
-        connection.send(pack_chunk(chunk, packing))
+        connection.send(pack_chunk(chunk, packing.search, packing.time_limit))
 
 
 def _start_failure(worker: _Worker) -> WorkerStartError:
@@ -440,7 +439,7 @@ class _ExecutorPool:
             self.started = True
         if self.fallback is None:
             try:
-                future = self.executor.submit(pack_chunk, task.chunk, self.packing)
+                future = self.executor.submit(pack_chunk, task.chunk, self.packing.search, self.packing.time_limit)
             except BrokenExecutor:
                 self.fallback = _LocalPool(self.workers, self.packing)
             else:
