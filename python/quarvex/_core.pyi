@@ -7,7 +7,7 @@ from __future__ import annotations
 import collections.abc
 import quarvex
 import typing
-__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'optimize', 'pack', 'pack_dicts', 'solve']
+__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'TimeoutError', 'optimize', 'pack', 'pack_dicts', 'solve']
 class Rotation:
     """
     How free an item is to be reoriented while packing.
@@ -336,6 +336,10 @@ class PackResult:
     @property
     def unplaced_items(self) -> list[quarvex.Item]:
         ...
+class TimeoutError(TimeoutError):
+    """
+    A call's time_limit ran out before it finished; a TimeoutError.
+    """
 def _fill_counts() -> dict:
     """
     Box fills made on this thread so far, by what asked for them (for the benchmarks).
@@ -348,31 +352,34 @@ def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.Support
     
     time_limit: wall seconds (None: no limit); effort: work units, the same
     result for the same seed on any machine (None: no limit); at least one
-    must be given. min_support: the share of each item's base that must rest
-    on the tops of items below it (0.0: as the default packer). objective:
-    "boxes" (fewest boxes, then least volume) or "cost" (least total Cost of
-    the boxes first; every usable box type needs a Cost). Each item's MaxLoad
+    must be given. The time limit bounds the whole call: when pack() itself
+    does not finish within it, the search starts from its own orders.
+    min_support: the share of each item's base that must rest on the tops
+    of items below it (0.0: as the default packer). objective: "boxes"
+    (fewest boxes, then least volume) or "cost" (least total Cost of the
+    boxes first; every usable box type needs a Cost). Each item's MaxLoad
     (max_load) caps the weight resting on its top, directly or through other
     items, shared among supporters by contact area; 0 lets nothing stand on
-    it. With min_support 0.0 and no MaxLoad the result is never worse than
-    pack()'s.
+    it. With min_support 0.0, no MaxLoad and pack() finished within the time
+    limit (always, without one), the result is never worse than pack()'s.
+    Ctrl-C stops the call with KeyboardInterrupt.
     
     >>> result = optimize(items, boxes, time_limit=0.5)
     >>> len(result.boxes) <= len(pack(items, boxes).boxes)
     True
     """
-def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.Sequence[quarvex.Box]) -> quarvex.PackResult:
+def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.Sequence[quarvex.Box], *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None) -> quarvex.PackResult:
     """
     Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
     objects instead of plain dicts.
     """
-def pack_dicts(items: typing.Any, boxes: typing.Any) -> quarvex.PackResult:
+def pack_dicts(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None) -> quarvex.PackResult:
     """
     Like solve(), but takes/returns native Python objects: pass lists
     of plain dicts shaped like items.json / boxes.json and get back a
     rich PackResult with attribute access to every feature.
     """
-def solve(request_json: str) -> str:
+def solve(request_json: str, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None) -> str:
     """
     The simplest entry point: pass a JSON string shaped like
     {"items": [...], "boxes": [...]} and get a JSON string back.

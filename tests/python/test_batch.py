@@ -10,7 +10,6 @@ import sys
 import time
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from multiprocessing import get_context
-from pathlib import Path
 
 import pytest
 
@@ -37,7 +36,7 @@ class HangsItsWorker:
         return time.sleep, (3600,)
 
 
-SLOW_TEXT = (Path(__file__).parents[1] / "data" / "slow_200_items.json").read_text()
+SLOW_TEXT = json.dumps(generators.scaling_request(8000))  # seconds in the default packer
 
 
 def serial(request):

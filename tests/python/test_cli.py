@@ -106,7 +106,7 @@ def test_optimize_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
     assert exit.value.code == 2 and "--optimize: must be a finite number of seconds" in capsys.readouterr().err
 
 
-SLOW = Path(__file__).parents[1] / "data" / "slow_200_items.json"
+SLOW_LINE = json.dumps(generators.scaling_request(8000))  # seconds in the default packer
 
 
 def cpu_seconds(pid):
@@ -116,8 +116,9 @@ def cpu_seconds(pid):
 
 
 @pytest.mark.timeout(60)
-def test_ctrl_c_ends_a_pack_with_one_line_and_status_130():
-    process = subprocess.Popen([sys.executable, "-m", "quarvex", "pack", SLOW], stdout=subprocess.PIPE,
+def test_ctrl_c_ends_a_pack_with_one_line_and_status_130(tmp_path):
+    (tmp_path / "slow.json").write_text(SLOW_LINE)
+    process = subprocess.Popen([sys.executable, "-m", "quarvex", "pack", tmp_path / "slow.json"], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
     # More processor time than starting and reading take: it is packing (for seconds yet).
     while process.poll() is None and cpu_seconds(process.pid) < 1.5:
@@ -175,7 +176,7 @@ def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, comm
 @pytest.mark.timeout(120)
 def test_batch_answers_a_request_over_its_time_limit_in_place(capsys, tmp_path):
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
-    orders.write_text("\n".join([LINES[0], SLOW.read_text().replace("\n", " "), LINES[1]]) + "\n")
+    orders.write_text("\n".join([LINES[0], SLOW_LINE, LINES[1]]) + "\n")
     status, _, err = run(capsys, "batch", orders, "-o", results, "--workers", 2, "--time-limit", 0.2)
     written = results.read_text().splitlines()
     assert (status, written[0], written[2]) == (1, quarvex.solve(LINES[0]), quarvex.solve(LINES[1]))

@@ -13,10 +13,12 @@ import quarvex
 from bench.generators import as_objects, scaling_request
 from validator import validate
 
-# About seven seconds in the default packer: long enough to be stopped midway.
-SLOW = json.loads((Path(__file__).parents[1] / "data" / "slow_200_items.json").read_text())
+# Seconds in the default packer: long enough to be stopped midway.
+SLOW = scaling_request(8000)
 SLOW_TEXT = json.dumps(SLOW)
-SLOW_OBJECTS = as_objects({**SLOW, "items": [{**item, "BoxGroup": ""} for item in SLOW["items"]]})
+SLOW_OBJECTS = as_objects(SLOW)
+# Longer in the default packer than the search's budget below.
+TWO_HUNDRED = json.loads((Path(__file__).parents[1] / "data" / "slow_200_items.json").read_text())
 
 CALLS = {
     "solve": lambda **limit: quarvex.solve(SLOW_TEXT, **limit),
@@ -28,7 +30,8 @@ CALLS = {
 @pytest.mark.timeout(60)
 @pytest.mark.parametrize("name", [*CALLS, "optimize"])
 def test_ctrl_c_stops_a_call_midway(name):
-    call = CALLS.get(name) or (lambda: quarvex.optimize(SLOW["items"], SLOW["boxes"], time_limit=None, effort=2**62))
+    call = CALLS.get(name) or (lambda: quarvex.optimize(TWO_HUNDRED["items"], TWO_HUNDRED["boxes"], time_limit=None,
+                                                       effort=2**62))
     # From another process, as from a terminal: a thread of this one would wait for the lock.
     sender = subprocess.Popen(["sh", "-c", f"sleep 0.3; kill -INT {os.getpid()}"])
     try:
@@ -68,6 +71,6 @@ def test_time_limits_are_checked(limit):
 
 def test_optimize_past_its_deadline_without_the_packers_result_is_sound():
     # The default packer cannot finish in this time; the search's own start stands in.
-    result = quarvex.optimize(SLOW["items"], SLOW["boxes"], time_limit=0.05)
-    validate(result.to_dict(), SLOW["items"], SLOW["boxes"])
-    assert result.total_placed == len(SLOW["items"])
+    result = quarvex.optimize(TWO_HUNDRED["items"], TWO_HUNDRED["boxes"], time_limit=0.01)
+    validate(result.to_dict(), TWO_HUNDRED["items"], TWO_HUNDRED["boxes"])
+    assert result.total_placed == len(TWO_HUNDRED["items"])
