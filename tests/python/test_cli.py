@@ -177,7 +177,7 @@ def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, comm
 def test_batch_answers_a_request_over_its_time_limit_in_place(capsys, tmp_path):
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     orders.write_text("\n".join([LINES[0], SLOW_LINE, LINES[1]]) + "\n")
-    status, _, err = run(capsys, "batch", orders, "-o", results, "--workers", 2, "--time-limit", 0.2)
+    status, _, err = run(capsys, "batch", orders, "-o", results, "--workers", 2, "--time-limit", 3)
     written = results.read_text().splitlines()
     assert (status, written[0], written[2]) == (1, quarvex.solve(LINES[0]), quarvex.solve(LINES[1]))
     assert json.loads(written[1])["error"]["type"] == "TimeoutError"
