@@ -1,4 +1,4 @@
-#include "quarvex/python/pickle_state.hpp"
+#include "quarvex/bindings/pickle_state.hpp"
 
 #include <pybind11/stl.h>
 

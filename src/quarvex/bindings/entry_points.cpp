@@ -12,9 +12,9 @@
 #include "quarvex/json_io/solve.hpp"
 #include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/packer.hpp"
-#include "quarvex/python/bindings.hpp"
-#include "quarvex/python/interruptible_call.hpp"
-#include "quarvex/python/request_arguments.hpp"
+#include "quarvex/bindings/bindings.hpp"
+#include "quarvex/bindings/interruptible_call.hpp"
+#include "quarvex/bindings/request_arguments.hpp"
 
 namespace py = pybind11;
 

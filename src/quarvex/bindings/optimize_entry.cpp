@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "quarvex/python/bindings.hpp"
-#include "quarvex/python/interruptible_call.hpp"
-#include "quarvex/python/request_arguments.hpp"
+#include "quarvex/bindings/bindings.hpp"
+#include "quarvex/bindings/interruptible_call.hpp"
+#include "quarvex/bindings/request_arguments.hpp"
 #include "quarvex/search/optimizer.hpp"
 
 namespace py = pybind11;

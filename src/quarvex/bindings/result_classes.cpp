@@ -10,10 +10,10 @@
 #include "quarvex/model/pack_response.hpp"
 #include "quarvex/model/packed_box.hpp"
 #include "quarvex/model/packed_item.hpp"
-#include "quarvex/python/bindings.hpp"
-#include "quarvex/python/conversions.hpp"
-#include "quarvex/python/initialised.hpp"
-#include "quarvex/python/pickle_state.hpp"
+#include "quarvex/bindings/bindings.hpp"
+#include "quarvex/bindings/conversions.hpp"
+#include "quarvex/bindings/initialised.hpp"
+#include "quarvex/bindings/pickle_state.hpp"
 
 namespace py = pybind11;
 

@@ -1,4 +1,4 @@
-#include "quarvex/python/request_arguments.hpp"
+#include "quarvex/bindings/request_arguments.hpp"
 
 #include <memory>
 
@@ -6,8 +6,8 @@
 
 #include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/model/sorters.hpp"
-#include "quarvex/python/conversions.hpp"
-#include "quarvex/python/initialised.hpp"
+#include "quarvex/bindings/conversions.hpp"
+#include "quarvex/bindings/initialised.hpp"
 
 namespace py = pybind11;
 

@@ -12,10 +12,10 @@
 #include "quarvex/model/item.hpp"
 #include "quarvex/model/rotation.hpp"
 #include "quarvex/model/valid_figures.hpp"
-#include "quarvex/python/bindings.hpp"
-#include "quarvex/python/conversions.hpp"
-#include "quarvex/python/initialised.hpp"
-#include "quarvex/python/pickle_state.hpp"
+#include "quarvex/bindings/bindings.hpp"
+#include "quarvex/bindings/conversions.hpp"
+#include "quarvex/bindings/initialised.hpp"
+#include "quarvex/bindings/pickle_state.hpp"
 
 namespace py = pybind11;
 

@@ -1,6 +1,6 @@
 #include <pybind11/pybind11.h>
 
-#include "quarvex/python/bindings.hpp"
+#include "quarvex/bindings/bindings.hpp"
 
 namespace py = pybind11;
 

@@ -1,4 +1,4 @@
-#include "quarvex/python/interruptible_call.hpp"
+#include "quarvex/bindings/interruptible_call.hpp"
 
 #include <pybind11/gil_safe_call_once.h>
 #include <pybind11/pybind11.h>

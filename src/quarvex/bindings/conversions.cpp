@@ -1,4 +1,4 @@
-#include "quarvex/python/conversions.hpp"
+#include "quarvex/bindings/conversions.hpp"
 
 #include <cmath>
 #include <cstdint>
