@@ -9,7 +9,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang li
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize fuzz-build fuzz fuzz-smoke golden demo bench service-fuzz clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -112,6 +112,14 @@ golden: module
 
 demo: module
 	$(PY) examples/pack_order.py examples/order.json
+
+# Deliberate faults in the engine that the suite must catch: all of them (long), or
+# the sample that CI runs after the suite has passed.
+mutation: setup
+	$(PY) scripts/mutation_check.py
+
+mutation-sample: setup
+	$(PY) scripts/mutation_check.py --sample --no-baseline
 
 # Schemathesis against a local `quarvex serve` (a few dozen cases per endpoint).
 service-fuzz: module
