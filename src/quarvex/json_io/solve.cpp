@@ -6,9 +6,9 @@
 
 namespace quarvex {
 
-std::string solve(std::string_view requestText) {
+std::string solve(std::string_view requestText, bool explain) {
     const PackRequest request = parseRequestText(requestText);
-    return responseToJsonText(Packer::pack(request.items, request.boxes), -1);
+    return responseToJsonText(Packer::pack(request.items, request.boxes), -1, explain);
 }
 
 }  // namespace quarvex

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "quarvex/packing/fit_rules.hpp"
+
 namespace quarvex::search {
 
 namespace {
@@ -64,7 +66,7 @@ int martelloPisingerVigoL1(const Problem& problem) {
 
 bool takesAllAlone(const BoxType& type, const Problem& problem, double volume, double weight) {
     if (type.volume < volume * (1.0 - kRounding)) return false;
-    if (type.capacity >= 0.0 && !(weight <= type.capacity)) return false;
+    if (!withinContentLimit(weight, type.capacity)) return false;
     return std::all_of(problem.items.begin(), problem.items.end(), [&](const SearchItem& item) {
         return item.orientations.empty() ||
                std::any_of(item.orientations.begin(), item.orientations.end(),
