@@ -14,8 +14,10 @@ from ._core import (
     optimize,
     pack,
     pack_dicts,
+    request_fault,
     solve,
 )
+from .schema import request_schema, response_schema
 
 if TYPE_CHECKING:
     from .batch import BatchError, BatchOutcome, pack_batch
@@ -33,6 +35,9 @@ __all__ = [
     "pack_dicts",
     "pack",
     "optimize",
+    "request_fault",
+    "request_schema",
+    "response_schema",
     "pack_batch",
     "BatchOutcome",
     "BatchError",

@@ -50,7 +50,7 @@ const char* expected(Kind kind) {
         case Kind::Amount: return "a finite number of 0 or more";
         case Kind::Limit: return "a finite number (negative for no limit)";
         case Kind::Flag: return "true or false";
-        case Kind::Count: return "a whole number from 0 to 2147483647";
+        case Kind::Count: return "a whole number (0 or less: never opened)";
         case Kind::Rotation: return "\"Never\", \"KeepFlat\" or \"BestFit\"";
         case Kind::Fraction: return "a number from 0 to 1";
         case Kind::Objective: return "\"boxes\" or \"cost\"";
@@ -79,8 +79,8 @@ bool fits(Kind kind, const json& value) {
         case Kind::Count: {
             if (!finiteNumber(value)) return false;
             const double count = value.get<double>();
-            return count >= 0.0 && count <= std::numeric_limits<std::int32_t>::max() &&
-                   count == std::trunc(count);
+            return count >= std::numeric_limits<std::int32_t>::min() &&
+                   count <= std::numeric_limits<std::int32_t>::max() && count == std::trunc(count);
         }
         case Kind::Rotation: return value.is_string() && isRotationName(value.get<std::string>());
         case Kind::Fraction:
@@ -91,15 +91,17 @@ bool fits(Kind kind, const json& value) {
     return false;
 }
 
-// A JSON pointer spells ~ and / in a key as ~0 and ~1.
-std::string pointerPart(std::string_view key) {
-    std::string part;
+// The pointer to a member of the value at `parent`; a JSON pointer spells ~
+// and / in a key as ~0 and ~1.
+std::string childPointer(const std::string& parent, std::string_view key) {
+    std::string pointer = parent;
+    pointer += '/';
     for (const char c : key) {
-        if (c == '~') part += "~0";
-        else if (c == '/') part += "~1";
-        else part += c;
+        if (c == '~') pointer += "~0";
+        else if (c == '/') pointer += "~1";
+        else pointer += c;
     }
-    return part;
+    return pointer;
 }
 
 // The value as written, cut short: a message quotes it, not a whole document.
@@ -124,7 +126,7 @@ std::optional<ReadingFault> objectFault(const json& object, std::span<const Fiel
     for (const auto& [key, value] : object.items()) {
         const auto known = std::find_if(fields.begin(), fields.end(),
                                         [&](const Field& field) { return field.key == key; });
-        const std::string at = pointer + "/" + pointerPart(key);
+        const std::string at = childPointer(pointer, key);
         if (known == fields.end()) {
             return ReadingFault{at, owner + " has an unknown key \"" + key + "\"; it takes " +
                                         keyList(fields)};
@@ -136,7 +138,7 @@ std::optional<ReadingFault> objectFault(const json& object, std::span<const Fiel
         }
     }
     for (const Field& field : fields) {
-        const std::string at = pointer + "/" + pointerPart(field.key);
+        const std::string at = childPointer(pointer, field.key);
         const auto found = object.find(field.key);
         if (found == object.end()) {
             if (!field.required) continue;
@@ -157,7 +159,7 @@ std::optional<ReadingFault> listFault(const json& request, const char* listKey,
                                       RequestReader reader) {
     const auto list = request.find(listKey);
     if (list == request.end()) return std::nullopt;
-    const std::string pointer = std::string("/") + listKey;
+    const std::string pointer = childPointer("", listKey);
     if (!list->is_array()) {
         return ReadingFault{pointer, std::string("\"") + listKey + "\" must be an array of " +
                                          kind + " objects, not " + list->type_name()};
@@ -165,7 +167,7 @@ std::optional<ReadingFault> listFault(const json& request, const char* listKey,
     const std::string_view nameKey = fields.front().key;
     for (std::size_t position = 0; position < list->size(); ++position) {
         const json& element = (*list)[position];
-        const std::string at = pointer + "/" + std::to_string(position);
+        const std::string at = childPointer(pointer, std::to_string(position));
         if (!element.is_object()) {
             return ReadingFault{at, std::string(kind) + " " + std::to_string(position) +
                                         " must be an object, not " + element.type_name()};
@@ -187,10 +189,11 @@ std::optional<ReadingFault> strictReadingFault(const json& request, RequestReade
         return ReadingFault{"", std::string("the request must be an object, not ") +
                                     request.type_name()};
     }
+    // "note" is the caller's own remark, which JSON has no comments for.
     for (const auto& [key, value] : request.items()) {
-        if (key != "items" && key != "boxes" && key != "options") {
-            return ReadingFault{"/" + pointerPart(key), "the request has an unknown key \"" + key +
-                                                            "\"; it takes items, boxes, options"};
+        if (key != "items" && key != "boxes" && key != "options" && key != "note") {
+            return ReadingFault{childPointer("", key), "the request has an unknown key \"" + key +
+                                                            "\"; it takes items, boxes, options, note"};
         }
     }
     if (auto fault = listFault(request, "items", kItemFields, "item", reader)) return fault;
