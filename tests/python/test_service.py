@@ -90,7 +90,7 @@ def test_endpoints_answer_as_the_library_does(server):
     assert status == 200 and headers["content-type"].startswith("text/html") and b"Packed boxes" in body
 
     for path, expected in [("/healthz", b"ok"), ("/readyz", b"ready"), ("/openapi.json", b'"/v1/batch"'),
-                           ("/docs", b"/openapi.json"), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 1')]:
+                           ("/docs", b"/openapi.json"), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2')]:
         status, _, body = server.request("GET", path)
         assert status == 200 and expected in body, path
 

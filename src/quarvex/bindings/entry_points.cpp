@@ -68,6 +68,21 @@ No quarvex types required on either side.)");
 of plain dicts shaped like items.json / boxes.json and get back a
 rich PackResult with attribute access to every feature.)");
     module.def(
+        "_fill_counts",
+        [] {
+            const FillCounts& counts = fillCounts();
+            py::dict result;
+            result["first"] = counts.first;
+            result["balancing"] = counts.balancing;
+            result["look_ahead"] = counts.lookAhead;
+            return result;
+        },
+        "Box fills made on this thread so far, by what asked for them (for the benchmarks).");
+    module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"), py::kw_only(),
+               py::arg("time_limit") = py::none(),
+               R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
+objects instead of plain dicts.)");
+    module.def(
         "request_fault",
         [](const py::object& request, bool search) -> std::optional<py::tuple> {
             const auto fault = strictReadingFault(
@@ -83,21 +98,6 @@ read it as optimize() does, which also honours MaxLoad, Cost and "options".
 >>> request_fault({"items": [{"ItemCode": "lamp", "Width": 1, "Length": 1, "Depth": 1,
 ...                           "AllowedRotation": "Upright"}]})
 ('/items/0/AllowedRotation', 'item \'lamp\': AllowedRotation must be "Never", "KeepFlat" or "BestFit", not "Upright"'))");
-    module.def(
-        "_fill_counts",
-        [] {
-            const FillCounts& counts = fillCounts();
-            py::dict result;
-            result["first"] = counts.first;
-            result["balancing"] = counts.balancing;
-            result["look_ahead"] = counts.lookAhead;
-            return result;
-        },
-        "Box fills made on this thread so far, by what asked for them (for the benchmarks).");
-    module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"), py::kw_only(),
-               py::arg("time_limit") = py::none(),
-               R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
-objects instead of plain dicts.)");
 }
 
 }  // namespace quarvex

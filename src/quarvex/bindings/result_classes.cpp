@@ -129,8 +129,7 @@ void bindPackResult(py::module_& module) {
              "The full result -- every box, every placed item, and every unplaced item -- as a "
              "plain Python dict.")
         .def("to_json", &responseText, py::arg("indent") = 2, py::kw_only(),
-             py::arg("explain") = false,
-             "The full result as a JSON string; explain adds \"unplaced_reasons\".")
+             py::arg("explain") = false, "The full result as a JSON string.")
         .def("unplaced_reasons",
              on<PackResponse>([](const PackResponse& response) {
                  std::vector<std::string> names;
