@@ -45,7 +45,8 @@ def _get(summary: str, media: str) -> dict[str, Any]:
 
 
 def _request_component() -> dict[str, Any]:
-    text = json.dumps({key: value for key, value in request_schema().items() if key != "$defs"})
+    # Without "$id", which would move where the references resolve.
+    text = json.dumps({key: value for key, value in request_schema().items() if key not in ("$defs", "$id", "$schema")})
     return dict(json.loads(text.replace('"#/$defs/', '"#/components/schemas/')))
 
 
@@ -97,7 +98,7 @@ OPENAPI: dict[str, Any] = {
     },
     "components": {"schemas": {
         **_request_definitions(),
-        # The package's own schema, its definitions moved to where OpenAPI keeps them.
+        # The package's own schema, its definitions where OpenAPI keeps them.
         "Request": _request_component(),
         "Error": {
             "type": "object",

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -84,11 +85,12 @@ rich PackResult with attribute access to every feature.)");
 objects instead of plain dicts.)");
     module.def(
         "request_fault",
-        [](const py::object& request, bool search) -> std::optional<py::tuple> {
+        [](const py::object& request,
+           bool search) -> std::optional<std::pair<std::string, std::string>> {
             const auto fault = strictReadingFault(
                 pythonToJson(request), search ? RequestReader::Search : RequestReader::Packer);
             if (!fault) return std::nullopt;
-            return py::make_tuple(fault->pointer, fault->message);
+            return std::pair{fault->pointer, fault->message};
         },
         py::arg("request"), py::kw_only(), py::arg("search") = false,
         R"(The first fault that strict reading finds in a request (the parsed JSON
