@@ -394,7 +394,7 @@ def pack_dicts(items: typing.Any, boxes: typing.Any, *, time_limit: typing.Suppo
     of plain dicts shaped like items.json / boxes.json and get back a
     rich PackResult with attribute access to every feature.
     """
-def request_fault(request: typing.Any, *, search: bool = False) -> tuple | None:
+def request_fault(request: typing.Any, *, search: bool = False) -> tuple[str, str] | None:
     """
     The first fault that strict reading finds in a request (the parsed JSON
     object), as (JSON pointer, message); None when it reads cleanly. search:
