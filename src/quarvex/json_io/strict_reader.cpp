@@ -123,7 +123,9 @@ std::string keyList(std::span<const Field> fields) {
 std::optional<ReadingFault> objectFault(const json& object, std::span<const Field> fields,
                                         const std::string& owner, const std::string& pointer,
                                         RequestReader reader) {
-    for (const auto& [key, value] : object.items()) {
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const std::string& key = member.key();
+        const json& value = member.value();
         const auto known = std::find_if(fields.begin(), fields.end(),
                                         [&](const Field& field) { return field.key == key; });
         const std::string at = childPointer(pointer, key);
