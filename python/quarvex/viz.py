@@ -11,10 +11,11 @@ packed. Needs plotly:
 from __future__ import annotations
 
 import html
-import json
 import re
 import tempfile
 import webbrowser
+import zlib
+from collections import Counter
 from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import dataclass, replace
 from pathlib import Path
@@ -290,9 +291,12 @@ _TRIANGLES = (
     (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7),
 )
 _EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, None)
-_TRACES_PER_BOX = 3  # outline, blocks, block edges
 _EDGE_COLOUR = "#2b2b2b"
 _FAMILY_SUFFIX = re.compile(r"^(.+?)[-_./ ]\d+$")
+# Ten well-separated hues; more families on a page take them darker, then lighter.
+_HUES = ("#4c78a8", "#f58518", "#e45756", "#72b7b2", "#54a24b", "#eeca3b", "#b279a2", "#ff9da6",
+         "#9d755d", "#bab0ac")
+_SHADES = ((0, 0.0), (0, 0.45), (255, 0.5))  # (mixed towards, share)
 
 
 def _family(code: str) -> str:
@@ -301,12 +305,40 @@ def _family(code: str) -> str:
     return match.group(1) if match else code
 
 
+def _mix(colour: str, towards: int, share: float) -> str:
+    channels = (int(colour[n : n + 2], 16) for n in (1, 3, 5))
+    return "#" + "".join(f"{round(c + (towards - c) * share):02x}" for c in channels)
+
+
+def _colours(families: Iterable[str]) -> dict[str, str]:
+    """Each family's colour. A family's code picks its hue, so it keeps it from page to
+    page; when a family sorting before it on the page holds that hue, it takes the next
+    free one. Once all ten are taken the next shade starts; past the last, colours repeat."""
+    colours: dict[str, str] = {}
+    free: list[int] = []
+    for family in sorted(set(families)):
+        if not free:
+            towards, share = _SHADES[len(colours) // len(_HUES) % len(_SHADES)]
+            free = list(range(len(_HUES)))
+        home = zlib.crc32(family.encode("utf-8", "surrogatepass")) % len(_HUES)
+        hue = min(free, key=lambda n: (n - home) % len(_HUES))
+        free.remove(hue)
+        colours[family] = _mix(_HUES[hue], towards, share)
+    return colours
+
+
 def _plotly() -> Any:
     try:
         import plotly.graph_objects as go
     except ImportError as error:
         raise ImportError("quarvex.viz needs plotly: pip install quarvex[viz]") from error
     return go
+
+
+def _text(value: str) -> str:
+    # Plotly reads its texts as a little HTML: tags and its few entities, of which
+    # &amp; &lt; &gt; are enough to show any text as itself ("&quot;" would show as is).
+    return html.escape(value, quote=False)
 
 
 def _num(value: float) -> str:
@@ -337,17 +369,17 @@ def _box_title(box: OpenedBox, number: int, count: int) -> str:
     weight = f"weighs {_num(box.weight)}"
     weight += f" of {_num(box.max_weight)} allowed" if box.max_weight is not None else " (no limit)"
     return (
-        f"Box {number} of {count}: {html.escape(kind.reference)}, inside "
+        f"Box {number} of {count}: {_text(kind.reference)}, inside "
         f"{_size(kind.width, kind.length, kind.depth)}, {box.fill:.1f} % full, {weight}"
     )
 
 
 def _hover(block: Block) -> str:
     shown = block.reference and block.reference != block.code
-    reference = f" · {html.escape(block.reference)}" if shown else ""
+    reference = f" · {_text(block.reference)}" if shown else ""
     return (
-        f"<b>{html.escape(block.code)}</b>{reference}<br>"
-        f"{_size(block.width, block.length, block.depth)} as {html.escape(block.orientation)}"
+        f"<b>{_text(block.code)}</b>{reference}<br>"
+        f"{_size(block.width, block.length, block.depth)} as {_text(block.orientation)}"
         f" at ({_num(block.x)}, {_num(block.y)}, {_num(block.z)})<br>weight {_num(block.weight)}"
         f"<br>{_load_text(block)}"
     )
@@ -363,11 +395,12 @@ def _load_text(block: Block) -> str:
 def _box_traces(
     go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool
 ) -> list[Any]:
+    """The box's outline, its blocks as one mesh, their edges, then one legend entry per family."""
     kind = box.kind
     ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
     outline = go.Scatter3d(
         x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
-        name=kind.reference, hovertext=title, hoverinfo="text", showlegend=False,
+        name=_text(kind.reference), hovertext=title, hoverinfo="text", showlegend=False,
     )
     xs: list[float] = []
     ys: list[float] = []
@@ -404,18 +437,23 @@ def _box_traces(
         x=ex, y=ey, z=ez, mode="lines", line={"color": _EDGE_COLOUR, "width": 2},
         hoverinfo="skip", showlegend=False,
     )
-    return [outline, blocks, edges]
+    counts = Counter(_family(block.code) for block in box.blocks)
+    legend = [
+        # A point nowhere: only its legend entry shows.
+        go.Scatter3d(
+            x=[None], y=[None], z=[None], mode="markers", name=f"{_text(family)} ({count})",
+            marker={"color": colours[family], "size": 12, "symbol": "square"}, hoverinfo="skip",
+        )
+        for family, count in sorted(counts.items())
+    ]
+    return [outline, blocks, edges, *legend]
 
 
 def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
-    """Steps that show the first k blocks; the page's script does the cutting."""
+    """Steps that show the first k blocks of a box; the page's script does the cutting."""
     count = len(box.blocks)
     steps = [
-        {
-            "method": "skip",
-            "args": [position, k],
-            "label": f"{k} of {count}: {html.escape(block.code)}",
-        }
+        {"method": "skip", "args": [position, k], "label": f"{k} of {count}: {_text(block.code)}"}
         for k, block in enumerate(box.blocks, start=1)
     ]
     return {
@@ -431,19 +469,17 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
 def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Figure:
     """The figure; for a page, the hover texts and the loading order come from its script."""
     go = _plotly()
-    from plotly.colors import qualitative  # type: ignore[import-untyped]
-
-    palette = qualitative.Plotly + qualitative.Pastel
-    families = dict.fromkeys(_family(block.code) for box in picture.boxes for block in box.blocks)
-    colours = {family: palette[n % len(palette)] for n, family in enumerate(families)}
-
+    colours = _colours(_family(block.code) for box in picture.boxes for block in box.blocks)
     count = len(picture.boxes)
     titles = [_box_title(picture.boxes[p], p + 1, count) for p in positions]
-    traces = []
-    for position, title in zip(positions, titles):
-        traces += _box_traces(go, picture.boxes[position], title, colours, hover=not for_page)
-    for trace in traces[_TRACES_PER_BOX:]:
-        trace.visible = False
+    traces: list[Any] = []
+    owners: list[int] = []  # which of the shown boxes each trace draws
+    for n, (position, title) in enumerate(zip(positions, titles)):
+        drawn = _box_traces(go, picture.boxes[position], title, colours, hover=not for_page)
+        traces += drawn
+        owners += [n] * len(drawn)
+    for trace, owner in zip(traces, owners):
+        trace.visible = None if owner == 0 else False
 
     layout: dict[str, Any] = {
         "title": {"text": titles[0] if titles else "Nothing was packed"},
@@ -453,8 +489,11 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             "camera": {"eye": {"x": 1.45, "y": 1.45, "z": 1.0}},
             "xaxis": {"title": {"text": "width"}},
             "yaxis": {"title": {"text": "length"}},
-            "zaxis": {"title": {"text": "depth"}},
+            "zaxis": {"title": {"text": "depth (up)"}},
         },
+        # The legend names colours; clicking an entry would only hide its swatch.
+        "legend": {"title": {"text": "Articles in this box"}, "itemclick": False,
+                   "itemdoubleclick": False},
         "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
         "height": 760,
     }
@@ -467,13 +506,11 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         buttons = []
         for n, (position, title) in enumerate(zip(positions, titles)):
             box = picture.boxes[position]
-            visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
             view: dict[str, Any] = {"title.text": title}
             if sliders:
                 view["sliders"] = [sliders[n]]
-            label = (
-                f"Box {position + 1}: {html.escape(box.kind.reference)} ({len(box.blocks)} items)"
-            )
+            label = f"Box {position + 1}: {_text(box.kind.reference)} ({_count(len(box.blocks), 'item', 'items')})"
+            visible = [owner == n for owner in owners]
             buttons.append(
                 {"method": "update", "args": [{"visible": visible}, view], "label": label}
             )
@@ -504,48 +541,37 @@ def figure(result: Result, box_index: int | None = None) -> go.Figure:
     return _build(picture, positions, for_page=False)
 
 
-# Fills in the hover texts (one per block in the page, one per corner on screen),
-# draws the figure, then shows the first k blocks of a box when the slider moves
-# and the whole box again when another box is picked.
+# Runs once plotly has drawn the figure: fills in the hover texts (one per block in
+# the page, one per corner on screen), then shows the first k blocks of a box when
+# the slider moves and the whole box again when another box is picked. A box's
+# blocks are its mesh trace, their edges the trace after it.
 _PAGE_SCRIPT = """
-const stride = STRIDE;
-const figure = FIGURE;
-const hovers = HOVERS;
-figure.data.forEach((trace, n) => {
-  if (n % stride.traces === 1) {
-    trace.text = hovers[(n - 1) / stride.traces].flatMap((text) => Array(stride.corners).fill(text));
-  }
+const plot = document.getElementById("{plot_id}");
+const page = JSON.parse(document.getElementById("packing-page").textContent);
+const meshes = plot.data.flatMap((trace, n) => (trace.type === "mesh3d" ? [n] : []));
+const perCorner = (texts) => texts.flatMap((text) => Array(page.corners).fill(text));
+Plotly.restyle(plot, {text: page.hovers.map(perCorner)}, meshes);
+const full = plot.data.map(({i, j, k, x, y, z}) => ({i, j, k, x, y, z}));
+let cut = null;
+function showFirst(box, count) {
+  const blocks = meshes[box], edges = blocks + 1;
+  const triangles = count * page.triangles, points = count * page.points;
+  const head = (trace, key, end) => [full[trace][key].slice(0, end)];
+  Plotly.restyle(plot, {i: head(blocks, "i", triangles), j: head(blocks, "j", triangles),
+                        k: head(blocks, "k", triangles)}, [blocks]);
+  Plotly.restyle(plot, {x: head(edges, "x", points), y: head(edges, "y", points),
+                        z: head(edges, "z", points)}, [edges]);
+}
+plot.on("plotly_sliderchange", (event) => {
+  const [box, count] = event.step.args;
+  showFirst(box, count);
+  cut = box;
 });
-const full = figure.data.map(({i, j, k, x, y, z}) => ({i, j, k, x, y, z}));
-Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then((plot) => {
-  let cut = null;
-  function showFirst(box, count) {
-    const blocks = box * stride.traces + 1, edges = blocks + 1;
-    const triangles = count * stride.triangles, points = count * stride.points;
-    const head = (trace, key, end) => [full[trace][key].slice(0, end)];
-    Plotly.restyle(plot, {i: head(blocks, "i", triangles), j: head(blocks, "j", triangles),
-                          k: head(blocks, "k", triangles)}, [blocks]);
-    Plotly.restyle(plot, {x: head(edges, "x", points), y: head(edges, "y", points),
-                          z: head(edges, "z", points)}, [edges]);
-  }
-  plot.on("plotly_sliderchange", (event) => {
-    const [box, count] = event.step.args;
-    showFirst(box, count);
-    cut = box;
-  });
-  plot.on("plotly_buttonclicked", () => {
-    if (cut !== null) showFirst(cut, Infinity);
-    cut = null;
-  });
+plot.on("plotly_buttonclicked", () => {
+  if (cut !== null) showFirst(cut, Infinity);
+  cut = null;
 });
 """
-
-
-def _script_json(value: Any) -> str:
-    # Item codes are the caller's text: no "</script>" may end the script early.
-    return (
-        value.replace("<", "\\u003c") if isinstance(value, str) else _script_json(json.dumps(value))
-    )
 
 
 def _left_out_section(picture: Picture) -> str:
@@ -588,24 +614,22 @@ th, td { border-bottom: 1px solid #ddd; padding: 0.25em 0.75em; text-align: left
 def _plot_section(picture: Picture) -> str:
     if not picture.boxes:
         return ""
-    fig = _build(picture, range(len(picture.boxes)), for_page=True)
-    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
+    from plotly.io.json import to_json_plotly  # type: ignore[import-untyped]
 
-    stride = {
-        "traces": _TRACES_PER_BOX,
+    fig = _build(picture, range(len(picture.boxes)), for_page=True)
+    page = {
+        "hovers": [[_hover(block) for block in box.blocks] for box in picture.boxes],
         "corners": len(_CORNERS),
         "triangles": len(_TRIANGLES),
         "points": len(_EDGE_PATH),
     }
-    hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
-    script = (
-        _PAGE_SCRIPT.replace("STRIDE", _script_json(stride))
-        .replace("FIGURE", _script_json(fig.to_json()))
-        .replace("HOVERS", _script_json(hovers))
+    plot: str = fig.to_html(
+        full_html=False, include_plotlyjs=True, div_id="packing", post_script=_PAGE_SCRIPT,
+        config={"displaylogo": False},
     )
-    return (
-        f'<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n<script>{script}</script>\n'
-    )
+    # Plotly's JSON writes "<" as an escape, so no item code can end the data early.
+    data = f'<script type="application/json" id="packing-page">{to_json_plotly(page)}</script>'
+    return f"{data}\n{plot}\n"
 
 
 def to_html(

@@ -1,5 +1,6 @@
 import json
 import shutil
+from collections import Counter
 from io import BytesIO
 from pathlib import Path
 
@@ -56,6 +57,12 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     }
     assert colour["MUG-01"] == colour["MUG-02"] and len(colour["MUG-01"]) == 1
     assert len(colour["MUG-01"] | colour["VASE"] | colour["VASE-XL"]) == 3
+    # A family keeps its colour whatever else is on the page, and in whatever order;
+    # each family on a page has its own.
+    families = [f"F{n}" for n in range(25)]
+    assert viz._colours(["VASE"])["VASE"] == viz._colours(["RUG", "VASE"])["VASE"]
+    assert viz._colours(families) == viz._colours(reversed(families))
+    assert len(set(viz._colours(families).values())) == 25
     placed = placements[1]
     assert set(mesh.text[8:16]) == {
         f"<b>{placed.item.item_code}</b> · Mug<br>4 × 4 × 4 as {placed.orientation}"
@@ -147,6 +154,15 @@ def test_a_malformed_result_is_named(draw, error):
         draw()
 
 
+# Text a page must show as itself: quotes, an entity, markup, non-ASCII.
+ODD = "Tom's \"Café\" <img src=x onerror=window.hacked=1> &amp;"
+
+
+def legend_of(box):
+    families = Counter(viz._family(placed.item.item_code) for placed in box.items)
+    return [f"{family} ({count})" for family, count in sorted(families.items())]
+
+
 def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     sync_api = pytest.importorskip(
         "playwright.sync_api", reason="the browser-test extra is not installed"
@@ -158,7 +174,11 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     # The sanitizer run preloads its runtimes into Python; the browser must not inherit them.
     monkeypatch.delenv("LD_PRELOAD", raising=False)
     page_path = tmp_path / "order.html"
-    viz.to_html(packed_order(), page_path, box_types=ORDER["boxes"])
+    items = [dict(item, ItemCode=item["ItemCode"].replace("MUG", ODD)) for item in ORDER["items"]]
+    items.append({"ItemCode": ODD, "Width": 500, "Length": 1, "Depth": 1, "Weight": 1})
+    boxes = [dict(box, Reference=box["Reference"] + ' "A&B"') for box in ORDER["boxes"]]
+    result = quarvex.pack_dicts(items, boxes)
+    viz.to_html(result, page_path, box_types=boxes)
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
     errors, requests = [], []
 
@@ -183,17 +203,26 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
             return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
         first_box = colours("box-1")
+        legends = [page.locator(".legendtext").all_text_contents()]
+        title = page.text_content(".gtitle")
         page.click(".updatemenu-header-group")
         page.locator(".updatemenu-dropdown-button").nth(1).click()
         second_box = colours("box-2")
+        legends.append(page.locator(".legendtext").all_text_contents())
         rail = page.locator(".slider-rail-touch-rect").bounding_box()
         page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
         first_item = colours("box-2-first-item")
         loaded = page.text_content(".slider-group > .slider-label")
+        unplaced = page.locator("#unplaced td").all_text_contents()
+        hacked = page.evaluate("window.hacked")
         browser.close()
 
     assert len(first_box) > 50, "the 3D view looks blank"
     assert first_box != second_box != first_item
     assert len(first_item) < len(second_box)
     assert loaded.startswith("Loading order, up to item 1 of ")
+    assert legends == [legend_of(box) for box in result.boxes[:2]]
+    assert any(entry.startswith(ODD) for entry in legends[0] + legends[1])
+    assert title.startswith(f'Box 1 of {len(result.boxes)}: {result.boxes[0].box.reference},')
+    assert ODD in unplaced and hacked is None
     assert (errors, requests) == ([], [])
