@@ -402,31 +402,18 @@ def _box_traces(
         x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
         name=_text(kind.reference), hovertext=title, hoverinfo="text", showlegend=False,
     )
-    xs: list[float] = []
-    ys: list[float] = []
-    zs: list[float] = []
-    i: list[int] = []
-    j: list[int] = []
-    k: list[int] = []
-    vertex_colours: list[str] = []
-    ex: list[float | None] = []
-    ey: list[float | None] = []
-    ez: list[float | None] = []
-    for block in box.blocks:
-        base = len(xs)
-        corners = _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
-        xs += [c[0] for c in corners]
-        ys += [c[1] for c in corners]
-        zs += [c[2] for c in corners]
-        for a, b, c in _TRIANGLES:
-            i.append(base + a)
-            j.append(base + b)
-            k.append(base + c)
-        vertex_colours += [colours[_family(block.code)]] * len(corners)
-        bx, by, bz = _edges(corners)
-        ex += bx
-        ey += by
-        ez += bz
+    corners = [
+        _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
+        for block in box.blocks
+    ]
+    xs, ys, zs = ([corner[axis] for block in corners for corner in block] for axis in range(3))
+    i, j, k = (
+        [n * len(_CORNERS) + triangle[m] for n in range(len(corners)) for triangle in _TRIANGLES]
+        for m in range(3)
+    )
+    edges_of = [_edges(block) for block in corners]
+    ex, ey, ez = ([point for edges in edges_of for point in edges[axis]] for axis in range(3))
+    vertex_colours = [colours[_family(block.code)] for block in box.blocks for _ in _CORNERS]
     # Plotly hovers over a mesh by vertex, so each block's text is repeated per corner.
     text = [_hover(block) for block in box.blocks for _ in _CORNERS] if hover else None
     blocks = go.Mesh3d(
