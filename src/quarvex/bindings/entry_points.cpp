@@ -15,6 +15,7 @@
 #include "quarvex/bindings/bindings.hpp"
 #include "quarvex/bindings/interruptible_call.hpp"
 #include "quarvex/bindings/request_arguments.hpp"
+#include "quarvex/bindings/typed_arguments.hpp"
 
 namespace py = pybind11;
 
@@ -22,7 +23,7 @@ namespace quarvex {
 
 namespace {
 
-PackResponse packDicts(const py::object& items, const py::object& boxes,
+PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
                        std::optional<double> timeLimit) {
     const InterruptibleCall call(timeLimit);
     ItemCollection itemCollection = itemsFromDicts(items);
