@@ -22,6 +22,7 @@ from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
 from ._core import Box, PackResult
+from .summary import counted as _count
 
 if TYPE_CHECKING:
     import plotly.graph_objects as go  # type: ignore[import-untyped]
@@ -291,6 +292,7 @@ _TRIANGLES = (
     (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7),
 )
 _EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, None)
+_TRACES_PER_BOX = 3  # outline, blocks, block edges
 _EDGE_COLOUR = "#2b2b2b"
 _FAMILY_SUFFIX = re.compile(r"^(.+?)[-_./ ]\d+$")
 # Ten well-separated hues; more families on a page take them darker, then lighter.
@@ -327,6 +329,11 @@ def _colours(families: Iterable[str]) -> dict[str, str]:
     return colours
 
 
+def _families(picture: Picture) -> Counter[str]:
+    """How many items of each family are packed."""
+    return Counter(_family(block.code) for box in picture.boxes for block in box.blocks)
+
+
 def _plotly() -> Any:
     try:
         import plotly.graph_objects as go
@@ -343,10 +350,6 @@ def _text(value: str) -> str:
 
 def _num(value: float) -> str:
     return f"{value:.6g}"
-
-
-def _count(number: int, one: str, many: str) -> str:
-    return f"{number} {one if number == 1 else many}"
 
 
 def _size(width: float, length: float, depth: float) -> str:
@@ -395,7 +398,6 @@ def _load_text(block: Block) -> str:
 def _box_traces(
     go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool
 ) -> list[Any]:
-    """The box's outline, its blocks as one mesh, their edges, then one legend entry per family."""
     kind = box.kind
     ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
     outline = go.Scatter3d(
@@ -424,16 +426,7 @@ def _box_traces(
         x=ex, y=ey, z=ez, mode="lines", line={"color": _EDGE_COLOUR, "width": 2},
         hoverinfo="skip", showlegend=False,
     )
-    counts = Counter(_family(block.code) for block in box.blocks)
-    legend = [
-        # A point nowhere: only its legend entry shows.
-        go.Scatter3d(
-            x=[None], y=[None], z=[None], mode="markers", name=f"{_text(family)} ({count})",
-            marker={"color": colours[family], "size": 12, "symbol": "square"}, hoverinfo="skip",
-        )
-        for family, count in sorted(counts.items())
-    ]
-    return [outline, blocks, edges, *legend]
+    return [outline, blocks, edges]
 
 
 def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
@@ -456,17 +449,14 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
 def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Figure:
     """The figure; for a page, the hover texts and the loading order come from its script."""
     go = _plotly()
-    colours = _colours(_family(block.code) for box in picture.boxes for block in box.blocks)
+    colours = _colours(_families(picture))
     count = len(picture.boxes)
     titles = [_box_title(picture.boxes[p], p + 1, count) for p in positions]
-    traces: list[Any] = []
-    owners: list[int] = []  # which of the shown boxes each trace draws
-    for n, (position, title) in enumerate(zip(positions, titles)):
-        drawn = _box_traces(go, picture.boxes[position], title, colours, hover=not for_page)
-        traces += drawn
-        owners += [n] * len(drawn)
-    for trace, owner in zip(traces, owners):
-        trace.visible = None if owner == 0 else False
+    traces = []
+    for position, title in zip(positions, titles):
+        traces += _box_traces(go, picture.boxes[position], title, colours, hover=not for_page)
+    for trace in traces[_TRACES_PER_BOX:]:
+        trace.visible = False
 
     layout: dict[str, Any] = {
         "title": {"text": titles[0] if titles else "Nothing was packed"},
@@ -478,9 +468,6 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             "yaxis": {"title": {"text": "length"}},
             "zaxis": {"title": {"text": "depth (up)"}},
         },
-        # The legend names colours; clicking an entry would only hide its swatch.
-        "legend": {"title": {"text": "Articles in this box"}, "itemclick": False,
-                   "itemdoubleclick": False},
         "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
         "height": 760,
     }
@@ -496,8 +483,9 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             view: dict[str, Any] = {"title.text": title}
             if sliders:
                 view["sliders"] = [sliders[n]]
-            label = f"Box {position + 1}: {_text(box.kind.reference)} ({_count(len(box.blocks), 'item', 'items')})"
-            visible = [owner == n for owner in owners]
+            items = _count(len(box.blocks), "item", "items")
+            label = f"Box {position + 1}: {_text(box.kind.reference)} ({items})"
+            visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
             buttons.append(
                 {"method": "update", "args": [{"visible": visible}, view], "label": label}
             )
@@ -595,7 +583,21 @@ _STYLE = """
 body { font-family: system-ui, sans-serif; margin: 1em 2em; color: #222; }
 table { border-collapse: collapse; }
 th, td { border-bottom: 1px solid #ddd; padding: 0.25em 0.75em; text-align: left; }
+#legend ul { display: flex; flex-wrap: wrap; gap: 0.25em 1.5em; list-style: none; padding: 0; }
+#legend span { display: inline-block; width: 1em; height: 1em; margin-right: 0.4em;
+               vertical-align: -0.15em; border: 1px solid #2b2b2b; }
 """
+
+
+def _legend_section(picture: Picture) -> str:
+    """Each family's colour, code and count of packed items, in the order of their codes."""
+    families = _families(picture)
+    colours = _colours(families)
+    entries = "".join(
+        f'<li><span style="background: {colours[family]}"></span>{html.escape(family)} ({count})</li>'
+        for family, count in sorted(families.items())
+    )
+    return f'<section id="legend"><ul>{entries}</ul></section>\n'
 
 
 def _plot_section(picture: Picture) -> str:
@@ -616,7 +618,7 @@ def _plot_section(picture: Picture) -> str:
     )
     # Plotly's JSON writes "<" as an escape, so no item code can end the data early.
     data = f'<script type="application/json" id="packing-page">{to_json_plotly(page)}</script>'
-    return f"{data}\n{plot}\n"
+    return f"{_legend_section(picture)}{data}\n{plot}\n"
 
 
 def to_html(

@@ -126,14 +126,16 @@ def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, 
     opened = []
     monkeypatch.setattr(viz.webbrowser, "open", opened.append)
     order, page = ROOT / "examples" / "order.json", tmp_path / "order.html"
-    assert main(["pack", str(order), "--html", str(page), "--summary"]) == 0
+    # Status 1: the example order leaves its rug out.
+    assert main(["pack", str(order), "--html", str(page), "--summary"]) == 1
     assert "Box 1 of 3: L-Carton" in page.read_text() and opened == []
-    assert main(["view", str(order), "--no-open"]) == 0 and opened == []
+    assert main(["view", str(order), "--no-open"]) == 1 and opened == []
     written = Path(capsys.readouterr().out.splitlines()[-1])
     assert "Box 1 of 3: L-Carton" in written.read_text()
     written.unlink()
-    assert main(["view", str(order), "--html", str(page)]) == 0
+    assert main(["view", str(order), "--html", str(page)]) == 1
     assert opened == [page.resolve().as_uri()]
+    capsys.readouterr()
     nowhere = tmp_path / "no" / "page.html"
     assert main(["view", str(order), "--html", str(nowhere)]) == 2
     assert capsys.readouterr().err == f"quarvex: error: {nowhere}: No such file or directory\n"
@@ -158,8 +160,8 @@ def test_a_malformed_result_is_named(draw, error):
 ODD = "Tom's \"Café\" <img src=x onerror=window.hacked=1> &amp;"
 
 
-def legend_of(box):
-    families = Counter(viz._family(placed.item.item_code) for placed in box.items)
+def legend_of(result):
+    families = Counter(viz._family(placed.item.item_code) for box in result.boxes for placed in box.items)
     return [f"{family} ({count})" for family, count in sorted(families.items())]
 
 
@@ -203,12 +205,11 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
             return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
         first_box = colours("box-1")
-        legends = [page.locator(".legendtext").all_text_contents()]
+        legend = page.locator("#legend li").all_text_contents()
         title = page.text_content(".gtitle")
         page.click(".updatemenu-header-group")
         page.locator(".updatemenu-dropdown-button").nth(1).click()
         second_box = colours("box-2")
-        legends.append(page.locator(".legendtext").all_text_contents())
         rail = page.locator(".slider-rail-touch-rect").bounding_box()
         page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
         first_item = colours("box-2-first-item")
@@ -221,8 +222,7 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     assert first_box != second_box != first_item
     assert len(first_item) < len(second_box)
     assert loaded.startswith("Loading order, up to item 1 of ")
-    assert legends == [legend_of(box) for box in result.boxes[:2]]
-    assert any(entry.startswith(ODD) for entry in legends[0] + legends[1])
+    assert legend == legend_of(result) and any(entry.startswith(ODD) for entry in legend)
     assert title.startswith(f'Box 1 of {len(result.boxes)}: {result.boxes[0].box.reference},')
     assert ODD in unplaced and hacked is None
     assert (errors, requests) == ([], [])
