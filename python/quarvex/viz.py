@@ -3,9 +3,8 @@
 Every opened box is drawn at its true proportions with its items as solid blocks,
 one colour per article family; hovering shows what each item carries against
 its MaxLoad, and fragile ones (MaxLoad 0) are marked. A page from `to_html`
-adds a slider that steps through the loading order and lists what was not
-packed. Needs plotly:
-`pip install quarvex[viz]`.
+adds the families' legend, a slider that steps through the loading order and
+the list of what was not packed. Needs plotly: `pip install quarvex[viz]`.
 """
 
 from __future__ import annotations
@@ -516,35 +515,37 @@ def figure(result: Result, box_index: int | None = None) -> go.Figure:
     return _build(picture, positions, for_page=False)
 
 
-# Runs once plotly has drawn the figure: fills in the hover texts (one per block in
-# the page, one per corner on screen), then shows the first k blocks of a box when
-# the slider moves and the whole box again when another box is picked. A box's
-# blocks are its mesh trace, their edges the trace after it.
+# Reads the page's data, fills in the hover texts (one per block in the data, one
+# per corner on screen) before the first draw, then shows the first k blocks of a
+# box when the slider moves and the whole box again when another box is picked.
 _PAGE_SCRIPT = """
-const plot = document.getElementById("{plot_id}");
-const page = JSON.parse(document.getElementById("packing-page").textContent);
-const meshes = plot.data.flatMap((trace, n) => (trace.type === "mesh3d" ? [n] : []));
-const perCorner = (texts) => texts.flatMap((text) => Array(page.corners).fill(text));
-Plotly.restyle(plot, {text: page.hovers.map(perCorner)}, meshes);
-const full = plot.data.map(({i, j, k, x, y, z}) => ({i, j, k, x, y, z}));
-let cut = null;
-function showFirst(box, count) {
-  const blocks = meshes[box], edges = blocks + 1;
-  const triangles = count * page.triangles, points = count * page.points;
-  const head = (trace, key, end) => [full[trace][key].slice(0, end)];
-  Plotly.restyle(plot, {i: head(blocks, "i", triangles), j: head(blocks, "j", triangles),
-                        k: head(blocks, "k", triangles)}, [blocks]);
-  Plotly.restyle(plot, {x: head(edges, "x", points), y: head(edges, "y", points),
-                        z: head(edges, "z", points)}, [edges]);
-}
-plot.on("plotly_sliderchange", (event) => {
-  const [box, count] = event.step.args;
-  showFirst(box, count);
-  cut = box;
+const {figure, hovers, stride} = JSON.parse(document.getElementById("packing-data").textContent);
+figure.data.forEach((trace, n) => {
+  if (n % stride.traces === 1) {
+    trace.text = hovers[(n - 1) / stride.traces].flatMap((text) => Array(stride.corners).fill(text));
+  }
 });
-plot.on("plotly_buttonclicked", () => {
-  if (cut !== null) showFirst(cut, Infinity);
-  cut = null;
+const full = figure.data.map(({i, j, k, x, y, z}) => ({i, j, k, x, y, z}));
+Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then((plot) => {
+  let cut = null;
+  function showFirst(box, count) {
+    const blocks = box * stride.traces + 1, edges = blocks + 1;
+    const triangles = count * stride.triangles, points = count * stride.points;
+    const head = (trace, key, end) => [full[trace][key].slice(0, end)];
+    Plotly.restyle(plot, {i: head(blocks, "i", triangles), j: head(blocks, "j", triangles),
+                          k: head(blocks, "k", triangles)}, [blocks]);
+    Plotly.restyle(plot, {x: head(edges, "x", points), y: head(edges, "y", points),
+                          z: head(edges, "z", points)}, [edges]);
+  }
+  plot.on("plotly_sliderchange", (event) => {
+    const [box, count] = event.step.args;
+    showFirst(box, count);
+    cut = box;
+  });
+  plot.on("plotly_buttonclicked", () => {
+    if (cut !== null) showFirst(cut, Infinity);
+    cut = null;
+  });
 });
 """
 
@@ -604,21 +605,24 @@ def _plot_section(picture: Picture) -> str:
     if not picture.boxes:
         return ""
     from plotly.io.json import to_json_plotly  # type: ignore[import-untyped]
+    from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
 
-    fig = _build(picture, range(len(picture.boxes)), for_page=True)
-    page = {
+    data = {
+        "figure": _build(picture, range(len(picture.boxes)), for_page=True),
         "hovers": [[_hover(block) for block in box.blocks] for box in picture.boxes],
-        "corners": len(_CORNERS),
-        "triangles": len(_TRIANGLES),
-        "points": len(_EDGE_PATH),
+        "stride": {
+            "traces": _TRACES_PER_BOX,
+            "corners": len(_CORNERS),
+            "triangles": len(_TRIANGLES),
+            "points": len(_EDGE_PATH),
+        },
     }
-    plot: str = fig.to_html(
-        full_html=False, include_plotlyjs=True, div_id="packing", post_script=_PAGE_SCRIPT,
-        config={"displaylogo": False},
-    )
     # Plotly's JSON writes "<" as an escape, so no item code can end the data early.
-    data = f'<script type="application/json" id="packing-page">{to_json_plotly(page)}</script>'
-    return f"{_legend_section(picture)}{data}\n{plot}\n"
+    return (
+        f'{_legend_section(picture)}<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n'
+        f'<script type="application/json" id="packing-data">{to_json_plotly(data)}</script>\n'
+        f"<script>{_PAGE_SCRIPT}</script>\n"
+    )
 
 
 def to_html(
