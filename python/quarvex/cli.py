@@ -117,7 +117,7 @@ def _add_batch(commands: Any) -> None:
     batch = commands.add_parser(
         "batch",
         help="pack one order per line, in parallel",
-        description="Pack one request per line of a JSON Lines file, writing one line per line "
+        description="Pack one request per line of a JSON Lines file, writing one line per input line "
         "in the same order: the response, or {\"error\": {\"line\", \"type\", \"message\"}}. "
         "A blank line is no request: it is answered by a blank line and not counted.",
     )
