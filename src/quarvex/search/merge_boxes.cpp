@@ -62,10 +62,11 @@ bool assign(std::vector<OpenBox>& targets, const std::vector<int>& items, std::s
     return false;
 }
 
-// The heaviest subset of the items whose weight the capacity takes, found by
-// subset sums on a fine grid that keeps each grid step's lightest exact sum.
-std::vector<int> heaviestFitting(const Problem& problem, const std::vector<int>& items,
-                                 double capacity) {
+// The subset of the items whose weight, at most the capacity, is nearest the
+// aim, found by subset sums on a fine grid that keeps each step's lightest
+// exact sum.
+std::vector<int> subsetNear(const Problem& problem, const std::vector<int>& items, double aim,
+                            double capacity) {
     if (!(capacity > 0.0)) return {};
     const double step = capacity / kWeightSteps;
     std::vector<double> sum(kWeightSteps + 1, -1.0);
@@ -85,8 +86,10 @@ std::vector<int> heaviestFitting(const Problem& problem, const std::vector<int>&
             }
         }
     }
-    int s = kWeightSteps;
-    while (sum[s] < 0.0) --s;
+    int s = 0;
+    for (int t = 1; t <= kWeightSteps; ++t) {
+        if (sum[t] >= 0.0 && std::abs(sum[t] - aim) < std::abs(sum[s] - aim)) s = t;
+    }
     std::vector<int> chosen;
     for (std::size_t k = items.size(); k-- > 0;) {
         if (from[k][s] < 0) continue;
@@ -96,25 +99,25 @@ std::vector<int> heaviestFitting(const Problem& problem, const std::vector<int>&
     return chosen;
 }
 
-// The items split by weight, each target but the last as heavy as its limit
-// allows, then each part packed alone; empty when some part does not fit.
+// Two boxes' worth of items split by weight, the first part's weight in the
+// middle of what leaves both parts within their limits (so rounding in the
+// sums breaks neither), then each part packed alone; empty when a part does
+// not fit.
 std::optional<std::vector<OpenBox>> splitByWeight(const Problem& problem, std::vector<int> items,
                                                   const std::vector<OpenBox>& empty,
                                                   Budget& budget) {
+    const double first = problem.types[empty[0].type()].capacity;
+    const double second = problem.types[empty[1].type()].capacity;
+    double weight = 0.0;
+    for (const int item : items) weight += problem.items[item].weight;
+    const std::vector<int> part = subsetNear(problem, items, (first + weight - second) / 2, first);
+    std::erase_if(items, [&](int item) { return std::find(part.begin(), part.end(), item) != part.end(); });
     std::vector<OpenBox> targets;
-    for (std::size_t t = 0; t < empty.size(); ++t) {
-        std::vector<int> part = items;
-        if (t + 1 < empty.size()) {
-            part = heaviestFitting(problem, items, problem.types[empty[t].type()].capacity);
-            std::erase_if(items, [&](int item) {
-                return std::find(part.begin(), part.end(), item) != part.end();
-            });
+    for (const auto& [box, contents] : {std::pair{empty[0], part}, std::pair{empty[1], items}}) {
+        targets.push_back(box);
+        for (const int item : sortedBy(problem, contents, false)) {
+            if (!budget.spend() || !targets.back().place(item)) return std::nullopt;
         }
-        OpenBox box = empty[t];
-        for (const int item : sortedBy(problem, part, false)) {
-            if (!budget.spend() || !box.place(item)) return std::nullopt;
-        }
-        targets.push_back(std::move(box));
     }
     return targets;
 }
@@ -161,7 +164,7 @@ std::optional<std::vector<OpenBox>> repack(const Problem& problem, const std::ve
     for (const OpenBox& box : empty) room += problem.types[box.type()].volume;
     if (volume > room * (1.0 + 1e-9)) return std::nullopt;
     const bool binds = weightBinds(problem, items, empty);
-    if (binds && empty.size() > 1) {
+    if (binds && empty.size() == 2) {
         if (auto split = splitByWeight(problem, items, empty, budget)) return split;
     }
     for (const bool byWeight : {binds, !binds}) {
