@@ -18,6 +18,9 @@ namespace {
 constexpr int kWeightSteps = 8192;
 // Groups of three are drawn from this many of the emptiest boxes only.
 constexpr std::size_t kTripleCandidates = 8;
+// The search below keeps a copy of a box per item on its path: groups of
+// more items are left alone, which keeps its memory small.
+constexpr std::size_t kMostItems = 200;
 
 std::vector<int> contentsOf(const Solution& solution, const std::vector<std::size_t>& group) {
     std::vector<int> items;
@@ -208,9 +211,10 @@ bool mergeBoxes(const Problem& problem, Solution& solution, int discrepancies, B
         if (solution.boxes.size() < k) return false;
         for (std::vector<std::size_t>& group : groupsOf(solution, k)) {
             if (budget.exhausted()) return false;
+            const std::vector<int> items = contentsOf(solution, group);
             std::optional<std::vector<OpenBox>> empty = emptyTargets(problem, solution, group);
-            if (!empty) continue;
-            auto merged = repack(problem, contentsOf(solution, group), *empty, discrepancies, budget);
+            if (!empty || items.size() > kMostItems) continue;
+            auto merged = repack(problem, items, *empty, discrepancies, budget);
             if (!merged) continue;
             std::sort(group.begin(), group.end());
             for (std::size_t g = group.size(); g-- > 0;) {
