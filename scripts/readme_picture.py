@@ -1,4 +1,4 @@
-"""Renders the README's picture: the example order's first box, from its page in headless chromium.
+"""Renders the README's picture: the example order's legend and first box, from its page in headless chromium.
 
 python scripts/readme_picture.py [docs/order.png]
 """
@@ -32,7 +32,9 @@ def main(out: Path) -> None:
         page.goto(page_path.as_uri())
         page.wait_for_selector("#packing .gl-container canvas")
         page.wait_for_timeout(1000)
-        shot = page.locator("#packing").screenshot()
+        top, plot = page.locator("#legend").bounding_box(), page.locator("#packing").bounding_box()
+        clip = {"x": plot["x"], "y": top["y"], "width": plot["width"], "height": plot["y"] + plot["height"] - top["y"]}
+        shot = page.screenshot(clip=clip)
         browser.close()
     # A palette of 128 colours keeps the file small; the blocks are flat colours anyway.
     Image.open(BytesIO(shot)).convert("RGB").quantize(128).save(out, optimize=True)

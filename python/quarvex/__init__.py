@@ -1,7 +1,10 @@
 """The quarvex package: the compiled engine's classes and entry points, re-exported."""
 
-from typing import TYPE_CHECKING, Any
+import functools
+from collections.abc import Callable
+from typing import TYPE_CHECKING, Any, TypeVar
 
+from . import _core
 from ._core import (
     __doc__,
     Box,
@@ -11,11 +14,6 @@ from ._core import (
     PackResult,
     Rotation,
     TimeoutError as TimeoutError,
-    optimize,
-    pack,
-    pack_dicts,
-    request_fault,
-    solve,
 )
 from .schema import request_schema, response_schema
 
@@ -44,6 +42,37 @@ __all__ = [
 ]
 # quarvex.TimeoutError (a subclass of the builtin) stays out of __all__, so that
 # a star import does not shadow the builtin name; "as" marks it exported all the same.
+
+_Function = TypeVar("_Function", bound=Callable[..., Any])
+
+
+def _exposed(function: _Function) -> _Function:
+    """The extension's function as a function of this package: help() and inspect
+    show its signature and docstring (help() of the function itself names the
+    binding library's internals as its owner)."""
+    line, _, doc = (function.__doc__ or "").partition("\n\n")
+
+    @functools.wraps(function)
+    def call(*args: Any, **kwargs: Any) -> Any:
+        return function(*args, **kwargs)
+
+    def signature() -> Any:
+        # Parsed when inspect first asks: the parser's modules are not loaded before.
+        from .signatures import signature
+
+        return signature(line)
+
+    call.__signature__ = signature  # type: ignore[attr-defined]
+    call.__doc__ = doc
+    call.__qualname__ = function.__name__  # the extension's names the binding's internals, which pickle cannot find
+    return call  # type: ignore[return-value]
+
+
+solve = _exposed(_core.solve)
+pack_dicts = _exposed(_core.pack_dicts)
+pack = _exposed(_core.pack)
+optimize = _exposed(_core.optimize)
+request_fault = _exposed(_core.request_fault)
 
 _BATCH_NAMES = {"pack_batch", "BatchOutcome", "BatchError"}
 

@@ -355,7 +355,7 @@ def _fill_counts() -> dict:
     """
     Box fills made on this thread so far, by what asked for them (for the benchmarks).
     """
-def optimize(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes', strict: bool = False) -> quarvex.PackResult:
+def optimize(items: collections.abc.Sequence[quarvex.Item] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[quarvex.Box] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes', strict: bool = False) -> quarvex.PackResult:
     """
     Searches for a packing that places the most items, in the fewest boxes,
     of the least total volume. Takes items and boxes as pack() or
@@ -388,7 +388,7 @@ def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.S
     Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
     objects instead of plain dicts.
     """
-def pack_dicts(items: typing.Any, boxes: typing.Any, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None, strict: bool = False) -> quarvex.PackResult:
+def pack_dicts(items: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None, strict: bool = False) -> quarvex.PackResult:
     """
     Like solve(), but takes/returns native Python objects: pass lists
     of plain dicts shaped like items.json / boxes.json and get back a

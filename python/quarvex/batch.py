@@ -19,7 +19,6 @@ from collections import deque
 from collections.abc import Iterable, Iterator
 from concurrent.futures import FIRST_COMPLETED, BrokenExecutor, Executor, Future, wait
 from dataclasses import dataclass
-from itertools import islice
 from multiprocessing.connection import Connection
 from multiprocessing.connection import wait as wait_for_connections
 from multiprocessing.context import ForkServerContext
@@ -85,8 +84,10 @@ def pack_batch(
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
     `requests` holds request dicts or their JSON texts and is read lazily, as
-    work is handed out. Outcomes come in input order, or in the order they
-    complete with `ordered=False`; each carries its request's index. A
+    work is handed out; a blank text (a blank line of a file) is no request and
+    has no outcome. Outcomes come in input order, or in the order they
+    complete with `ordered=False`; each carries its request's index in
+    `requests` (for the lines of a file, its line number less one). A
     request's `response` is byte for byte `solve(text)`, where `text` is the
     request itself or `json.dumps` of a dict.
 
@@ -197,6 +198,13 @@ def _request_text(request: object) -> str | bytes | bytearray:
     )
 
 
+def is_blank(request: object) -> bool:
+    """A text of JSON whitespace alone, as a blank line of a JSON Lines file is: no request."""
+    if isinstance(request, str):
+        return not request.strip(" \t\r\n")
+    return isinstance(request, (bytes, bytearray)) and not request.strip(b" \t\r\n")
+
+
 def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
@@ -263,8 +271,9 @@ class _Reader:
         batch: list[tuple[int, Request]] = []
         if self.error is None:
             try:
-                for pair in islice(self.numbered, self.size):
-                    batch.append(pair)
+                while len(batch) < self.size and (pair := next(self.numbered, None)):
+                    if not is_blank(pair[1]):
+                        batch.append(pair)
             except Exception as error:
                 self.error = error
         if self.size < MAX_CHUNK and len(batch) == self.size:

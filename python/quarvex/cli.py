@@ -10,9 +10,10 @@
 SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
 either of the last two implies --optimize.
 
-Exit status: 0 when everything was packed, 1 when some requests of a batch
-failed, 2 on a usage, input or output error, 130 when interrupted (Ctrl-C).
-Output files are written whole or not at all.
+Exit status: 0 when every item was packed (pack, view) or every request
+answered (batch); 1 when some items were not packed or some requests of a
+batch failed; 2 on a usage, input or output error; 130 when interrupted
+(Ctrl-C). Output files are written whole or not at all.
 """
 
 from __future__ import annotations
@@ -31,7 +32,7 @@ from typing import IO, Any
 from . import PackResult, __version__, pack, pack_dicts, request_fault, service
 from .batch import BatchOutcome, WorkerStartError, pack_batch
 from .search_settings import Search, unhonoured
-from .summary import summary_text
+from .summary import counted, summary_text
 
 
 class InputError(Exception):
@@ -122,8 +123,9 @@ def _add_batch(commands: Any) -> None:
     batch = commands.add_parser(
         "batch",
         help="pack one order per line, in parallel",
-        description="Pack one request per line of a JSON Lines file, writing one line per request "
-        "in the same order: the response, or {\"error\": {\"line\", \"type\", \"message\"}}.",
+        description="Pack one request per line of a JSON Lines file, writing one line per input line "
+        "in the same order: the response, or {\"error\": {\"line\", \"type\", \"message\"}}. "
+        "A blank line is no request: it is answered by a blank line and not counted.",
     )
     batch.add_argument("orders", metavar="ORDERS", help="the requests' JSON Lines file, or - for standard input")
     batch.add_argument("-o", "--output", metavar="FILE", help="write the outcomes to FILE")
@@ -358,7 +360,17 @@ def _pack(args: argparse.Namespace) -> int:
     if args.summary or not args.output:
         with _output("-") as output:
             output.write((summary_text(result) + "\n").encode() if args.summary else response)
-    return 0
+    return _status(result)
+
+
+def _status(result: PackResult) -> int:
+    """0 when every item was packed; else 1, said on standard error, as a failed
+    batch request is: the output holds the packing all the same."""
+    if result.success:
+        return 0
+    items = counted(result.total_placed + result.total_unplaced, "item", "items")
+    print(f"quarvex: {result.total_unplaced} of {items} not packed", file=sys.stderr)
+    return 1
 
 
 def _view(args: argparse.Namespace) -> int:
@@ -372,35 +384,53 @@ def _view(args: argparse.Namespace) -> int:
     print(page)
     if args.open:
         webbrowser.open(Path(page).resolve().as_uri())
-    return 0
+    return _status(result)
 
 
 def _batch(args: argparse.Namespace) -> int:
     _refuse_input_as_output(args.orders, args.output)
     with ExitStack() as stack:
-        orders = _open(stack, args.orders)
+        lines = _CountedLines(_open(stack, args.orders))
         output = stack.enter_context(_output(args.output or "-"))
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
-        outcomes = _with_progress(pack_batch(orders, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
+        outcomes = _with_progress(pack_batch(lines, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
                                              min_support=args.min_support, objective=args.objective,
                                              time_limit=args.time_limit, strict=args.strict))
-        failed = total = 0
+        failed = total = answered = 0
         try:
             for outcome in outcomes:
+                # Blank lines have no outcome: answered by blank lines, line N of the
+                # output answers line N of the input.
+                output.write(b"\n" * (outcome.index - answered))
+                answered = outcome.index + 1
                 total += 1
                 output.write(_outcome_line(outcome).encode() + b"\n")
                 if outcome.error:
                     failed += 1
                     reason = " ".join(f"{outcome.error.type}: {outcome.error.message}".split())
                     print(f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr)
+            output.write(b"\n" * (lines.count - answered))
         except WorkerStartError as error:
             raise InputError(str(error)) from None
         except OSError as error:  # writes fail as InputError, so reading the orders failed
             raise InputError(f"{_name(args.orders)}: {error.strerror}") from None
     if failed:
-        print(f"quarvex: {failed} of {total} requests failed", file=sys.stderr)
+        print(f"quarvex: {failed} of {counted(total, 'request', 'requests')} failed", file=sys.stderr)
         return 1
     return 0
+
+
+class _CountedLines:
+    """The lines of a file, counted as they are read."""
+
+    def __init__(self, file: IO[bytes]) -> None:
+        self.file = file
+        self.count = 0
+
+    def __iter__(self) -> Iterator[bytes]:
+        for line in self.file:
+            self.count += 1
+            yield line
 
 
 def _outcome_line(outcome: BatchOutcome) -> str:

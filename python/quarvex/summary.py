@@ -5,10 +5,20 @@ import textwrap
 from ._core import PackedBox, PackResult
 
 
+def counted(number: int, one: str, many: str) -> str:
+    """The number with the noun it counts.
+
+    >>> counted(1, "box", "boxes"), counted(2, "box", "boxes")
+    ('1 box', '2 boxes')
+    """
+    return f"{number} {one if number == 1 else many}"
+
+
 def _weight_text(packed_box: PackedBox) -> str:
+    # In the request's own unit of weight, which is not known here.
     if packed_box.box.has_weight_limit:
-        return f"{packed_box.weight:.2f} of {packed_box.box.max_weight:.2f} kg"
-    return f"{packed_box.weight:.2f} kg"
+        return f"weight {packed_box.weight:g} of {packed_box.box.max_weight:g}"
+    return f"weight {packed_box.weight:g}"
 
 
 def summary_text(result: PackResult) -> str:
@@ -16,20 +26,22 @@ def summary_text(result: PackResult) -> str:
 
     >>> from quarvex import Box, Item, pack
     >>> print(summary_text(pack([Item("A", "a", 1, 1, 1, 1)], [Box("S", 2, 2, 2, -1)])))
-    Packed 1 of 1 items into 1 boxes, 12.5 % of their volume used.
+    Packed 1 of 1 item into 1 box, 12.5 % of their volume used.
     <BLANKLINE>
-    Box 1: S (2 x 2 x 2), 1 items, 12.5 % full, 1.00 kg
+    Box 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1
         A
     """
+    items = counted(result.total_placed + result.total_unplaced, "item", "items")
     lines = [
-        f"Packed {result.total_placed} of {result.total_placed + result.total_unplaced} items "
-        f"into {len(result.boxes)} boxes, {result.overall_volume_utilisation:.1f} % of their volume used."
+        f"Packed {result.total_placed} of {items} into {counted(len(result.boxes), 'box', 'boxes')}, "
+        f"{result.overall_volume_utilisation:.1f} % of their volume used."
     ]
     for number, packed_box in enumerate(result.boxes, start=1):
         box = packed_box.box
         lines.append(
             f"\nBox {number}: {box.reference} ({box.width:g} x {box.length:g} x {box.depth:g}), "
-            f"{len(packed_box)} items, {packed_box.volume_utilisation:.1f} % full, {_weight_text(packed_box)}"
+            f"{counted(len(packed_box), 'item', 'items')}, {packed_box.volume_utilisation:.1f} % full, "
+            f"{_weight_text(packed_box)}"
         )
         contents = ", ".join(
             placed.item.item_code + ("*" if placed.rotated else "") for placed in packed_box.items
@@ -43,6 +55,6 @@ def summary_text(result: PackResult) -> str:
         for item in result.unplaced_items:
             lines.append(
                 f"    {item.item_code}: {item.item_reference}, "
-                f"{item.width:g} x {item.length:g} x {item.depth:g}, {item.weight:g} kg"
+                f"{item.width:g} x {item.length:g} x {item.depth:g}, weight {item.weight:g}"
             )
     return "\n".join(lines)

@@ -3,24 +3,25 @@
 Every opened box is drawn at its true proportions with its items as solid blocks,
 one colour per article family; hovering shows what each item carries against
 its MaxLoad, and fragile ones (MaxLoad 0) are marked. A page from `to_html`
-adds a slider that steps through the loading order and lists what was not
-packed. Needs plotly:
-`pip install quarvex[viz]`.
+adds the families' legend, a slider that steps through the loading order and
+the list of what was not packed. Needs plotly: `pip install quarvex[viz]`.
 """
 
 from __future__ import annotations
 
 import html
-import json
 import re
 import tempfile
 import webbrowser
-from collections.abc import Mapping, Sequence
+import zlib
+from collections import Counter
+from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import dataclass, replace
 from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
 from ._core import PackResult
+from .summary import counted as _count
 
 if TYPE_CHECKING:
     import plotly.graph_objects as go  # type: ignore[import-untyped]
@@ -244,12 +245,43 @@ _EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, 
 _TRACES_PER_BOX = 3  # outline, blocks, block edges
 _EDGE_COLOUR = "#2b2b2b"
 _FAMILY_SUFFIX = re.compile(r"^(.+?)[-_./ ]\d+$")
+# Ten well-separated hues; more families on a page take them darker, then lighter.
+_HUES = ("#4c78a8", "#f58518", "#e45756", "#72b7b2", "#54a24b", "#eeca3b", "#b279a2", "#ff9da6",
+         "#9d755d", "#bab0ac")
+_SHADES = ((0, 0.0), (0, 0.45), (255, 0.5))  # (mixed towards, share)
 
 
 def _family(code: str) -> str:
     """Repeated articles share a family: MUG-01 and MUG-02 are both MUG."""
     match = _FAMILY_SUFFIX.match(code)
     return match.group(1) if match else code
+
+
+def _mix(colour: str, towards: int, share: float) -> str:
+    channels = (int(colour[n : n + 2], 16) for n in (1, 3, 5))
+    return "#" + "".join(f"{round(c + (towards - c) * share):02x}" for c in channels)
+
+
+def _colours(families: Iterable[str]) -> dict[str, str]:
+    """Each family's colour. A family's code picks its hue, so it keeps it from page to
+    page; when a family sorting before it on the page holds that hue, it takes the next
+    free one. Once all ten are taken the next shade starts; past the last, colours repeat."""
+    colours: dict[str, str] = {}
+    free: list[int] = []
+    for family in sorted(set(families)):
+        if not free:
+            towards, share = _SHADES[len(colours) // len(_HUES) % len(_SHADES)]
+            free = list(range(len(_HUES)))
+        home = zlib.crc32(family.encode("utf-8", "surrogatepass")) % len(_HUES)
+        hue = min(free, key=lambda n: (n - home) % len(_HUES))
+        free.remove(hue)
+        colours[family] = _mix(_HUES[hue], towards, share)
+    return colours
+
+
+def _families(picture: Picture) -> Counter[str]:
+    """How many items of each family are packed."""
+    return Counter(_family(block.code) for box in picture.boxes for block in box.blocks)
 
 
 def _plotly() -> Any:
@@ -260,12 +292,14 @@ def _plotly() -> Any:
     return go
 
 
+def _text(value: str) -> str:
+    # Plotly reads its texts as a little HTML: tags and its few entities, of which
+    # &amp; &lt; &gt; are enough to show any text as itself ("&quot;" would show as is).
+    return html.escape(value, quote=False)
+
+
 def _num(value: float) -> str:
     return f"{value:.6g}"
-
-
-def _count(number: int, one: str, many: str) -> str:
-    return f"{number} {one if number == 1 else many}"
 
 
 def _size(width: float, length: float, depth: float) -> str:
@@ -288,17 +322,17 @@ def _box_title(box: OpenedBox, number: int, count: int) -> str:
     weight = f"weighs {_num(box.weight)}"
     weight += f" of {_num(box.max_weight)} allowed" if box.max_weight is not None else " (no limit)"
     return (
-        f"Box {number} of {count}: {html.escape(kind.reference)}, inside "
+        f"Box {number} of {count}: {_text(kind.reference)}, inside "
         f"{_size(kind.width, kind.length, kind.depth)}, {box.fill:.1f} % full, {weight}"
     )
 
 
 def _hover(block: Block) -> str:
     shown = block.reference and block.reference != block.code
-    reference = f" · {html.escape(block.reference)}" if shown else ""
+    reference = f" · {_text(block.reference)}" if shown else ""
     return (
-        f"<b>{html.escape(block.code)}</b>{reference}<br>"
-        f"{_size(block.width, block.length, block.depth)} as {html.escape(block.orientation)}"
+        f"<b>{_text(block.code)}</b>{reference}<br>"
+        f"{_size(block.width, block.length, block.depth)} as {_text(block.orientation)}"
         f" at ({_num(block.x)}, {_num(block.y)}, {_num(block.z)})<br>weight {_num(block.weight)}"
         f"<br>{_load_text(block)}"
     )
@@ -318,33 +352,20 @@ def _box_traces(
     ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
     outline = go.Scatter3d(
         x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
-        name=kind.reference, hovertext=title, hoverinfo="text", showlegend=False,
+        name=_text(kind.reference), hovertext=title, hoverinfo="text", showlegend=False,
     )
-    xs: list[float] = []
-    ys: list[float] = []
-    zs: list[float] = []
-    i: list[int] = []
-    j: list[int] = []
-    k: list[int] = []
-    vertex_colours: list[str] = []
-    ex: list[float | None] = []
-    ey: list[float | None] = []
-    ez: list[float | None] = []
-    for block in box.blocks:
-        base = len(xs)
-        corners = _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
-        xs += [c[0] for c in corners]
-        ys += [c[1] for c in corners]
-        zs += [c[2] for c in corners]
-        for a, b, c in _TRIANGLES:
-            i.append(base + a)
-            j.append(base + b)
-            k.append(base + c)
-        vertex_colours += [colours[_family(block.code)]] * len(corners)
-        bx, by, bz = _edges(corners)
-        ex += bx
-        ey += by
-        ez += bz
+    corners = [
+        _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
+        for block in box.blocks
+    ]
+    xs, ys, zs = ([corner[axis] for block in corners for corner in block] for axis in range(3))
+    i, j, k = (
+        [n * len(_CORNERS) + triangle[m] for n in range(len(corners)) for triangle in _TRIANGLES]
+        for m in range(3)
+    )
+    edges_of = [_edges(block) for block in corners]
+    ex, ey, ez = ([point for edges in edges_of for point in edges[axis]] for axis in range(3))
+    vertex_colours = [colours[_family(block.code)] for block in box.blocks for _ in _CORNERS]
     # Plotly hovers over a mesh by vertex, so each block's text is repeated per corner.
     text = [_hover(block) for block in box.blocks for _ in _CORNERS] if hover else None
     blocks = go.Mesh3d(
@@ -359,14 +380,10 @@ def _box_traces(
 
 
 def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
-    """Steps that show the first k blocks; the page's script does the cutting."""
+    """Steps that show the first k blocks of a box; the page's script does the cutting."""
     count = len(box.blocks)
     steps = [
-        {
-            "method": "skip",
-            "args": [position, k],
-            "label": f"{k} of {count}: {html.escape(block.code)}",
-        }
+        {"method": "skip", "args": [position, k], "label": f"{k} of {count}: {_text(block.code)}"}
         for k, block in enumerate(box.blocks, start=1)
     ]
     return {
@@ -382,12 +399,7 @@ def _loading_slider(box: OpenedBox, position: int) -> dict[str, Any]:
 def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Figure:
     """The figure; for a page, the hover texts and the loading order come from its script."""
     go = _plotly()
-    from plotly.colors import qualitative  # type: ignore[import-untyped]
-
-    palette = qualitative.Plotly + qualitative.Pastel
-    families = dict.fromkeys(_family(block.code) for box in picture.boxes for block in box.blocks)
-    colours = {family: palette[n % len(palette)] for n, family in enumerate(families)}
-
+    colours = _colours(_families(picture))
     count = len(picture.boxes)
     titles = [_box_title(picture.boxes[p], p + 1, count) for p in positions]
     traces = []
@@ -404,7 +416,7 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             "camera": {"eye": {"x": 1.45, "y": 1.45, "z": 1.0}},
             "xaxis": {"title": {"text": "width"}},
             "yaxis": {"title": {"text": "length"}},
-            "zaxis": {"title": {"text": "depth"}},
+            "zaxis": {"title": {"text": "depth (up)"}},
         },
         "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
         "height": 760,
@@ -418,13 +430,12 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         buttons = []
         for n, (position, title) in enumerate(zip(positions, titles)):
             box = picture.boxes[position]
-            visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
             view: dict[str, Any] = {"title.text": title}
             if sliders:
                 view["sliders"] = [sliders[n]]
-            label = (
-                f"Box {position + 1}: {html.escape(box.kind.reference)} ({len(box.blocks)} items)"
-            )
+            items = _count(len(box.blocks), "item", "items")
+            label = f"Box {position + 1}: {_text(box.kind.reference)} ({items})"
+            visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
             buttons.append(
                 {"method": "update", "args": [{"visible": visible}, view], "label": label}
             )
@@ -455,13 +466,11 @@ def figure(result: Result, box_index: int | None = None) -> go.Figure:
     return _build(picture, positions, for_page=False)
 
 
-# Fills in the hover texts (one per block in the page, one per corner on screen),
-# draws the figure, then shows the first k blocks of a box when the slider moves
-# and the whole box again when another box is picked.
+# Reads the page's data, fills in the hover texts (one per block in the data, one
+# per corner on screen) before the first draw, then shows the first k blocks of a
+# box when the slider moves and the whole box again when another box is picked.
 _PAGE_SCRIPT = """
-const stride = STRIDE;
-const figure = FIGURE;
-const hovers = HOVERS;
+const {figure, hovers, stride} = JSON.parse(document.getElementById("packing-data").textContent);
 figure.data.forEach((trace, n) => {
   if (n % stride.traces === 1) {
     trace.text = hovers[(n - 1) / stride.traces].flatMap((text) => Array(stride.corners).fill(text));
@@ -492,13 +501,6 @@ Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then
 """
 
 
-def _script_json(value: Any) -> str:
-    # Item codes are the caller's text: no "</script>" may end the script early.
-    return (
-        value.replace("<", "\\u003c") if isinstance(value, str) else _script_json(json.dumps(value))
-    )
-
-
 def _left_out_section(picture: Picture) -> str:
     if not picture.left_out:
         return ""
@@ -526,29 +528,44 @@ _STYLE = """
 body { font-family: system-ui, sans-serif; margin: 1em 2em; color: #222; }
 table { border-collapse: collapse; }
 th, td { border-bottom: 1px solid #ddd; padding: 0.25em 0.75em; text-align: left; }
+#legend ul { display: flex; flex-wrap: wrap; gap: 0.25em 1.5em; list-style: none; padding: 0; }
+#legend span { display: inline-block; width: 1em; height: 1em; margin-right: 0.4em;
+               vertical-align: -0.15em; border: 1px solid #2b2b2b; }
 """
+
+
+def _legend_section(picture: Picture) -> str:
+    """Each family's colour, code and count of packed items, in the order of their codes."""
+    families = _families(picture)
+    colours = _colours(families)
+    entries = "".join(
+        f'<li><span style="background: {colours[family]}"></span>{html.escape(family)} ({count})</li>'
+        for family, count in sorted(families.items())
+    )
+    return f'<section id="legend"><ul>{entries}</ul></section>\n'
 
 
 def _plot_section(picture: Picture) -> str:
     if not picture.boxes:
         return ""
-    fig = _build(picture, range(len(picture.boxes)), for_page=True)
+    from plotly.io.json import to_json_plotly  # type: ignore[import-untyped]
     from plotly.offline import get_plotlyjs  # type: ignore[import-untyped]
 
-    stride = {
-        "traces": _TRACES_PER_BOX,
-        "corners": len(_CORNERS),
-        "triangles": len(_TRIANGLES),
-        "points": len(_EDGE_PATH),
+    data = {
+        "figure": _build(picture, range(len(picture.boxes)), for_page=True),
+        "hovers": [[_hover(block) for block in box.blocks] for box in picture.boxes],
+        "stride": {
+            "traces": _TRACES_PER_BOX,
+            "corners": len(_CORNERS),
+            "triangles": len(_TRIANGLES),
+            "points": len(_EDGE_PATH),
+        },
     }
-    hovers = [[_hover(block) for block in box.blocks] for box in picture.boxes]
-    script = (
-        _PAGE_SCRIPT.replace("STRIDE", _script_json(stride))
-        .replace("FIGURE", _script_json(fig.to_json()))
-        .replace("HOVERS", _script_json(hovers))
-    )
+    # Plotly's JSON writes "<" as an escape, so no item code can end the data early.
     return (
-        f'<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n<script>{script}</script>\n'
+        f'{_legend_section(picture)}<div id="packing"></div>\n<script>{get_plotlyjs()}</script>\n'
+        f'<script type="application/json" id="packing-data">{to_json_plotly(data)}</script>\n'
+        f"<script>{_PAGE_SCRIPT}</script>\n"
     )
 
 

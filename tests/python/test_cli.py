@@ -30,11 +30,25 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
     text = ORDER.read_text()
     order = json.loads(text)
     result = quarvex.pack_dicts(order["items"], order["boxes"])
-    assert run(capsys, "pack", ORDER) == (0, result.to_json(2) + "\n", "")
+    # The example order leaves its rug out: the status says so, the output is whole all the same.
+    not_packed = "quarvex: 1 of 37 items not packed\n"
+    assert run(capsys, "pack", ORDER) == (1, result.to_json(2) + "\n", not_packed)
     assert run(capsys, "pack", ORDER, "--indent", -1)[1] == quarvex.solve(text) + "\n"
-    assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (0, summary_text(result) + "\n", "")
+    assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (1, summary_text(result) + "\n", not_packed)
     assert (tmp_path / "r.json").read_text() == result.to_json(2) + "\n"
     assert run(capsys, "pack", ORDER, "--explain", "--strict")[1] == result.to_json(2, explain=True) + "\n"
+    # Nouns agree with their counts; weights carry no unit, which the request does not state.
+    cube = {"ItemCode": "A", "ItemReference": "a", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1.5}
+    box = {"Reference": "S", "Width": 2, "Length": 2, "Depth": 2, "MaxWeight": 10}
+    for items, status, summary, err in [
+        ([cube], 0, "Packed 1 of 1 item into 1 box, 12.5 % of their volume used.\n\n"
+         "Box 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n", ""),
+        ([cube, dict(cube, ItemCode="B", Width=3)], 1, "Packed 1 of 2 items into 1 box, 12.5 % of their volume "
+         "used.\n\nBox 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n\nNot packed (1):\n"
+         "    B: a, 3 x 1 x 1, weight 1.5\n", "quarvex: 1 of 2 items not packed\n"),
+    ]:
+        (tmp_path / "small.json").write_text(json.dumps({"items": items, "boxes": [box]}))
+        assert run(capsys, "pack", tmp_path / "small.json", "--summary") == (status, summary, err)
 
 
 @pytest.mark.parametrize(
@@ -65,17 +79,20 @@ def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypat
 @pytest.mark.parametrize("where", ["local", "dask"])
 def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, where, request):
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
-    orders.write_text("\n".join(LINES) + "\n")
+    # Blank lines are no requests: answered by blank lines, output line N answers input line N.
+    orders.write_text("\n".join(LINES[:10] + ["", " \r"] + LINES[10:]) + "\n\n")
     pool = ["--workers", 2] if where == "local" else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
     status, out, err = run(capsys, "batch", orders, "-o", results, *pool)
-    written = results.read_text().splitlines()
-    assert (status, out, len(written)) == (1, "", len(LINES))
+    written = results.read_text().split("\n")
+    assert (status, out, len(written)) == (1, "", len(LINES) + 4)
+    assert written[10:12] == written[-2:] == ["", ""]
+    written = written[:10] + written[12:-2]
     assert written[:20] == [quarvex.solve(line) for line in LINES[:20]]
-    assert json.loads(written[20])["error"]["line"] == 21
+    assert json.loads(written[20])["error"]["line"] == 23
     assert json.loads(written[21])["error"] == {
-        "line": 22, "type": "RuntimeError", "message": "[json.exception.out_of_range.403] key 'Depth' not found"}
+        "line": 24, "type": "RuntimeError", "message": "[json.exception.out_of_range.403] key 'Depth' not found"}
     assert err.splitlines()[1:] == [
-        f"quarvex: error: {orders}:22: RuntimeError: [json.exception.out_of_range.403] key 'Depth' not found",
+        f"quarvex: error: {orders}:24: RuntimeError: [json.exception.out_of_range.403] key 'Depth' not found",
         "quarvex: 2 of 22 requests failed",
     ]
     orders.write_text("\n".join(LINES[:20]))
@@ -100,7 +117,7 @@ def test_optimize_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
         return [json.loads(line)["summary"]["box_count"] for line in lines]
 
     status, out, _ = run(capsys, "pack", ORDER, "--optimize", "0.1")
-    assert status == 0 and box_counts([out]) <= box_counts([quarvex.solve(ORDER.read_text())])
+    assert status == 1 and box_counts([out]) <= box_counts([quarvex.solve(ORDER.read_text())])  # the rug fits nowhere
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     orders.write_text("\n".join(LINES[:6]))
     assert run(capsys, "batch", orders, "-o", results, "--workers", 2, "--optimize", "0.02")[0] == 0
@@ -174,7 +191,9 @@ def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, comm
     assert (old.read_text(), old.stat().st_mode & 0o777) == ("the old results\n", 0o640)
     assert sorted(path.name for path in tmp_path.iterdir()) == ["orders.jsonl", "results.json"]
     if target == "a file":
-        assert subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv]).returncode == 0
+        # 1 for pack: the order leaves its rug out; the batch answered its one request.
+        written = subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv], stderr=subprocess.DEVNULL)
+        assert written.returncode == {"pack": 1, "batch": 0}[command]
         assert json.loads(old.read_text()) and old.stat().st_mode & 0o777 == 0o640
 
 

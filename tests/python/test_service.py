@@ -75,12 +75,14 @@ def test_endpoints_answer_as_the_library_does(server):
     assert status == 200 and summary["total_placed"] + summary["total_unplaced"] == len(json.loads(ORDER)["items"])
 
     lines = [json.dumps(generators.feature_request(seed)) for seed in range(6)]
-    lines[2], lines[4] = "not json", '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}'
+    lines[1], lines[2], lines[4] = " ", "not json", '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}'
     status, _, body = server.request("POST", "/v1/batch", "\n".join(lines) + "\n", "application/x-ndjson")
     answers = body.decode().splitlines()
     assert status == 200 and len(answers) == len(lines)
     for number, (line, answer) in enumerate(zip(lines, answers, strict=True), 1):
-        if number in (3, 5):
+        if number == 2:
+            assert answer == ""  # a blank line is no request
+        elif number in (3, 5):
             assert json.loads(answer)["error"]["line"] == number
         else:
             assert answer == quarvex.solve(line)

@@ -1,5 +1,6 @@
 import json
 import shutil
+from collections import Counter
 from io import BytesIO
 from pathlib import Path
 
@@ -56,6 +57,12 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     }
     assert colour["MUG-01"] == colour["MUG-02"] and len(colour["MUG-01"]) == 1
     assert len(colour["MUG-01"] | colour["VASE"] | colour["VASE-XL"]) == 3
+    # A family keeps its colour whatever else is on the page, and in whatever order;
+    # each family on a page has its own.
+    families = [f"F{n}" for n in range(25)]
+    assert viz._colours(["VASE"])["VASE"] == viz._colours(["RUG", "VASE"])["VASE"]
+    assert viz._colours(families) == viz._colours(reversed(families))
+    assert len(set(viz._colours(families).values())) == 25
     placed = placements[1]
     assert set(mesh.text[8:16]) == {
         f"<b>{placed.item.item_code}</b> · Mug<br>4 × 4 × 4 as {placed.orientation}"
@@ -96,14 +103,16 @@ def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, 
     opened = []
     monkeypatch.setattr(viz.webbrowser, "open", opened.append)
     order, page = ROOT / "examples" / "order.json", tmp_path / "order.html"
-    assert main(["pack", str(order), "--html", str(page), "--summary"]) == 0
+    # Status 1: the example order leaves its rug out.
+    assert main(["pack", str(order), "--html", str(page), "--summary"]) == 1
     assert "Box 1 of 3: L-Carton" in page.read_text() and opened == []
-    assert main(["view", str(order), "--no-open"]) == 0 and opened == []
+    assert main(["view", str(order), "--no-open"]) == 1 and opened == []
     written = Path(capsys.readouterr().out.splitlines()[-1])
     assert "Box 1 of 3: L-Carton" in written.read_text()
     written.unlink()
-    assert main(["view", str(order), "--html", str(page)]) == 0
+    assert main(["view", str(order), "--html", str(page)]) == 1
     assert opened == [page.resolve().as_uri()]
+    capsys.readouterr()
     nowhere = tmp_path / "no" / "page.html"
     assert main(["view", str(order), "--html", str(nowhere)]) == 2
     assert capsys.readouterr().err == f"quarvex: error: {nowhere}: No such file or directory\n"
@@ -123,6 +132,15 @@ def test_a_malformed_result_is_named(draw, error):
         draw()
 
 
+# Text a page must show as itself: quotes, an entity, markup, non-ASCII.
+ODD = "Tom's \"Café\" <img src=x onerror=window.hacked=1> &amp;"
+
+
+def legend_of(result):
+    families = Counter(viz._family(placed.item.item_code) for box in result.boxes for placed in box.items)
+    return [f"{family} ({count})" for family, count in sorted(families.items())]
+
+
 def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     sync_api = pytest.importorskip(
         "playwright.sync_api", reason="the browser-test extra is not installed"
@@ -134,7 +152,11 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     # The sanitizer run preloads its runtimes into Python; the browser must not inherit them.
     monkeypatch.delenv("LD_PRELOAD", raising=False)
     page_path = tmp_path / "order.html"
-    viz.to_html(packed_order(), page_path)
+    items = [dict(item, ItemCode=item["ItemCode"].replace("MUG", ODD)) for item in ORDER["items"]]
+    items.append({"ItemCode": ODD, "Width": 500, "Length": 1, "Depth": 1, "Weight": 1})
+    boxes = [dict(box, Reference=box["Reference"] + ' "A&B"') for box in ORDER["boxes"]]
+    result = quarvex.pack_dicts(items, boxes)
+    viz.to_html(result, page_path)
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
     errors, requests = [], []
 
@@ -159,6 +181,8 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
             return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
         first_box = colours("box-1")
+        legend = page.locator("#legend li").all_text_contents()
+        title = page.text_content(".gtitle")
         page.click(".updatemenu-header-group")
         page.locator(".updatemenu-dropdown-button").nth(1).click()
         second_box = colours("box-2")
@@ -166,10 +190,15 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
         page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
         first_item = colours("box-2-first-item")
         loaded = page.text_content(".slider-group > .slider-label")
+        unplaced = page.locator("#unplaced td").all_text_contents()
+        hacked = page.evaluate("window.hacked")
         browser.close()
 
     assert len(first_box) > 50, "the 3D view looks blank"
     assert first_box != second_box != first_item
     assert len(first_item) < len(second_box)
     assert loaded.startswith("Loading order, up to item 1 of ")
+    assert legend == legend_of(result) and any(entry.startswith(ODD) for entry in legend)
+    assert title.startswith(f'Box 1 of {len(result.boxes)}: {result.boxes[0].box.reference},')
+    assert ODD in unplaced and hacked is None
     assert (errors, requests) == ([], [])

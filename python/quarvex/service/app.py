@@ -24,7 +24,7 @@ from starlette.routing import Route
 from starlette.types import ASGIApp, Message, Receive, Scope, Send
 
 from .. import PackResult, pack_dicts, request_fault, request_schema, solve
-from ..batch import BatchError, BatchOutcome, pack_chunk
+from ..batch import BatchError, BatchOutcome, is_blank, pack_chunk
 from ..cli import _outcome_line
 from ..search_settings import Search, request_elements, unhonoured_at
 from .engine import DeadlinePassed, Engine, Saturated, Ticket
@@ -117,6 +117,9 @@ def create_app(limits: Limits) -> Starlette:
 
         async def outcomes() -> AsyncIterator[bytes]:
             for index, line in enumerate(lines):
+                if is_blank(line):  # no request: a blank line keeps the lines in step
+                    yield b"\n"
+                    continue
                 try:
                     text = await ticket.run(deadline, _batch_line, index, line, search, limits.max_items, strict)
                 except DeadlinePassed:

@@ -74,7 +74,8 @@ OPENAPI: dict[str, Any] = {
         }},
         "/v1/batch": {"post": {
             "summary": "One request per line in, one line per request out, in order; a failed line is "
-                       '{"error": {"line", "type", "message"}} in its place.' + _SEARCH_NOTE,
+                       '{"error": {"line", "type", "message"}} in its place, a blank line a blank line.'
+                       + _SEARCH_NOTE,
             "parameters": [*_SEARCH, _READING],
             "requestBody": {"required": True, "content": {"application/x-ndjson": {"schema": {"type": "string"}}}},
             "responses": {"200": {"description": "One line per request.", "content": {"application/x-ndjson": {}}},

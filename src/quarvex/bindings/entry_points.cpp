@@ -18,6 +18,7 @@
 #include "quarvex/bindings/conversions.hpp"
 #include "quarvex/bindings/interruptible_call.hpp"
 #include "quarvex/bindings/request_arguments.hpp"
+#include "quarvex/bindings/typed_arguments.hpp"
 
 namespace py = pybind11;
 
@@ -25,7 +26,7 @@ namespace quarvex {
 
 namespace {
 
-PackResponse packDicts(const py::object& items, const py::object& boxes,
+PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
                        std::optional<double> timeLimit, bool strict) {
     const InterruptibleCall call(timeLimit);
     if (strict) refuseStrictFaults(items, boxes, RequestReader::Packer);

@@ -11,6 +11,7 @@
 #include "quarvex/bindings/bindings.hpp"
 #include "quarvex/bindings/interruptible_call.hpp"
 #include "quarvex/bindings/request_arguments.hpp"
+#include "quarvex/bindings/typed_arguments.hpp"
 #include "quarvex/search/optimizer.hpp"
 
 namespace py = pybind11;
@@ -64,15 +65,16 @@ OptimizeOptions checkedOptions(std::optional<double> timeLimit, std::optional<st
     return options;
 }
 
-PackResponse optimizeBinding(const py::object& items, const py::object& boxes,
+PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& boxes,
                              std::optional<double> timeLimit, std::optional<std::int64_t> effort,
                              std::int64_t seed, double minSupport, const std::string& objective,
                              bool strict) {
     const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport, objective);
     const InterruptibleCall call;  // the search ends at its own time limit, not with an error
     if (strict) {
-        refuseStrictFaults(isObjectList<Item>(items) ? py::none() : items,
-                           isObjectList<Box>(boxes) ? py::none() : boxes, RequestReader::Search);
+        refuseStrictFaults(isObjectList<Item>(items) ? py::object(py::none()) : py::object(items),
+                           isObjectList<Box>(boxes) ? py::object(py::none()) : py::object(boxes),
+                           RequestReader::Search);
     }
     const ItemCollection itemCollection =
         isObjectList<Item>(items) ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
