@@ -20,7 +20,7 @@ void ItemCollection::removePacked(const std::vector<PackedItem>& packed) {
     });
     if (kept != entries_.end()) {
         entries_.erase(kept, entries_.end());
-        sortedValid_ = false;
+        sortedValid_.store(false, std::memory_order_relaxed);
     }
 }
 

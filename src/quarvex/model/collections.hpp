@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -10,24 +12,54 @@
 namespace quarvex {
 
 // Entries in insertion order plus a sorted view that is rebuilt lazily, at
-// most once per change of the entries.
+// most once per change of the entries. Const use is safe from any number of
+// threads at once: the view is built under a lock, once.
 template <class Entry, class Sorter>
 class SortedCollection {
 public:
     explicit SortedCollection(std::shared_ptr<Sorter> sorter) : sorter_(std::move(sorter)) {}
 
+    SortedCollection(const SortedCollection& other)
+        : sorter_(other.sorter_), entries_(other.entries_) {
+        if (other.sortedValid_.load(std::memory_order_acquire)) {
+            sorted_ = other.sorted_;
+            sortedValid_.store(true, std::memory_order_relaxed);
+        }
+    }
+    SortedCollection(SortedCollection&& other) noexcept
+        : sorter_(std::move(other.sorter_)),
+          entries_(std::move(other.entries_)),
+          sorted_(std::move(other.sorted_)),
+          sortedValid_(other.sortedValid_.exchange(false, std::memory_order_relaxed)) {}
+    SortedCollection& operator=(const SortedCollection& other) {
+        if (this != &other) *this = SortedCollection(other);
+        return *this;
+    }
+    SortedCollection& operator=(SortedCollection&& other) noexcept {
+        sorter_ = std::move(other.sorter_);
+        entries_ = std::move(other.entries_);
+        sorted_ = std::move(other.sorted_);
+        sortedValid_.store(other.sortedValid_.exchange(false, std::memory_order_relaxed),
+                           std::memory_order_relaxed);
+        return *this;
+    }
+    ~SortedCollection() = default;
+
     void insert(Entry entry) {
         entries_.push_back(std::move(entry));
-        sortedValid_ = false;
+        sortedValid_.store(false, std::memory_order_relaxed);
     }
 
     const std::vector<Entry>& sorted() const {
-        if (!sortedValid_) {
-            sorted_ = entries_;
-            stableSort(sorted_, [this](const Entry& a, const Entry& b) {
-                return sorter_->compare(deref(a), deref(b)) < 0;
-            });
-            sortedValid_ = true;
+        if (!sortedValid_.load(std::memory_order_acquire)) {
+            const std::lock_guard lock(sorting_);
+            if (!sortedValid_.load(std::memory_order_relaxed)) {
+                sorted_ = entries_;
+                stableSort(sorted_, [this](const Entry& a, const Entry& b) {
+                    return sorter_->compare(deref(a), deref(b)) < 0;
+                });
+                sortedValid_.store(true, std::memory_order_release);
+            }
         }
         return sorted_;
     }
@@ -41,7 +73,8 @@ protected:
     std::shared_ptr<Sorter> sorter_;
     std::vector<Entry> entries_;
     mutable std::vector<Entry> sorted_;
-    mutable bool sortedValid_ = false;
+    mutable std::atomic<bool> sortedValid_ = false;
+    mutable std::mutex sorting_;
 
 private:
     template <class T>

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "quarvex/model/box.hpp"
 #include "quarvex/model/collections.hpp"
@@ -25,8 +26,10 @@ constexpr std::size_t kMemoCapacity = 50'000;
 
 using Memo = std::unordered_map<std::string, std::int32_t>;
 
+// One per thread: calls on other threads never wait for it, and a thread's
+// later calls reuse what its earlier ones scored.
 Memo& memo() {
-    static Memo scores;  // one per process, created on first use
+    thread_local Memo scores;
     return scores;
 }
 
@@ -90,12 +93,15 @@ std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& can
     auto before = [](const Item* a, const Item* b) { return sorter.compare(*a, *b) < 0; };
     insertionSort(items, 0, count, before);
 
-    static std::string key;  // reused; nested trial runs never reach here
+    // Reused for the lookup; a miss takes it over, since a signal handler run
+    // by a poll in the trial below may pack on this thread and build its own.
+    thread_local std::string key;
     buildKey(key, space, candidate, depth, items, count);
     Memo& scores = memo();
     if (auto found = scores.find(key); found != scores.end()) {
         return found->second;
     }
+    std::string missed = std::move(key);
 
     ItemCollection trialItems(std::make_shared<DefaultItemSorter>());
     for (std::size_t i = 0; i < count; ++i) {
@@ -108,7 +114,7 @@ std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& can
     if (scores.size() >= kMemoCapacity) {
         scores.clear();
     }
-    scores.emplace(key, score);
+    scores.emplace(std::move(missed), score);
     return score;
 }
 

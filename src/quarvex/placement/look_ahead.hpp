@@ -18,11 +18,11 @@ struct PlacementSpace {
 };
 
 // How many of the next (at most seven) queued items a trial packing fits into
-// the strip beside the candidate and the space beyond its row. Memoised for
-// the life of the process.
+// the strip beside the candidate and the space beyond its row. Memoised per
+// thread, for the life of the thread.
 std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& candidate);
 
-// Number of scores currently memoised (bounded; for tests and benchmarks).
+// Number of scores memoised on this thread (bounded; for tests and benchmarks).
 std::size_t lookAheadMemoSize();
 
 }  // namespace quarvex

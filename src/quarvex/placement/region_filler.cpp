@@ -127,14 +127,15 @@ public:
     Scratch& operator*() const { return *scratch_; }
 
 private:
-    // Plain statics, like the look-ahead memo: one packing call runs at a time.
-    static std::vector<std::unique_ptr<Scratch>> pool_;
-    static std::size_t level_;
+    // Per thread, like the look-ahead memo, so that calls on several threads
+    // never share a fill's storage.
+    static thread_local std::vector<std::unique_ptr<Scratch>> pool_;
+    static thread_local std::size_t level_;
     Scratch* scratch_;
 };
 
-std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
-std::size_t ScratchLease::level_ = 0;
+thread_local std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
+thread_local std::size_t ScratchLease::level_ = 0;
 
 }  // namespace
 

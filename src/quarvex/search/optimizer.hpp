@@ -26,9 +26,8 @@ struct OptimizeOptions {
     search::Objective objective = search::Objective::Boxes;
 };
 
-// Three steps, so that a binding can run the middle one without the
-// interpreter lock: the first runs the default packer, whose look-ahead memo
-// is shared by the whole process; the other two touch nothing shared.
+// The steps of optimize(): construction runs the default packer, search()
+// the search, result() picks the better of the two.
 class Optimizer {
 public:
     // Throws std::invalid_argument for the objective Cost with a usable box
