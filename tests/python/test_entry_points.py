@@ -2,7 +2,11 @@
 
 import json
 import pickle
+import sys
+import threading
+import time
 from collections import Counter
+from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -145,3 +149,53 @@ def test_unplaced_items_say_why(reason, items, boxes):
         copy = pickle.loads(pickle.dumps(result))
         assert result.unplaced_reasons() == copy.unplaced_reasons() == [reason]
         assert json.loads(result.to_json(explain=True))["unplaced_reasons"] == [reason]
+
+
+# Each entry point on a request dict and its Item and Box objects, as compact JSON text.
+ENTRY_POINTS = {
+    "solve": lambda request, objects, k: quarvex.solve(json.dumps(request)),
+    "pack_dicts": lambda request, objects, k: quarvex.pack_dicts(request["items"], request["boxes"]).to_json(-1),
+    "pack": lambda request, objects, k: quarvex.pack(*objects).to_json(-1),
+    "optimize": lambda request, objects, k: quarvex.optimize(
+        *objects, time_limit=None, effort=2000, seed=k, min_support=k % 2).to_json(-1),
+}
+
+
+def test_threads_mixing_the_entry_points_give_the_bytes_of_serial_calls():
+    requests = [generators.feature_request(seed) for seed in range(200, 212)]
+    shared = [generators.as_objects(request) for request in requests]  # the same objects in every thread
+    calls = [(name, k) for k in range(len(requests)) for name in ENTRY_POINTS]
+
+    def run(call):
+        name, k = call
+        return ENTRY_POINTS[name](requests[k], shared[k], k)
+
+    serial = [run(call) for call in calls]
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        assert list(pool.map(run, reversed(calls)))[::-1] == serial
+
+
+@pytest.mark.parametrize("name", ENTRY_POINTS)
+def test_other_threads_run_while_the_engine_packs(name):
+    request = generators.scaling_request(3000 if name == "pack_dicts" else 300)
+    objects = generators.as_objects(request)
+    ticks = [0]
+    counted = []
+
+    def call():
+        before = ticks[0]
+        ENTRY_POINTS[name](request, objects, 0)
+        counted.append(ticks[0] - before)
+
+    interval = sys.getswitchinterval()
+    # Longer than any call: the lock changes hands only where its holder lets it go.
+    sys.setswitchinterval(60)
+    try:
+        caller = threading.Thread(target=call)
+        caller.start()
+        while caller.is_alive():
+            ticks[0] += 1
+            time.sleep(0.001)
+    finally:
+        sys.setswitchinterval(interval)
+    assert counted[0] > 0, "the main thread never ran while the engine packed"

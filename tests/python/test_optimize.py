@@ -1,9 +1,7 @@
-"""optimize: sound packings under every rule, never worse than pack, reproducible,
-and safe to call from several threads at once."""
+"""optimize: sound packings under every rule, never worse than pack, reproducible."""
 
 import math
 import random
-from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -103,18 +101,3 @@ def test_bad_budgets_and_support_are_refused(arguments, message):
     items, boxes = stacking_request(3, 0)
     with pytest.raises(ValueError, match=message):
         quarvex.optimize(items, boxes, **arguments)
-
-
-def test_concurrent_calls_give_the_results_of_serial_ones():
-    requests = [feature_request(seed) for seed in range(200, 216)]
-
-    def run(k):
-        request = requests[k % len(requests)]
-        if k % 4 == 3:  # the default packer, holding the lock, alongside the searches
-            return quarvex.pack_dicts(request["items"], request["boxes"]).to_json(-1)
-        return quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=4000, seed=k,
-                                min_support=k % 2).to_json(-1)
-
-    serial = [run(k) for k in range(48)]
-    with ThreadPoolExecutor(max_workers=4) as pool:
-        assert list(pool.map(run, range(48))) == serial

@@ -26,12 +26,17 @@ namespace quarvex {
 
 namespace {
 
+// The engine's part of each call runs without the interpreter lock, on
+// collections of the call's own: what it reads from Python is converted (or
+// its immutable C++ objects shared) before the lock goes.
 PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
                        std::optional<double> timeLimit, bool strict) {
     const InterruptibleCall call(timeLimit);
     if (strict) refuseStrictFaults(items, boxes, RequestReader::Packer);
-    ItemCollection itemCollection = itemsFromDicts(items);
-    return Packer::pack(itemCollection, boxesFromDicts(boxes));
+    const ItemCollection itemCollection = itemsFromDicts(items);
+    const BoxCollection boxCollection = boxesFromDicts(boxes);
+    const py::gil_scoped_release release;
+    return Packer::pack(itemCollection, boxCollection);
 }
 
 // A parse fault quotes the bytes last read, which may end inside a UTF-8
@@ -40,8 +45,11 @@ PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
 std::string solveText(std::string_view requestText, std::optional<double> timeLimit,
                       bool explain) {
     const InterruptibleCall call(timeLimit);
+    // A copy: the view may be of a bytearray, which another thread could change.
+    const std::string text(requestText);
     try {
-        return solve(requestText, explain);
+        const py::gil_scoped_release release;
+        return solve(text, explain);
     } catch (const nlohmann::json::parse_error& fault) {
         const py::str text = py::bytes(fault.what()).attr("decode")("utf-8", "backslashreplace");
         throw std::runtime_error(text.cast<std::string>());
@@ -51,7 +59,10 @@ std::string solveText(std::string_view requestText, std::optional<double> timeLi
 PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& boxes,
                          std::optional<double> timeLimit) {
     const InterruptibleCall call(timeLimit);
-    return Packer::pack(itemsFromObjects(items), boxesFromObjects(boxes));
+    const ItemCollection itemCollection = itemsFromObjects(items);
+    const BoxCollection boxCollection = boxesFromObjects(boxes);
+    const py::gil_scoped_release release;
+    return Packer::pack(itemCollection, boxCollection);
 }
 
 }  // namespace

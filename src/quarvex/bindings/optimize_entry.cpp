@@ -82,14 +82,9 @@ PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& bo
     const BoxCollection boxCollection =
         isObjectList<Box>(boxes) ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
                                  : boxesFromDicts(boxes, searchBoxFromJson);
-    // Constructing it runs the default packer, whose memo needs the lock.
-    Optimizer optimizer(itemCollection, boxCollection, options);
-    {
-        py::gil_scoped_release release;
-        optimizer.search();
-    }
+    const py::gil_scoped_release release;
+    const PackResponse result = optimize(itemCollection, boxCollection, options);
     // The result judges its unplaced items against every box type given.
-    PackResponse result = optimizer.result();
     return PackResponse(result.success(), result.packedBoxes(), result.unplacedItems(),
                         boxCollection.entries());
 }
