@@ -1,8 +1,9 @@
-"""Packing many requests at once, across local worker processes or a Dask cluster.
+"""Packing many requests at once: on threads of this process, local worker
+processes or a Dask cluster.
 
-One packing call at a time may run in a process (the look-ahead memo is
-process-wide), so parallel packing means processes: a pool of our own, or
-the caller's executor.
+The engine lets the interpreter lock go while it packs, so threads pack in
+parallel; processes cost pickling and start-up but keep a request that kills
+its worker from taking the caller down with it.
 """
 
 from __future__ import annotations
@@ -14,10 +15,11 @@ import os
 import pickle
 import signal
 import sys
+import threading
 import time
 from collections import deque
-from collections.abc import Iterable, Iterator
-from concurrent.futures import FIRST_COMPLETED, BrokenExecutor, Executor, Future, wait
+from collections.abc import Callable, Iterable, Iterator
+from concurrent.futures import FIRST_COMPLETED, BrokenExecutor, Executor, Future, ThreadPoolExecutor, wait
 from dataclasses import dataclass
 from multiprocessing.connection import Connection
 from multiprocessing.connection import wait as wait_for_connections
@@ -74,6 +76,7 @@ def pack_batch(
     *,
     workers: int | None = None,
     executor: Any = None,
+    processes: bool = False,
     ordered: bool = True,
     optimize_seconds: float | None = None,
     min_support: float | None = None,
@@ -91,14 +94,17 @@ def pack_batch(
     request's `response` is byte for byte `solve(text)`, where `text` is the
     request itself or `json.dumps` of a dict.
 
-    By default a pool of `workers` processes (the CPU count) does the work;
-    `executor` may instead be any `concurrent.futures.Executor` or a Dask
-    `distributed.Client`, with `workers` then only sizing the work in flight
-    (by default a Client's thread count, else the CPU count). When a worker
-    process dies (or Dask reports KilledWorker), the requests it held are
-    tried again one at a time; one whose worker dies again fails with an error
-    saying so. As with any pool that starts processes, a script calling this
-    needs the `if __name__ == "__main__":` guard.
+    By default `workers` threads of this process (the CPU count) do the work,
+    with nothing pickled and no process started. With `processes=True`, a pool
+    of `workers` processes of quarvex's own does it instead: slower, but a
+    request that kills its worker (a crash, running out of memory) costs only
+    that worker. `executor` may instead be any `concurrent.futures.Executor`
+    or a Dask `distributed.Client`, with `workers` then only sizing the work
+    in flight (by default a Client's thread count, else the CPU count). When
+    a worker process dies (or Dask reports KilledWorker), the requests it held
+    are tried again one at a time; one whose worker dies again fails with an
+    error saying so. As with any pool that starts processes, a script calling
+    this with `processes=True` needs the `if __name__ == "__main__":` guard.
 
     With `optimize_seconds`, `min_support` or `objective`, each request is
     packed by `quarvex.optimize` instead (time limit `optimize_seconds`, by
@@ -114,8 +120,9 @@ def pack_batch(
 
     With `time_limit` (seconds), a request still packing after that long is
     answered with an error of type TimeoutError (with the search, the search
-    stops by the time limit instead); a worker stuck past its limit is
-    replaced (on a caller's executor, its answer is no longer awaited). When
+    stops by the time limit instead); a worker process stuck past its limit
+    is replaced (on threads or a caller's executor, its answer is no longer
+    awaited). When
     reading `requests` raises, every request read before is answered first,
     then the exception propagates. Worker processes that
     cannot start at all end the batch at once with WorkerStartError.
@@ -140,7 +147,10 @@ def pack_batch(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
             f"not {type(executor).__name__}"
         )
-    return _outcomes(_pool(workers, executor, _Packing(search, time_limit, strict)), requests, ordered)
+    if processes and executor is not None:
+        raise ValueError("processes=True packs on quarvex's own processes; it takes no executor")
+    pool = _pool(workers, executor, processes, _Packing(search, time_limit, strict))
+    return _outcomes(pool, requests, ordered)
 
 
 class UnpicklableRequest(Exception):
@@ -186,9 +196,28 @@ def _encoded(request: object) -> bytes:
         return pickle.dumps(UnpicklableRequest(f"{type(error).__name__}: {error}"))
 
 
+@dataclass(frozen=True)
+class _Unreadable:
+    """A request that a worker thread will answer with the error reading it raised."""
+
+    error: Exception
+
+
+def _snapshot(request: object) -> str | bytes | _Unreadable:
+    """A request as a worker thread takes it: its text, made as it is read, so
+    that a dict or bytearray the caller changes afterwards is packed as it was."""
+    try:
+        text = _request_text(request)
+    except Exception as error:
+        return _Unreadable(error)
+    return bytes(text) if isinstance(text, bytearray) else text
+
+
 def _request_text(request: object) -> str | bytes | bytearray:
     if isinstance(request, UnpicklableRequest):
         raise request
+    if isinstance(request, _Unreadable):
+        raise request.error
     if isinstance(request, dict):
         return json.dumps(request)
     if isinstance(request, (str, bytes, bytearray)):
@@ -247,10 +276,17 @@ def _refuse_strict_faults(text: str | bytes | bytearray, search: bool) -> None:
 def pack_chunk(chunk: Chunk, search: Search | None = None, time_limit: float | None = None,
                strict: bool = False) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
+    return _pack_each(chunk, pickle.loads, search, time_limit, strict)
+
+
+def _pack_each(
+    chunk: list[tuple[int, Any]], read: Callable[[Any], object], search: Search | None, time_limit: float | None,
+    strict: bool,
+) -> list[BatchOutcome]:
     outcomes = []
     for index, payload in chunk:
         try:
-            text = _request_text(pickle.loads(payload))
+            text = _request_text(read(payload))
             outcomes.append(BatchOutcome(index, response=_response(text, search, time_limit, strict)))
         except Exception as error:
             outcomes.append(_failure(index, error))
@@ -262,23 +298,25 @@ class _Reader:
     ends the reading; the requests read before it still form a chunk, and the
     error is kept to be raised once they are all answered."""
 
-    def __init__(self, requests: Iterable[Request]) -> None:
+    def __init__(self, requests: Iterable[Request], encode: Callable[[object], object]) -> None:
         self.numbered = enumerate(requests)
+        self.encode = encode
         self.size = 1
         self.error: Exception | None = None
 
     def next_chunk(self) -> Chunk | None:
-        batch: list[tuple[int, Request]] = []
+        batch: list[tuple[int, Any]] = []
         if self.error is None:
             try:
                 while len(batch) < self.size and (pair := next(self.numbered, None)):
                     if not is_blank(pair[1]):
-                        batch.append(pair)
+                        # Taken as it is read: the caller may reuse a dict once the next is asked for.
+                        batch.append((pair[0], self.encode(pair[1])))
             except Exception as error:
                 self.error = error
         if self.size < MAX_CHUNK and len(batch) == self.size:
             self.size *= 2
-        return [(index, _encoded(request)) for index, request in batch] or None
+        return batch or None
 
 
 class _Task:
@@ -355,6 +393,7 @@ class _LocalPool:
     process takes its place."""
 
     def __init__(self, workers: int, packing: _Packing) -> None:
+        self.encode: Callable[[object], object] = _encoded
         # A fork of a parent that may run threads can deadlock; forkserver forks a clean process.
         self.context = multiprocessing.get_context("forkserver")
         self.packing = packing
@@ -451,6 +490,10 @@ class _ExecutorPool:
     the batch goes on as on our own pool."""
 
     def __init__(self, executor: Executor, workers: int, packing: _Packing) -> None:
+        # What each request travels as, and what packs a chunk of them in a worker.
+        self.encode: Callable[[object], object] = _encoded
+        self.pack: Callable[[list[tuple[int, Any]], Search | None, float | None, bool], list[BatchOutcome]] = (
+            pack_chunk)
         self.executor = executor
         self.workers = workers
         self.packing = packing
@@ -468,8 +511,8 @@ class _ExecutorPool:
             self.started = True
         if self.fallback is None:
             try:
-                future = self.executor.submit(pack_chunk, task.chunk, self.packing.search, self.packing.time_limit,
-                                                  self.packing.strict)
+                future = self.executor.submit(self.pack, task.chunk, self.packing.search, self.packing.time_limit,
+                                              self.packing.strict)
             except BrokenExecutor:
                 self.fallback = _LocalPool(self.workers, self.packing)
             else:
@@ -511,14 +554,42 @@ class _ExecutorPool:
             self.fallback.close()
 
 
+class _ThreadPool(_ExecutorPool):
+    """Threads of this process: requests travel as snapshots, not pickled, and
+    are packed in parallel since the engine lets the interpreter lock go."""
+
+    def __init__(self, workers: int, packing: _Packing) -> None:
+        super().__init__(ThreadPoolExecutor(workers, thread_name_prefix="quarvex-batch"), workers, packing)
+        self.encode = _snapshot
+        self.pack = self._pack_unless_closed
+        self.closed = threading.Event()
+
+    def _pack_unless_closed(
+        self, chunk: list[tuple[int, Any]], search: Search | None, time_limit: float | None, strict: bool
+    ) -> list[BatchOutcome]:
+        return _pack_each(chunk, self._unless_closed, search, time_limit, strict)
+
+    def _unless_closed(self, snapshot: object) -> object:
+        # Threads cannot be stopped: after Ctrl-C or an abandoned batch, each ends with its request in hand.
+        if self.closed.is_set():
+            raise RuntimeError("the batch ended before this request was packed")
+        return snapshot
+
+    def close(self) -> None:
+        self.closed.set()
+        super().close()
+        self.executor.shutdown(wait=False, cancel_futures=True)
+
+
 def _is_dask_client(executor: object) -> bool:
     # Told apart without importing Dask.
     return not isinstance(executor, Executor) and hasattr(executor, "get_executor")
 
 
-def _pool(workers: int | None, executor: Any, packing: _Packing) -> _LocalPool | _ExecutorPool:
+def _pool(workers: int | None, executor: Any, processes: bool, packing: _Packing) -> _LocalPool | _ExecutorPool:
     if executor is None:
-        return _LocalPool(workers or os.cpu_count() or 1, packing)
+        pool = _LocalPool if processes else _ThreadPool
+        return pool(workers or os.cpu_count() or 1, packing)
     if _is_dask_client(executor):
         workers = workers or sum(executor.nthreads().values())
         executor = executor.get_executor()
@@ -528,7 +599,7 @@ def _pool(workers: int | None, executor: Any, packing: _Packing) -> _LocalPool |
 def _outcomes(
     pool: _LocalPool | _ExecutorPool, requests: Iterable[Request], ordered: bool
 ) -> Iterator[BatchOutcome]:
-    reader = _Reader(requests)
+    reader = _Reader(requests, pool.encode)
     pending: list[_Task] = []  # in input order
     try:
         while True:

@@ -3,8 +3,8 @@
     quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [--explain]
                  [--strict] [SEARCH]
     quarvex view REQUEST.json [--html PAGE] [--no-open] [--strict] [SEARCH]
-    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [SEARCH]
-                  [--time-limit SECONDS] [--strict]
+    quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--processes | --scheduler ADDRESS]
+                  [SEARCH] [--time-limit SECONDS] [--strict]
     quarvex serve [--host H] [--port P] [--workers N] [LIMITS]   (see quarvex serve --help)
 
 SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
@@ -129,8 +129,13 @@ def _add_batch(commands: Any) -> None:
     )
     batch.add_argument("orders", metavar="ORDERS", help="the requests' JSON Lines file, or - for standard input")
     batch.add_argument("-o", "--output", metavar="FILE", help="write the outcomes to FILE")
-    batch.add_argument("--workers", type=_positive, metavar="N", help="worker processes (default: one per CPU)")
-    batch.add_argument(
+    batch.add_argument("--workers", type=_positive, metavar="N", help="worker threads or processes (default: one per CPU)")
+    where = batch.add_mutually_exclusive_group()
+    where.add_argument(
+        "--processes", action="store_true",
+        help="pack in worker processes, not threads: slower, but a request that crashes its worker fails alone",
+    )
+    where.add_argument(
         "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
     )
     _add_strict(batch)
@@ -393,7 +398,8 @@ def _batch(args: argparse.Namespace) -> int:
         lines = _CountedLines(_open(stack, args.orders))
         output = stack.enter_context(_output(args.output or "-"))
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
-        outcomes = _with_progress(pack_batch(lines, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
+        outcomes = _with_progress(pack_batch(lines, workers=args.workers, executor=executor, processes=args.processes,
+                                             optimize_seconds=args.optimize,
                                              min_support=args.min_support, objective=args.objective,
                                              time_limit=args.time_limit, strict=args.strict))
         failed = total = answered = 0

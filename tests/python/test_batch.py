@@ -69,12 +69,22 @@ def pool_workers():
     return [worker for child in parents.get(os.getpid(), []) for worker in parents.get(child, [])]
 
 
+def reused(requests):
+    """The requests, each dict emptied once the next is asked for, as a reader reusing its dicts would."""
+    for request in requests:
+        if isinstance(request, dict):
+            request = dict(request)
+            yield request
+            request.clear()
+        else:
+            yield request
+
+
 @pytest.mark.timeout(120)
 @pytest.mark.parametrize("ordered", [True, False])
-@pytest.mark.parametrize("make_executor", [None, lambda: ThreadPoolExecutor(2)], ids=["local", "threads"])
-def test_outcomes_equal_serial_solve(make_executor, ordered):
-    executor = make_executor and make_executor()
-    outcomes = list(pack_batch(iter(REQUESTS), workers=2, executor=executor, ordered=ordered))
+@pytest.mark.parametrize("processes", [False, True], ids=["threads", "processes"])
+def test_outcomes_equal_serial_solve(processes, ordered):
+    outcomes = list(pack_batch(reused(REQUESTS), workers=2, processes=processes, ordered=ordered))
     if ordered:
         assert [o.index for o in outcomes] == list(range(len(REQUESTS)))
     assert as_pairs(outcomes) == EXPECTED
@@ -94,14 +104,14 @@ def test_dask_cluster_gives_the_same(dask_client):
 def test_a_request_that_kills_its_worker_fails_alone():
     requests = REQUESTS[:40]
     requests[20] = {"items": [KillsItsWorker()], "boxes": []}
-    outcomes = as_pairs(pack_batch(requests, workers=2))
+    outcomes = as_pairs(pack_batch(requests, workers=2, processes=True))
     assert outcomes[20] == (None, ("WorkerDied", "worker process died while packing request 20"))
     assert outcomes[:20] + outcomes[21:] == EXPECTED[:20] + EXPECTED[21:40]
 
 
 @pytest.mark.timeout(120)
 def test_a_worker_killed_mid_batch_loses_nothing():
-    outcomes = pack_batch(REQUESTS * 3, workers=2)
+    outcomes = pack_batch(REQUESTS * 3, workers=2, processes=True)
     first = next(outcomes)
     os.kill(pool_workers()[0], signal.SIGKILL)
     assert as_pairs([first, *outcomes]) == EXPECTED * 3
@@ -114,6 +124,8 @@ def test_arguments_are_checked_before_any_work():
         pack_batch([], time_limit=math.nan)
     with pytest.raises(TypeError, match="executor must be .* not str"):
         pack_batch([], executor="tcp://localhost:8786")
+    with pytest.raises(ValueError, match="processes=True packs on quarvex's own processes; it takes no executor"):
+        pack_batch([], executor=ThreadPoolExecutor(1), processes=True)
 
 
 class ReadError(Exception):
@@ -131,42 +143,42 @@ STUCK = ("TimeoutError", "request 0 was still packing after its time limit of 3 
 
 @pytest.mark.timeout(180)
 @pytest.mark.parametrize(
-    "fault, make_executor, replaced, outcome",
+    "fault, pool, replaced, outcome",
     [
-        ("slow", None, SLOW_TEXT, (None, TIMED_OUT)),
-        ("slow", lambda: ThreadPoolExecutor(2), SLOW_TEXT, (None, TIMED_OUT)),
-        ("stuck", None, {"items": [HangsItsWorker()]}, (None, STUCK)),
-        ("killer", lambda: ProcessPoolExecutor(2, mp_context=get_context("forkserver")), {"items": [KillsItsWorker()]},
-         (None, ("WorkerDied", "worker process died while packing request 0"))),
-        ("reader", None, None, None),
-        ("reader", lambda: ThreadPoolExecutor(2), None, None),
+        ("slow", dict, SLOW_TEXT, (None, TIMED_OUT)),
+        ("slow", lambda: {"executor": ThreadPoolExecutor(2)}, SLOW_TEXT, (None, TIMED_OUT)),
+        ("stuck", lambda: {"processes": True}, {"items": [HangsItsWorker()]}, (None, STUCK)),
+        ("killer", lambda: {"executor": ProcessPoolExecutor(2, mp_context=get_context("forkserver"))},
+         {"items": [KillsItsWorker()]}, (None, ("WorkerDied", "worker process died while packing request 0"))),
+        ("reader", dict, None, None),
+        ("reader", lambda: {"processes": True}, None, None),
     ],
 )
-def test_a_fault_costs_only_its_own_request(fault, make_executor, replaced, outcome):
+def test_a_fault_costs_only_its_own_request(fault, pool, replaced, outcome):
     """Every request but the faulty one is answered as solve answers it. The faulty
     one comes first, alone in its chunk, so a stuck worker costs one time limit."""
     requests = list(REQUESTS[:60])
-    executor = make_executor and make_executor()
+    choice = pool()
     if fault == "reader":
         outcomes = []
         with pytest.raises(ReadError):
-            outcomes.extend(pack_batch(fails_after(requests, 50), workers=2, executor=executor))
+            outcomes.extend(pack_batch(fails_after(requests, 50), workers=2, **choice))
         assert as_pairs(outcomes) == EXPECTED[:50]
     else:
         requests[0] = replaced
         # Ample for every other request, also in the sanitizers' build.
-        outcomes = as_pairs(pack_batch(requests, workers=2, executor=executor, time_limit=3))
+        outcomes = as_pairs(pack_batch(requests, workers=2, time_limit=3, **choice))
         assert outcomes[0] == outcome
         assert outcomes[1:] == EXPECTED[1:60]
-    if executor:
-        executor.shutdown()
+    if "executor" in choice:
+        choice["executor"].shutdown()
     assert pool_workers() == []
 
 
 @pytest.mark.timeout(60)
 def test_workers_that_cannot_start_end_the_batch_once():
     # Run from standard input, the script is nothing its workers can load.
-    script = "import quarvex\nprint(list(quarvex.pack_batch(['{}'] * 50, workers=2)))\n"
+    script = "import quarvex\nprint(list(quarvex.pack_batch(['{}'] * 50, workers=2, processes=True)))\n"
     run = subprocess.run([sys.executable, "-"], input=script, capture_output=True, text=True)
     assert run.returncode == 1 and "WorkerDied" not in run.stdout + run.stderr
     assert run.stderr.count("quarvex.batch.WorkerStartError") == 1

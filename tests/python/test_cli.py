@@ -76,12 +76,12 @@ def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypat
 
 
 @pytest.mark.timeout(120)
-@pytest.mark.parametrize("where", ["local", "dask"])
+@pytest.mark.parametrize("where", ["processes", "dask"])
 def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, where, request):
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     # Blank lines are no requests: answered by blank lines, output line N answers input line N.
     orders.write_text("\n".join(LINES[:10] + ["", " \r"] + LINES[10:]) + "\n\n")
-    pool = ["--workers", 2] if where == "local" else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
+    pool = ["--workers", 2, "--processes"] if where == "processes" else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
     status, out, err = run(capsys, "batch", orders, "-o", results, *pool)
     written = results.read_text().split("\n")
     assert (status, out, len(written)) == (1, "", len(LINES) + 4)
