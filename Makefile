@@ -9,7 +9,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang li
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
+.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -50,7 +50,7 @@ stub-check: module
 typecheck: module
 	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py python/quarvex/service
 
-test: cpp-test py-test sanitize fuzz-smoke
+test: cpp-test py-test sanitize tsan fuzz-smoke
 	@$(PY) scripts/test_ratio.py
 
 build/sanitize/Makefile: CMakeLists.txt | setup
@@ -60,6 +60,16 @@ sanitize: setup build/sanitize/Makefile
 	cmake --build build/sanitize -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/sanitize --output-on-failure -j$(JOBS)
+
+# ThreadSanitizer over the threads stress test: C++ threads packing shared
+# requests at once. (The Python threads stress runs in the normal tests: an
+# interpreter not built with TSan gives it false reports.)
+build/tsan/Makefile: CMakeLists.txt | setup
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_TSAN=ON -DQUARVEX_WERROR=ON
+
+tsan: setup build/tsan/Makefile
+	cmake --build build/tsan -j$(JOBS) --target quarvex_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build/tsan/quarvex_tests --gtest_filter='Threads.*'
 
 # The Python tests against a module built with ASan and UBSan. The interpreter
 # itself is not instrumented, so the runtimes are preloaded and leak checks

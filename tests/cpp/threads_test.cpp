@@ -60,13 +60,8 @@ std::string optimized(const Request& request) {
 }
 
 TEST(Threads, PackSharedRequestsAsOneThreadDoes) {
-    std::vector<std::string> expected;
-    for (int k = 0; k < kRequests; ++k) {
-        const Request request = makeRequest(k);
-        expected.push_back(packed(request));
-        expected.push_back(optimized(request));
-    }
-    // Fresh collections, so that the threads also race to build their sorted views.
+    // Shared collections whose sorted views the threads race to build; the
+    // threads run first, so that they also race to fill any state they share.
     std::vector<Request> shared;
     for (int k = 0; k < kRequests; ++k) shared.push_back(makeRequest(k));
     std::vector<std::vector<std::string>> got(kThreads);
@@ -74,7 +69,7 @@ TEST(Threads, PackSharedRequestsAsOneThreadDoes) {
         std::vector<std::jthread> threads;
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([&, t] {
-                got[t].resize(expected.size());
+                got[t].resize(2 * kRequests);
                 for (int n = 0; n < kRequests; ++n) {
                     const int k = (n + t) % kRequests;  // each thread in its own order
                     got[t][2 * k] = packed(shared[k]);
@@ -82,6 +77,12 @@ TEST(Threads, PackSharedRequestsAsOneThreadDoes) {
                 }
             });
         }
+    }
+    std::vector<std::string> expected;
+    for (int k = 0; k < kRequests; ++k) {
+        const Request request = makeRequest(k);
+        expected.push_back(packed(request));
+        expected.push_back(optimized(request));
     }
     for (int t = 0; t < kThreads; ++t) {
         for (std::size_t r = 0; r < expected.size(); ++r) {
