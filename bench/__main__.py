@@ -26,6 +26,8 @@ from bench import families, generators, quality, report, worst_case
 ROOT = Path(__file__).resolve().parent.parent
 MEMORY = "memory"
 BATCH = "batch"
+THREADS = "threads"
+THREAD_ORDERS = {True: 300, False: 2000}
 BATCH_ORDERS = {True: 1000, False: 20_000}
 # The batch probe packs every order three times over, in one process.
 BATCH_LIMIT_S = {True: 300, False: 1800}
@@ -151,6 +153,12 @@ def run_memory(quick, clock):
     return {"large": large, "small": small}
 
 
+def run_threads(quick):
+    result, _ = _watch(["bench.threads", str(THREAD_ORDERS[quick])], BATCH_LIMIT_S[quick])
+    print(report.threads_table(result) + "\n", flush=True)
+    return result
+
+
 def run_batch(quick):
     result, _ = _watch(["bench.batch", str(BATCH_ORDERS[quick])], BATCH_LIMIT_S[quick])
     print(report.batch_table(result) + "\n", flush=True)
@@ -173,7 +181,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="smaller families, fewer passes")
-    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, BATCH],
+    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, THREADS, BATCH],
                         help="run only these families")
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
     parser.add_argument("--clock", choices=("cpu", "wall"), default="cpu",
@@ -190,7 +198,7 @@ def main(argv=None):
     if problem := generators.mpv_rule_problem():
         sys.exit(f"bench: {problem}")
 
-    chosen = args.only or [*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, BATCH]
+    chosen = args.only or [*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, THREADS, BATCH]
     info = machine()
     print(f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
           f"Python {info['python']}, load average {info['load_average']:.2f}; "
@@ -205,6 +213,8 @@ def main(argv=None):
             results["memory"] = run_memory(args.quick, args.clock)
         elif key == BATCH:
             results["batch"] = run_batch(args.quick)
+        elif key == THREADS:
+            results["threads"] = run_threads(args.quick)
         elif key == WORST_CASE:
             results["worst_case"] = worst_case.run(args.quick, args.baseline)
         elif key == QUALITY:

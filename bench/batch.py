@@ -1,12 +1,12 @@
 """Many orders at once: packed one by one in one process, by pack_batch on two
-local worker processes, and by pack_batch on a Dask cluster of two worker
+threads, on two local worker processes, and on a Dask cluster of two worker
 processes. The output follows the worker's protocol ("start ..." lines, then
 "result JSON").
 
     python -m bench.batch COUNT
 
 Times are wall-clock: what parallel packing saves is waiting. The cluster is
-started before its run is timed; the local pool's start-up is part of its run.
+started before its run is timed; the local pools' start-up is part of their runs.
 """
 
 import argparse
@@ -43,7 +43,8 @@ def main(argv=None):
     count = parser.parse_args(argv).count
     orders = generators.orders(count)
     runs = {"serial": timed(0, (quarvex.solve(json.dumps(order)) for order in orders))}
-    runs["local"] = timed(1, responses(quarvex.pack_batch(orders, workers=WORKERS)))
+    runs["threads"] = timed(1, responses(quarvex.pack_batch(orders, workers=WORKERS)))
+    runs["local"] = timed(2, responses(quarvex.pack_batch(orders, workers=WORKERS, processes=True)))
     try:
         from distributed import Client, LocalCluster
     except ImportError:
@@ -54,7 +55,7 @@ def main(argv=None):
                          dashboard_address=":0") as cluster,
             Client(cluster) as client,
         ):
-            runs["dask"] = timed(2, responses(quarvex.pack_batch(orders, executor=client)))
+            runs["dask"] = timed(3, responses(quarvex.pack_batch(orders, executor=client)))
     print("result", json.dumps({"orders": count, "items": sum(len(o["items"]) for o in orders),
                                 "runs": runs, "load_average": os.getloadavg()[0]}))
 

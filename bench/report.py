@@ -193,7 +193,28 @@ def memory_table(large, small, clock):
     return table("Memory", ["probe", "RSS before", "RSS", "growth", "time"], rows, notes)
 
 
-BATCH_MODES = {"serial": "one process, one by one", "local": "pack_batch, 2 local workers",
+def threads_table(result):
+    if result is None:
+        return table("Threads", ["engine"], [["stopped"]])
+    rows = []
+    python = result["python"]
+    runs = [("Python pack_dicts", python["1"]["seconds"], python["2"]["seconds"],
+             python["1"]["digest"] == python["2"]["digest"])]
+    cpp = result["cpp"]
+    if cpp is not None:
+        runs.append(("C++ solve", cpp["seconds"]["1"], cpp["seconds"]["2"], cpp["same"]))
+    for label, one, two, same in runs:
+        rows.append([label, fmt(one, 2), fmt(two, 2), fmt(one / two, 2) + "x", "yes" if same else "NO"])
+    notes = [f"{result['orders']:,} orders of the order generator, dealt out to the threads in turn; "
+             "wall-clock seconds; same: every output identical to the one-thread run",
+             f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores"]
+    if cpp is None:
+        notes.append("C++: build/cpp/quarvex_threads_bench is not built (make build)")
+    return table("Threads", ["engine", "1 thread", "2 threads", "speed-up", "same"], rows, notes)
+
+
+BATCH_MODES = {"serial": "one process, one by one", "threads": "pack_batch, 2 threads",
+               "local": "pack_batch, 2 local worker processes",
                "dask": "pack_batch, Dask LocalCluster, 2 worker processes"}
 
 
