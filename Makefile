@@ -146,7 +146,7 @@ $(VENV)/.bench-ready: bench/requirements.txt | setup
 	$(PY) -m pip install -q -r bench/requirements.txt
 	touch $@
 
-bench: module $(VENV)/.bench-ready $(if $(BASELINE),$(BASELINE_DIR)/site/quarvex)
+bench: module build $(VENV)/.bench-ready $(if $(BASELINE),$(BASELINE_DIR)/site/quarvex)
 	$(PY) -m bench $(if $(QUICK),--quick) $(if $(BASELINE),--baseline $(BASELINE_DIR)/site) $(BENCH_ARGS)
 
 # The package of another revision, from its own sources, beside (not over) this checkout's.
