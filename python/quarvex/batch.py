@@ -122,9 +122,8 @@ def pack_batch(
     answered with an error of type TimeoutError (with the search, the search
     stops by the time limit instead); a worker process stuck past its limit
     is replaced (on threads or a caller's executor, its answer is no longer
-    awaited). When
-    reading `requests` raises, every request read before is answered first,
-    then the exception propagates. Worker processes that
+    awaited). When reading `requests` raises, every request read before is
+    answered first, then the exception propagates. Worker processes that
     cannot start at all end the batch at once with WorkerStartError.
 
     >>> [o.ok for o in pack_batch(['{"items": [], "boxes": []}', "not json"], workers=1)]
