@@ -26,11 +26,17 @@ constexpr std::size_t kMemoCapacity = 50'000;
 
 using Memo = std::unordered_map<std::string, std::int32_t>;
 
+struct LookAheadState {
+    Memo scores;
+    std::string key;  // reused for lookups
+};
+
 // One per thread: calls on other threads never wait for it, and a thread's
-// later calls reuse what its earlier ones scored.
-Memo& memo() {
-    thread_local Memo scores;
-    return scores;
+// later calls reuse what its earlier ones scored. Looked up once per score:
+// thread-local lookups from a shared library cost a call each.
+LookAheadState& threadState() {
+    thread_local LookAheadState state;
+    return state;
 }
 
 // Exact encoding: distinct values never share a key.
@@ -93,15 +99,15 @@ std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& can
     auto before = [](const Item* a, const Item* b) { return sorter.compare(*a, *b) < 0; };
     insertionSort(items, 0, count, before);
 
-    // Reused for the lookup; a miss takes it over, since a signal handler run
-    // by a poll in the trial below may pack on this thread and build its own.
-    thread_local std::string key;
-    buildKey(key, space, candidate, depth, items, count);
-    Memo& scores = memo();
-    if (auto found = scores.find(key); found != scores.end()) {
+    LookAheadState& state = threadState();
+    buildKey(state.key, space, candidate, depth, items, count);
+    Memo& scores = state.scores;
+    if (auto found = scores.find(state.key); found != scores.end()) {
         return found->second;
     }
-    std::string missed = std::move(key);
+    // A miss takes the key over, since a signal handler run by a poll in the
+    // trial below may pack on this thread and build a key of its own.
+    std::string missed = std::move(state.key);
 
     ItemCollection trialItems(std::make_shared<DefaultItemSorter>());
     for (std::size_t i = 0; i < count; ++i) {
@@ -118,6 +124,6 @@ std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& can
     return score;
 }
 
-std::size_t lookAheadMemoSize() { return memo().size(); }
+std::size_t lookAheadMemoSize() { return threadState().scores.size(); }
 
 }  // namespace quarvex

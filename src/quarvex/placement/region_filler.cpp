@@ -112,30 +112,39 @@ struct Scratch {
     std::vector<PackedItem> placed;
 };
 
+struct ScratchPool {
+    std::vector<std::unique_ptr<Scratch>> scratches;
+    std::size_t level = 0;  // scratches[0..level) are leased
+};
+
+// Per thread, like the look-ahead memo, so that calls on several threads
+// never share a fill's storage. Looked up once per lease: thread-local
+// lookups from a shared library cost a call each.
+ScratchPool& threadScratchPool() {
+    thread_local ScratchPool pool;
+    return pool;
+}
+
 class ScratchLease {
 public:
-    ScratchLease() {
-        if (level_ == pool_.size()) pool_.push_back(std::make_unique<Scratch>());
-        scratch_ = pool_[level_++].get();
+    ScratchLease() : pool_(threadScratchPool()) {
+        if (pool_.level == pool_.scratches.size()) {
+            pool_.scratches.push_back(std::make_unique<Scratch>());
+        }
+        scratch_ = pool_.scratches[pool_.level++].get();
     }
     ~ScratchLease() {
         scratch_->placed.clear();  // releases the items now, not at the next fill
-        --level_;
+        --pool_.level;
     }
     ScratchLease(const ScratchLease&) = delete;
     ScratchLease& operator=(const ScratchLease&) = delete;
     Scratch& operator*() const { return *scratch_; }
 
 private:
-    // Per thread, like the look-ahead memo, so that calls on several threads
-    // never share a fill's storage.
-    static thread_local std::vector<std::unique_ptr<Scratch>> pool_;
-    static thread_local std::size_t level_;
+    ScratchPool& pool_;
     Scratch* scratch_;
 };
-
-thread_local std::vector<std::unique_ptr<Scratch>> ScratchLease::pool_;
-thread_local std::size_t ScratchLease::level_ = 0;
 
 }  // namespace
 
