@@ -32,9 +32,10 @@ struct LookAheadState {
 };
 
 // One per thread: calls on other threads never wait for it, and a thread's
-// later calls reuse what its earlier ones scored. Looked up once per score:
-// thread-local lookups from a shared library cost a call each.
-LookAheadState& threadState() {
+// later calls reuse what its earlier ones scored. Never inlined: inlined, the
+// compiler recomputes the address at each use of the key, and from a shared
+// library each time is a call.
+[[gnu::noinline]] LookAheadState& threadState() {
     thread_local LookAheadState state;
     return state;
 }

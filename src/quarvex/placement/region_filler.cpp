@@ -118,9 +118,9 @@ struct ScratchPool {
 };
 
 // Per thread, like the look-ahead memo, so that calls on several threads
-// never share a fill's storage. Looked up once per lease: thread-local
-// lookups from a shared library cost a call each.
-ScratchPool& threadScratchPool() {
+// never share a fill's storage. Never inlined, for the same reason as the
+// memo's lookup: the address is computed once per lease, not at each use.
+[[gnu::noinline]] ScratchPool& threadScratchPool() {
     thread_local ScratchPool pool;
     return pool;
 }
