@@ -36,7 +36,7 @@ PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
 std::string solveText(std::string_view requestText, std::optional<double> timeLimit) {
     const InterruptibleCall call(timeLimit);
     try {
-        return solve(requestText);
+        return solveRequest(requestText);
     } catch (const nlohmann::json::parse_error& fault) {
         const py::str text = py::bytes(fault.what()).attr("decode")("utf-8", "backslashreplace");
         throw std::runtime_error(text.cast<std::string>());

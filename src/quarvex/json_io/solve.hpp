@@ -3,9 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "quarvex/json_io/request_reader.hpp"
+
 namespace quarvex {
 
-// JSON request text in, compact JSON result text out.
-std::string solve(std::string_view requestText);
+// JSON request text in, compact JSON result text out; `at`, when given,
+// follows the reading so that a fault can be placed.
+std::string solveRequest(std::string_view requestText, ReadPosition* at = nullptr);
 
 }  // namespace quarvex
