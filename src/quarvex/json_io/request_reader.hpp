@@ -61,8 +61,9 @@ void forEachElement(const nlohmann::json& value, Visit visit) {
         std::size_t index = 0;
         for (auto member = value.begin(); member != value.end(); ++member, ++index) {
             if constexpr (placed) {
-                visit(*member, "/" + (value.is_array() ? std::to_string(index)
-                                                       : pointerToken(member.key())));
+                std::string where = "/";
+                where += value.is_array() ? std::to_string(index) : pointerToken(member.key());
+                visit(*member, where);
             } else {
                 visit(*member);
             }
