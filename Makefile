@@ -28,9 +28,9 @@ cpp-test: build
 
 # The C++ package installed into a scratch prefix, and the example built out of
 # tree against it as a consumer would build it. EXAMPLE_THREADS: how many
-# threads the example packs on.
+# threads the example packs on; one while the engine's scratch state is shared.
 CPP_PREFIX := build/cpp-install
-EXAMPLE_THREADS ?= 2
+EXAMPLE_THREADS ?= 1
 
 cpp-package: build
 	rm -rf $(CPP_PREFIX) build/cpp-example

@@ -1,7 +1,7 @@
 #pragma once
 
-// The entry points. Each call owns its working state; see README for which
-// calls may run on several threads at once.
+// The entry points. The engine still keeps scratch state for the whole
+// process: calls from several threads must not overlap.
 
 #include <cstdint>
 #include <optional>
