@@ -43,7 +43,7 @@ cpp-package: build
 # A machine without a system nlohmann-json: the library built with the system
 # copy hidden, so it reads the headers of the Python package from PyPI.
 json-fallback: setup
-	cmake -S . -B build/json-fallback -DCMAKE_BUILD_TYPE=Release -DQUARVEX_WERROR=ON \
+	set -o pipefail; cmake -S . -B build/json-fallback -DCMAKE_BUILD_TYPE=Release -DQUARVEX_WERROR=ON \
 	  -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON -DPython_EXECUTABLE=$(abspath $(PY)) \
 	  | grep 'nlohmann_json: the headers of the Python package'
 	cmake --build build/json-fallback -j$(JOBS) --target quarvex
