@@ -340,3 +340,32 @@ def as_objects(request):
                          box.get("BoxWeight", 0.0), box.get("Active", True), box.get("MaximumBoxes"), box.get("Cost"))
              for box in request["boxes"]]
     return items, boxes
+
+
+# --- Two tight boxes ------------------------------------------------------------
+# Loads that two boxes take only split just so, as the mid-size orders where a
+# search over item orders opens a third box.
+
+
+def tight_weight_request(seed, count=28):
+    """Items of two to four products whose weights add up to just under 98 kg, against
+    boxes that take 49 kg each: two boxes do only with the items split to within a few
+    hundred grams. The room is ample."""
+    rng = random.Random(seed)
+    while True:
+        weights = [rng.randint(40, 120) for _ in range(rng.randint(2, 4))]  # in twentieths of a kg
+        split = [rng.choice(weights) for _ in range(count)]
+        if 1955 < sum(split) < 1959 and _splits(split, 979):
+            break
+    sizes = {weight: [rng.randint(6, 16) for _ in range(3)] for weight in weights}
+    items = [{"ItemCode": f"W{k}", "Width": sizes[w][0], "Length": sizes[w][1], "Depth": sizes[w][2],
+              "Weight": w / 20} for k, w in enumerate(split)]
+    return {"items": items, "boxes": [{"Reference": "B", "Width": 60, "Length": 40, "Depth": 40, "MaxWeight": 49}]}
+
+
+def _splits(weights, limit):
+    """Whether the whole numbers split into two parts that each add up to at most the limit."""
+    sums = {0}
+    for weight in weights:
+        sums |= {s + weight for s in sums if s + weight <= limit}
+    return any(sum(weights) - s <= limit for s in sums)

@@ -11,12 +11,13 @@ cores, and quarvex's pack when the issue was filed) are copied from it.
 """
 
 import argparse
+import json
 import os
 import sys
 import time
 from pathlib import Path
 
-from bench import generators, peer, report
+from bench import exact, generators, peer, report
 
 # The tests' validator, the one independent check of a packing.
 sys.path.append(str(Path(__file__).resolve().parents[1] / "tests" / "python"))
@@ -119,6 +120,42 @@ def orders_table(quarvex, quick, budgets, min_support, with_peer):
     return {"headers": headers, "rows": rows, "notes": notes}
 
 
+def exact_table(quarvex, quick, budgets, min_support):
+    """The mid-size orders beside the exact reference of bench.exact: the orders where a
+    result opens more boxes than a proven optimum, and the volume shipped against the
+    reference's."""
+    if not exact.OUT.exists():
+        print(f"Quality: no exact reference ({exact.OUT.name}); python -m bench.exact makes it\n")
+        return None
+    stored = {r["order"]: r for r in json.loads(exact.OUT.read_text())["references"]}
+    orders = [(k, r) for k, r in exact.mid_size_orders() if stored.get(k, {}).get("boxes") is not None]
+    if quick:
+        orders = orders[:15]
+    proven = [k for k, _ in orders if stored[k]["status"] == "optimal"]
+    boxes_proven = {k for k, _ in orders if stored[k]["bound_boxes"] >= stored[k]["boxes"]} | set(proven)
+    reference_volume = sum(stored[k]["volume"] for k, _ in orders)
+
+    def row(name, results):
+        over = [k for (k, _), res in zip(orders, results)
+                if len(res.boxes) > stored[k]["boxes"] and k in boxes_proven]
+        volume = sum(map(_volume, results))
+        return [name, sum(len(res.boxes) for res in results), f"{volume / reference_volume:.3f}",
+                len(over), " ".join(map(str, over))]
+
+    rows = [row("pack", [quarvex.pack_dicts(r["items"], r["boxes"]) for _, r in orders])]
+    for budget in budgets:
+        rows.append(row(f"optimize {budget:g} s",
+                        [_timed_optimize(quarvex, r, budget, min_support)[0] for _, r in orders]))
+    rows.append(["reference", sum(stored[k]["boxes"] for k, _ in orders), "1.000", "", ""])
+    notes = [f"{len(orders)} orders of {exact.MIN_ITEMS}-{exact.MAX_ITEMS} items: CP-SAT proved {len(proven)} "
+             f"optimal and the box count of {len(boxes_proven)}; more boxes: orders where the result "
+             "opens more boxes than a proven box count (by index among the Quality family's orders)"]
+    headers = ["", "boxes", "volume vs ref", "more boxes", "which"]
+    title = f"Quality: mid-size orders against the exact reference, min_support={min_support:g}"
+    print(report.table(title, headers, rows, notes) + "\n", flush=True)
+    return {"headers": headers, "rows": rows, "notes": notes}
+
+
 def _price(result, prices):
     return sum(prices[b.box.reference] for b in result.boxes)
 
@@ -183,6 +220,7 @@ def run(quick, with_peer):
             "orders": orders_table(quarvex, quick, (0.01, 0.1) if quick else (0.01, 0.1, 1.0),
                                    min_support, with_peer and min_support == 0.0),
         }
+    results["exact"] = exact_table(quarvex, quick, (0.1,) if quick else (0.1, 1.0), 0.0)
     return results
 
 

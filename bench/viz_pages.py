@@ -65,7 +65,7 @@ def main() -> None:
             request = scaling_request(n)
             result = quarvex.pack_dicts(request["items"], request["boxes"])
             page_path = OUT / f"items-{n}.html"
-            viz.to_html(result, page_path, box_types=request["boxes"])
+            viz.to_html(result, page_path)
             figures = zip(*(render_ms(playwright, page_path) for _ in range(runs)))
             size = page_path.stat().st_size / 1e6
             row = "".join(f" {spread(list(values)):>18}" for values in figures)

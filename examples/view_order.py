@@ -14,7 +14,7 @@ def main(request_path: str, page_path: str) -> None:
     with open(request_path, encoding="utf-8") as file:
         order = json.load(file)
     result = quarvex.pack_dicts(order.get("items"), order.get("boxes"))
-    viz.to_html(result, page_path, box_types=order.get("boxes"))
+    viz.to_html(result, page_path)
     print(
         f"Wrote {page_path}: {len(result.boxes)} boxes, {result.total_unplaced} items not packed."
     )

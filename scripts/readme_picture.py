@@ -24,7 +24,7 @@ def main(out: Path) -> None:
     result = quarvex.pack_dicts(order["items"], order["boxes"])
     with tempfile.TemporaryDirectory() as folder, sync_playwright() as playwright:
         page_path = Path(folder) / "order.html"
-        viz.to_html(result, page_path, box_types=order["boxes"])
+        viz.to_html(result, page_path)
         browser = playwright.chromium.launch(
             executable_path=shutil.which("chromium"), args=["--use-angle=swiftshader"]
         )

@@ -15,6 +15,7 @@ from ._core import (
     Rotation,
     TimeoutError as TimeoutError,
 )
+from .schema import request_schema, response_schema
 
 if TYPE_CHECKING:
     from .batch import BatchError, BatchOutcome, pack_batch
@@ -32,6 +33,9 @@ __all__ = [
     "pack_dicts",
     "pack",
     "optimize",
+    "request_fault",
+    "request_schema",
+    "response_schema",
     "pack_batch",
     "BatchOutcome",
     "BatchError",
@@ -68,6 +72,7 @@ solve = _exposed(_core.solve)
 pack_dicts = _exposed(_core.pack_dicts)
 pack = _exposed(_core.pack)
 optimize = _exposed(_core.optimize)
+request_fault = _exposed(_core.request_fault)
 
 _BATCH_NAMES = {"pack_batch", "BatchOutcome", "BatchError"}
 

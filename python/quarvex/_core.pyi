@@ -7,7 +7,7 @@ from __future__ import annotations
 import collections.abc
 import quarvex
 import typing
-__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'TimeoutError', 'optimize', 'pack', 'pack_dicts', 'solve']
+__all__: list[str] = ['Box', 'Item', 'PackResult', 'PackedBox', 'PackedItem', 'Rotation', 'TimeoutError', 'optimize', 'pack', 'pack_dicts', 'request_fault', 'solve']
 class Rotation:
     """
     How free an item is to be reoriented while packing.
@@ -312,9 +312,20 @@ class PackResult:
         """
         The full result -- every box, every placed item, and every unplaced item -- as a plain Python dict.
         """
-    def to_json(self: quarvex.PackResult, indent: typing.SupportsInt | typing.SupportsIndex = 2) -> str:
+    def to_json(self: quarvex.PackResult, indent: typing.SupportsInt | typing.SupportsIndex = 2, *, explain: bool = False) -> str:
         """
         The full result as a JSON string.
+        """
+    def unplaced_reasons(self: quarvex.PackResult) -> list[str]:
+        """
+        Why each unplaced item was not packed, in the order of unplaced_items,
+        judged against every box type the run was given: "no_active_box_type",
+        "too_large", "too_heavy", "no_type_large_and_strong", "box_group",
+        "supply_exhausted" or "no_room_beside_others".
+        
+        >>> pack_dicts([{"ItemCode": "big", "Width": 9, "Length": 9, "Depth": 9}],
+        ...            [{"Reference": "S", "Width": 1, "Length": 1, "Depth": 1, "MaxWeight": -1}]).unplaced_reasons()
+        ['too_large']
         """
     @property
     def boxes(self) -> list[quarvex.PackedBox]:
@@ -344,7 +355,7 @@ def _fill_counts() -> dict:
     """
     Box fills made on this thread so far, by what asked for them (for the benchmarks).
     """
-def optimize(items: collections.abc.Sequence[quarvex.Item] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[quarvex.Box] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes') -> quarvex.PackResult:
+def optimize(items: collections.abc.Sequence[quarvex.Item] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[quarvex.Box] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes', strict: bool = False) -> quarvex.PackResult:
     """
     Searches for a packing that places the most items, in the fewest boxes,
     of the least total volume. Takes items and boxes as pack() or
@@ -362,6 +373,10 @@ def optimize(items: collections.abc.Sequence[quarvex.Item] | collections.abc.Seq
     items, shared among supporters by contact area; 0 lets nothing stand on
     it. With min_support 0.0, no MaxLoad and pack() finished within the time
     limit (always, without one), the result is never worse than pack()'s.
+    strict: refuse request dicts with unknown keys, other rotation names,
+    values of the wrong type or sizes that are negative or not finite
+    (ValueError naming the fault and its JSON pointer) instead of reading
+    them leniently.
     Ctrl-C stops the call with KeyboardInterrupt.
     
     >>> result = optimize(items, boxes, time_limit=0.5)
@@ -373,13 +388,23 @@ def pack(items: collections.abc.Sequence[quarvex.Item], boxes: collections.abc.S
     Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
     objects instead of plain dicts.
     """
-def pack_dicts(items: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None) -> quarvex.PackResult:
+def pack_dicts(items: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None, strict: bool = False) -> quarvex.PackResult:
     """
     Like solve(), but takes/returns native Python objects: pass lists
     of plain dicts shaped like items.json / boxes.json and get back a
     rich PackResult with attribute access to every feature.
     """
-def solve(request_json: str, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None) -> str:
+def request_fault(request: typing.Any, *, search: bool = False) -> tuple[str, str] | None:
+    """
+    The first fault that strict reading finds in a request (the parsed JSON
+    object), as (JSON pointer, message); None when it reads cleanly. search:
+    read it as optimize() does, which also honours MaxLoad, Cost and "options".
+    
+    >>> request_fault({"items": [{"ItemCode": "lamp", "Width": 1, "Length": 1, "Depth": 1,
+    ...                           "AllowedRotation": "Upright"}]})
+    ('/items/0/AllowedRotation', 'item \\'lamp\\': AllowedRotation must be "Never", "KeepFlat" or "BestFit", not "Upright"')
+    """
+def solve(request_json: str, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = None, explain: bool = False) -> str:
     """
     The simplest entry point: pass a JSON string shaped like
     {"items": [...], "boxes": [...]} and get a JSON string back.

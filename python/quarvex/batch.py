@@ -24,7 +24,7 @@ from multiprocessing.connection import wait as wait_for_connections
 from multiprocessing.context import ForkServerContext
 from typing import Any
 
-from ._core import solve
+from ._core import request_fault, solve
 from .search_settings import Search, may_need_search, unhonoured
 
 # A request as pack_batch takes it: the request dict, or its JSON text.
@@ -79,6 +79,7 @@ def pack_batch(
     min_support: float | None = None,
     objective: str | None = None,
     time_limit: float | None = None,
+    strict: bool = False,
 ) -> Iterator[BatchOutcome]:
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
@@ -105,6 +106,11 @@ def pack_batch(
     own "options" override `min_support` and `objective`. Without them, a
     request carrying what only the search honours (an item's MaxLoad, a box's
     Cost, "options") fails rather than be packed as if it had been honoured.
+
+    With `strict`, a request with an unknown key, another rotation name, a value
+    of the wrong type or a negative or non-finite figure fails with a ValueError
+    naming it and its JSON pointer (see quarvex.request_fault) instead of being
+    read leniently.
 
     With `time_limit` (seconds), a request still packing after that long is
     answered with an error of type TimeoutError (with the search, the search
@@ -134,7 +140,7 @@ def pack_batch(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
             f"not {type(executor).__name__}"
         )
-    return _outcomes(_pool(workers, executor, _Packing(search, time_limit)), requests, ordered)
+    return _outcomes(_pool(workers, executor, _Packing(search, time_limit, strict)), requests, ordered)
 
 
 class UnpicklableRequest(Exception):
@@ -159,6 +165,7 @@ class _Packing:
 
     search: Search | None = None
     time_limit: float | None = None
+    strict: bool = False
 
     def patience(self, requests: int) -> float | None:
         """Seconds to wait for the answer to a chunk of `requests` before giving up on its worker."""
@@ -202,7 +209,10 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def _response(text: str | bytes | bytearray, search: Search | None, time_limit: float | None) -> str:
+def _response(text: str | bytes | bytearray, search: Search | None, time_limit: float | None,
+              strict: bool) -> str:
+    if strict:
+        _refuse_strict_faults(text, search is not None)
     if search is None:
         if may_need_search(text):
             _refuse_unhonoured(text)
@@ -225,13 +235,23 @@ def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
                          "or objective (command line: --optimize)")
 
 
-def pack_chunk(chunk: Chunk, search: Search | None = None, time_limit: float | None = None) -> list[BatchOutcome]:
+def _refuse_strict_faults(text: str | bytes | bytearray, search: bool) -> None:
+    try:
+        request = json.loads(text)
+    except ValueError:
+        return  # solve names the fault
+    if fault := request_fault(request, search=search):
+        raise ValueError(f"{fault[1]} (at {fault[0]})")
+
+
+def pack_chunk(chunk: Chunk, search: Search | None = None, time_limit: float | None = None,
+               strict: bool = False) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     outcomes = []
     for index, payload in chunk:
         try:
             text = _request_text(pickle.loads(payload))
-            outcomes.append(BatchOutcome(index, response=_response(text, search, time_limit)))
+            outcomes.append(BatchOutcome(index, response=_response(text, search, time_limit, strict)))
         except Exception as error:
             outcomes.append(_failure(index, error))
     return outcomes
@@ -316,7 +336,7 @@ def _serve(connection: Connection, packing: _Packing) -> None:
             chunk = connection.recv()
         except EOFError:
             return
-        connection.send(pack_chunk(chunk, packing.search, packing.time_limit))
+        connection.send(pack_chunk(chunk, packing.search, packing.time_limit, packing.strict))
 
 
 def _start_failure(worker: _Worker) -> WorkerStartError:
@@ -448,7 +468,8 @@ class _ExecutorPool:
             self.started = True
         if self.fallback is None:
             try:
-                future = self.executor.submit(pack_chunk, task.chunk, self.packing.search, self.packing.time_limit)
+                future = self.executor.submit(pack_chunk, task.chunk, self.packing.search, self.packing.time_limit,
+                                                  self.packing.strict)
             except BrokenExecutor:
                 self.fallback = _LocalPool(self.workers, self.packing)
             else:

@@ -1,9 +1,10 @@
 """The quarvex command line: one function per subcommand.
 
-    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [SEARCH]
-    quarvex view REQUEST.json [--html PAGE] [--no-open] [SEARCH]
+    quarvex pack REQUEST.json [-o FILE] [--indent N] [--summary] [--html PAGE] [--explain]
+                 [--strict] [SEARCH]
+    quarvex view REQUEST.json [--html PAGE] [--no-open] [--strict] [SEARCH]
     quarvex batch ORDERS.jsonl [-o RESULTS.jsonl] [--workers N] [--scheduler ADDRESS] [SEARCH]
-                  [--time-limit SECONDS]
+                  [--time-limit SECONDS] [--strict]
     quarvex serve [--host H] [--port P] [--workers N] [LIMITS]   (see quarvex serve --help)
 
 SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
@@ -28,7 +29,7 @@ from contextlib import ExitStack, contextmanager
 from pathlib import Path
 from typing import IO, Any
 
-from . import PackResult, __version__, pack, pack_dicts, service
+from . import PackResult, __version__, pack, pack_dicts, request_fault, service
 from .batch import BatchOutcome, WorkerStartError, pack_batch
 from .search_settings import Search, unhonoured
 from .summary import counted, summary_text
@@ -95,6 +96,10 @@ def _add_pack(commands: Any) -> None:
         "--summary", action="store_true", help="print what goes into which box instead of the response"
     )
     pack.add_argument("--html", metavar="PAGE", help="also write a 3D picture of the boxes to PAGE")
+    pack.add_argument(
+        "--explain", action="store_true", help='add "unplaced_reasons": why each unplaced item was not packed'
+    )
+    _add_strict(pack)
     _add_optimize(pack)
     pack.set_defaults(run=_pack)
 
@@ -109,6 +114,7 @@ def _add_view(commands: Any) -> None:
     view.add_argument("request", metavar="REQUEST", help="the request's JSON file, or - for standard input")
     view.add_argument("--html", metavar="PAGE", help="write the page to PAGE (default: a new temporary file)")
     view.add_argument("--no-open", dest="open", action="store_false", help="only write the page")
+    _add_strict(view)
     _add_optimize(view)
     view.set_defaults(run=_view)
 
@@ -127,6 +133,7 @@ def _add_batch(commands: Any) -> None:
     batch.add_argument(
         "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
     )
+    _add_strict(batch)
     _add_optimize(batch, each=" on each request")
     batch.add_argument(
         "--time-limit",
@@ -135,6 +142,15 @@ def _add_batch(commands: Any) -> None:
         help="answer a request still packing after SECONDS with a TimeoutError line (default: no limit)",
     )
     batch.set_defaults(run=_batch)
+
+
+def _add_strict(command: argparse.ArgumentParser) -> None:
+    command.add_argument(
+        "--strict",
+        action="store_true",
+        help="refuse unknown keys, other rotation names, values of the wrong type and negative "
+        "sizes or weights, naming where they are, instead of reading them leniently",
+    )
 
 
 def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
@@ -292,13 +308,15 @@ def _reject_constant(name: str) -> None:
     raise ValueError(f"{name} is not a JSON number")
 
 
-def _read_and_pack(path: str, search: Search | None) -> tuple[dict[str, Any], PackResult]:
+def _read_and_pack(path: str, search: Search | None, strict: bool) -> PackResult:
     with ExitStack() as stack:
         text = _open(stack, path).read()
     try:
         request = json.loads(text, parse_constant=_reject_constant)
     except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
         raise InputError(f"{_name(path)}: not valid JSON: {error}") from None
+    if strict and (fault := request_fault(request, search=search is not None)):
+        raise InputError(f"{_name(path)}: {fault[1]} (at {fault[0]})")
     # The request is read as solve reads its text: anything but an object holds nothing.
     if not isinstance(request, dict):
         request = {}
@@ -306,19 +324,18 @@ def _read_and_pack(path: str, search: Search | None) -> tuple[dict[str, Any], Pa
         raise InputError(f"{_name(path)}: {what}, which only the search honours: add --optimize")
     try:
         if search is None:
-            return request, pack_dicts(request.get("items"), request.get("boxes"))
-        return request, search.run(request)
+            return pack_dicts(request.get("items"), request.get("boxes"))
+        return search.run(request)
     except Exception as error:
         raise InputError(f"{_name(path)}: {error}") from None
 
 
-def _write_page(request: dict[str, Any], result: PackResult, page: str) -> None:
+def _write_page(result: PackResult, page: str) -> None:
     from . import viz
 
-    # The request's box types let the page say why an item fits in none of them.
     try:
-        text = viz.to_html(result, box_types=request.get("boxes"))
-    except (ImportError, ValueError) as error:  # plotly missing, or box types it cannot read
+        text = viz.to_html(result)
+    except (ImportError, ValueError) as error:  # plotly missing, or a result it cannot read
         raise InputError(str(error)) from None
     with _output(page) as output:
         output.write(text.encode())
@@ -333,10 +350,10 @@ def _pack(args: argparse.Namespace) -> int:
         pack([], []).to_json(indent)
     except ValueError as error:
         raise InputError(f"--{error}") from None
-    request, result = _read_and_pack(args.request, _search(args))
+    result = _read_and_pack(args.request, _search(args), args.strict)
     if args.html:
-        _write_page(request, result, args.html)
-    response = (result.to_json(indent) + "\n").encode()
+        _write_page(result, args.html)
+    response = (result.to_json(indent, explain=args.explain) + "\n").encode()
     if args.output:
         with _output(args.output) as output:
             output.write(response)
@@ -358,12 +375,12 @@ def _status(result: PackResult) -> int:
 
 def _view(args: argparse.Namespace) -> int:
     _refuse_input_as_output(args.request, args.html)
-    request, result = _read_and_pack(args.request, _search(args))
+    result = _read_and_pack(args.request, _search(args), args.strict)
     page = args.html
     if page is None:
         handle, page = tempfile.mkstemp(prefix="quarvex-", suffix=".html")
         os.close(handle)
-    _write_page(request, result, page)
+    _write_page(result, page)
     print(page)
     if args.open:
         webbrowser.open(Path(page).resolve().as_uri())
@@ -378,7 +395,7 @@ def _batch(args: argparse.Namespace) -> int:
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
         outcomes = _with_progress(pack_batch(lines, workers=args.workers, executor=executor, optimize_seconds=args.optimize,
                                              min_support=args.min_support, objective=args.objective,
-                                             time_limit=args.time_limit))
+                                             time_limit=args.time_limit, strict=args.strict))
         failed = total = answered = 0
         try:
             for outcome in outcomes:

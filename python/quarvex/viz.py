@@ -20,7 +20,7 @@ from dataclasses import dataclass, replace
 from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
-from ._core import Box, PackResult
+from ._core import PackResult
 from .summary import counted as _count
 
 if TYPE_CHECKING:
@@ -30,8 +30,6 @@ __all__ = ["figure", "to_html", "show"]
 
 # A PackResult, or the parsed JSON of a `solve` response.
 Result = PackResult | Mapping[str, Any]
-# Box types as in a request: quarvex.Box objects or request dicts.
-BoxTypes = Iterable[Box | Mapping[str, Any]]
 
 
 @dataclass(frozen=True)
@@ -56,7 +54,6 @@ class BoxType:
     width: float
     length: float
     depth: float
-    content_limit: float | None  # the weight the contents may add; None for no limit
 
 
 @dataclass(frozen=True)
@@ -83,8 +80,7 @@ class LeftOut:
 class Picture:
     boxes: tuple[OpenedBox, ...]
     left_out: tuple[LeftOut, ...]
-    box_types: tuple[BoxType, ...]
-    box_types_from_request: bool
+    reasons: tuple[str, ...]  # why each was left out, as the engine names it; "" when not known
 
 
 # ---------------------------------------------------------------- reading a result
@@ -120,13 +116,6 @@ def _list(record: Mapping[str, Any], key: str, where: str) -> list[Any]:
     return value
 
 
-def _content_limit(max_weight: float | None, empty_weight: float) -> float | None:
-    # As the packer reckons it: no limit below zero; the box's own weight counts.
-    if max_weight is None or max_weight < 0:
-        return None
-    return max(max_weight - empty_weight, 0.0)
-
-
 def _block(value: Any, where: str) -> Block:
     record = _record(value, where)
     return Block(
@@ -148,9 +137,6 @@ def _opened_box(value: Any, where: str) -> OpenedBox:
         width=_number(record, "width", where),
         length=_number(record, "length", where),
         depth=_number(record, "depth", where),
-        content_limit=_content_limit(
-            max_weight, _optional_number(record, "empty_weight", where) or 0.0
-        ),
     )
     items = _list(record, "items", where)
     blocks = _with_loads([_block(item, f"{where}, item {n}") for n, item in enumerate(items)])
@@ -201,23 +187,7 @@ def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
     return tuple(replace(block, load=load) for block, load in zip(blocks, loads))
 
 
-def _request_box_type(box: Any, where: str) -> BoxType | None:
-    record = _record(box.to_dict() if isinstance(box, Box) else box, where)
-    if record.get("Active") is False:
-        return None
-    return BoxType(
-        reference=str(_field(record, "Reference", where)),
-        width=_number(record, "Width", where),
-        length=_number(record, "Length", where),
-        depth=_number(record, "Depth", where),
-        content_limit=_content_limit(
-            _optional_number(record, "MaxWeight", where),
-            _optional_number(record, "BoxWeight", where) or 0.0,
-        ),
-    )
-
-
-def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
+def _picture(result: Result) -> Picture:
     if not isinstance(result, PackResult | Mapping):
         raise TypeError(
             f"result must be a PackResult or a solve response dict, not {type(result).__name__}"
@@ -239,45 +209,26 @@ def _picture(result: Result, box_types: BoxTypes | None) -> Picture:
         _left_out(item, f"unplaced item {n}")
         for n, item in enumerate(data.get("unplaced_items") or [])
     )
-    if box_types is None:
-        kinds = tuple(dict.fromkeys(box.kind for box in boxes))
-    else:
-        read = (_request_box_type(box, f"box type {n}") for n, box in enumerate(box_types))
-        kinds = tuple(kind for kind in read if kind is not None)
-    return Picture(boxes, left_out, kinds, box_types is not None)
+    # A PackResult judges against every box type of its run; a solve response
+    # carries the reasons when it was written with explain.
+    reasons = result.unplaced_reasons() if isinstance(result, PackResult) else data.get("unplaced_reasons")
+    if not isinstance(reasons, list) or len(reasons) != len(left_out):
+        reasons = [""] * len(left_out)
+    return Picture(boxes, left_out, tuple(str(reason) for reason in reasons))
 
 
 # ---------------------------------------------------------------- why an item was left out
 
 
-def _fits(item: LeftOut, kind: BoxType) -> bool:
-    sizes: Sequence[float] = (item.width, item.length, item.depth)
-    space: Sequence[float] = (kind.width, kind.length, kind.depth)
-    if item.rotation == "Never":
-        turns = [sizes]
-    elif item.rotation == "KeepFlat":
-        turns = [sizes, (item.length, item.width, item.depth)]
-    else:  # any ordering fits if the sorted sizes fit the sorted space
-        turns, space = [sorted(sizes)], sorted(space)
-    return any(all(size <= room for size, room in zip(turn, space)) for turn in turns)
-
-
-def _takes_weight(item: LeftOut, kind: BoxType) -> bool:
-    return kind.content_limit is None or item.weight <= kind.content_limit
-
-
-def _reason(item: LeftOut, kinds: Sequence[BoxType]) -> str:
-    """Why no box type takes the item on its own, where that is plain; empty otherwise."""
-    if not kinds:
-        return ""
-    reasons = []
-    if not any(_fits(item, kind) for kind in kinds):
-        reasons.append("larger than every box type in every allowed orientation")
-    if not any(_takes_weight(item, kind) for kind in kinds):
-        reasons.append("heavier than any box type's weight limit")
-    if not reasons and not any(_fits(item, kind) and _takes_weight(item, kind) for kind in kinds):
-        reasons.append("no box type is both large enough and allowed its weight")
-    return "; ".join(reasons)
+_REASON_TEXT = {
+    "no_active_box_type": "the request has no active box type",
+    "too_large": "larger than every box type in every allowed orientation",
+    "too_heavy": "heavier than any box type's weight limit",
+    "no_type_large_and_strong": "no box type is both large enough and allowed its weight",
+    "box_group": "the box types that take it are used up by boxes of other box groups",
+    "supply_exhausted": "the box types that take it are used up (MaximumBoxes)",
+    "no_room_beside_others": "fits a box type on its own, but not beside the items packed",
+}
 
 
 # ---------------------------------------------------------------- drawing
@@ -504,7 +455,7 @@ def figure(result: Result, box_index: int | None = None) -> go.Figure:
     >>> fig = figure(quarvex.pack_dicts(order["items"], order["boxes"]))
     >>> fig.show()  # in Jupyter: shown inline
     """
-    picture = _picture(result, None)
+    picture = _picture(result)
     positions = range(len(picture.boxes))
     if box_index is not None:
         if not 0 <= box_index < len(picture.boxes):
@@ -553,28 +504,21 @@ Plotly.newPlot("packing", figure.data, figure.layout, {displaylogo: false}).then
 def _left_out_section(picture: Picture) -> str:
     if not picture.left_out:
         return ""
-    count = len(picture.box_types)
-    if picture.box_types_from_request:
-        kinds = _count(count, "active box type", "active box types")
-        basis = f"Reasons are judged against the request's {kinds}."
-    elif count:
-        kinds = _count(count, "box type", "box types")
-        basis = (
-            f"Reasons are judged against the {kinds} used in this result only; "
-            "the request's other box types are not known here."
-        )
-    else:
-        basis = "No box was opened, so no box type is known here to judge against."
+    basis = (
+        "Reasons are judged against every box type of the request."
+        if any(picture.reasons)
+        else "Why is not known here: a solve response says it when written with explain."
+    )
     rows = "".join(
         f"<tr><td>{html.escape(item.code)}</td><td>{html.escape(item.reference)}</td>"
         f"<td>{_size(item.width, item.length, item.depth)}</td><td>{_num(item.weight)}</td>"
         f"<td>{html.escape(item.rotation)}</td>"
-        f"<td>{html.escape(_reason(item, picture.box_types))}</td></tr>"
-        for item in picture.left_out
+        f"<td>{html.escape(_REASON_TEXT.get(reason, reason))}</td></tr>"
+        for item, reason in zip(picture.left_out, picture.reasons)
     )
     return (
-        f'<section id="unplaced"><h2>Not packed ({len(picture.left_out)})</h2><p>{basis} '
-        "An empty reason means the item would fit a box type on its own.</p>"
+        f'<section id="unplaced"><h2>Not packed ({len(picture.left_out)})</h2>'
+        f"<p>{basis}</p>"
         "<table><tr><th>Code</th><th>Reference</th><th>Size (W × L × D)</th><th>Weight</th>"
         f"<th>Rotation</th><th>Why</th></tr>{rows}</table></section>"
     )
@@ -625,19 +569,17 @@ def _plot_section(picture: Picture) -> str:
     )
 
 
-def to_html(
-    result: Result, path: str | Path | None = None, *, box_types: BoxTypes | None = None
-) -> str:
+def to_html(result: Result, path: str | Path | None = None) -> str:
     """One self-contained page (plotly.js embedded, no network use) of the packed boxes.
 
     The page has a box picker, a slider through each box's loading order and the
-    list of unplaced items with, where it is plain, why they fit nowhere; give the
-    request's `box_types` to judge that against all of them, not only those used.
+    list of unplaced items with why each was not packed (a solve response gives the
+    reasons when written with explain).
     Writes the page to `path` when given; returns its text either way.
 
-    >>> to_html(quarvex.pack_dicts(order["items"], order["boxes"]), "order.html", box_types=order["boxes"])
+    >>> to_html(quarvex.pack_dicts(order["items"], order["boxes"]), "order.html")
     """
-    picture = _picture(result, box_types)
+    picture = _picture(result)
     placed = sum(len(box.blocks) for box in picture.boxes)
     items = _count(placed + len(picture.left_out), "item", "items")
     summary = f"{placed} of {items} packed into {_count(len(picture.boxes), 'box', 'boxes')}."
@@ -651,7 +593,7 @@ def to_html(
     return page
 
 
-def show(result: Result, *, box_types: BoxTypes | None = None) -> Path:
+def show(result: Result) -> Path:
     """Writes the page of `to_html` to a temporary file, opens it in the browser and returns its path.
 
     >>> show(quarvex.pack_dicts(order["items"], order["boxes"]))
@@ -659,7 +601,7 @@ def show(result: Result, *, box_types: BoxTypes | None = None) -> Path:
     with tempfile.NamedTemporaryFile(
         "w", suffix=".html", prefix="quarvex-", delete=False, encoding="utf-8"
     ) as file:
-        file.write(to_html(result, box_types=box_types))
+        file.write(to_html(result))
     page = Path(file.name)
     webbrowser.open(page.as_uri())
     return page

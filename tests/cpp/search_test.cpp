@@ -29,6 +29,36 @@ TEST(SearchBounds, ItemsTooWideToSitSideBySideNeedABoxEach) {
     EXPECT_DOUBLE_EQ(bound.volume, 3e6);
 }
 
+TEST(SearchBounds, ItemsTooHeavyToShareABoxNeedABoxEach) {
+    // By weight (90 of 100) and volume two boxes would do, but no two of these share one.
+    const Problem problem = problemOf(
+        {test::item("A", 1, 1, 1, 30), test::item("B", 1, 1, 1, 30), test::item("C", 1, 1, 1, 30)},
+        {test::box("crate", 10, 10, 10, 52, 2), test::box("bag", 5, 5, 5, 45)});
+    EXPECT_EQ(bestPossible(problem).boxes, 3);
+}
+
+struct OneDimensional {
+    std::vector<double> sizes;
+    double capacity;
+    int bins;
+};
+
+class BinPackingBound : public testing::TestWithParam<OneDimensional> {};
+
+TEST_P(BinPackingBound, CountsTheBinsThatLargeItemsForce) {
+    EXPECT_EQ(binPackingBound(GetParam().sizes, GetParam().capacity), GetParam().bins);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BinPackingBound,
+    testing::Values(OneDimensional{{}, 10, 0},
+                    OneDimensional{{3, 3, 3, 3}, 10, 2},           // the sum alone
+                    OneDimensional{{6, 6, 6}, 10, 3},              // no two share a bin
+                    OneDimensional{{6, 6, 6, 5}, 10, 4},           // the 5 fits beside no 6
+                    OneDimensional{{6, 6, 4, 4, 4}, 10, 3},        // two 4s beside the 6s
+                    OneDimensional{{0.7, 0.3, 0.6, 0.4}, 1.0, 2},  // sums that round
+                    OneDimensional{{5, 5, 5, 5}, 10, 2}));         // exactly half pairs up
+
 TEST(SearchBounds, OneBoxNeedsTheSmallestTypeThatTakesEverything) {
     const Problem problem = problemOf(
         {test::item("A", 5, 5, 5), test::item("B", 5, 5, 5)},

@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as a request text, read, packed and written as
 // solve does (pack_dicts reads its dicts with the same item and box readers).
 // A request fault is an exception and fine; a crash, a sanitizer report, a
-// hang, or a packing that is not sound is a finding.
+// hang, or a packing that is not sound is a finding; so is a request that
+// strict reading accepts and the reader refuses.
 
 #include <algorithm>
 #include <cstddef>
@@ -17,6 +18,7 @@
 
 #include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/json_io/result_writer.hpp"
+#include "quarvex/json_io/strict_reader.hpp"
 #include "quarvex/packing/packer.hpp"
 
 namespace {
@@ -75,15 +77,31 @@ void checkSound(const PackRequest& request, const PackResponse& response) {
             "success does not match the unplaced items");
 }
 
+// Strict reading only narrows what the reader takes.
+void checkStrictlyClean(std::string_view text) {
+    const auto request = nlohmann::json::parse(text.begin(), text.end(), nullptr, false, false);
+    if (request.is_discarded() || text.find('\0') != std::string_view::npos ||
+        strictReadingFault(request, RequestReader::Packer)) {
+        return;
+    }
+    try {
+        readRequest(request);
+    } catch (const std::exception& fault) {
+        std::fprintf(stderr, "strict reading accepted what the reader refuses: %s\n", fault.what());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    checkStrictlyClean(text);
     try {
         const PackRequest request = parseRequestText(text);
         const PackResponse response = Packer::pack(request.items, request.boxes);
         checkSound(request, response);
-        require(nlohmann::json::accept(responseToJsonText(response, -1)),
+        require(nlohmann::json::accept(responseToJsonText(response, -1, true)),
                 "the response is not JSON");
     } catch (const std::exception&) {
         // A fault of the request: solve raises it.

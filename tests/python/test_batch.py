@@ -79,6 +79,9 @@ def test_outcomes_equal_serial_solve(make_executor, ordered):
         assert [o.index for o in outcomes] == list(range(len(REQUESTS)))
     assert as_pairs(outcomes) == EXPECTED
     assert [o.ok for o in outcomes[-4:]] == [False] * 4 if ordered else True
+    misspelt = {"items": [{"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "Wieght": 2}]}
+    strict = as_pairs(pack_batch([REQUESTS[0], misspelt], workers=2, executor=executor, ordered=ordered, strict=True))
+    assert strict[0] == EXPECTED[0] and strict[1][1][1].endswith("(at /items/0/Wieght)")
     assert pool_workers() == []
 
 

@@ -36,6 +36,7 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
     assert run(capsys, "pack", ORDER, "--indent", -1)[1] == quarvex.solve(text) + "\n"
     assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (1, summary_text(result) + "\n", not_packed)
     assert (tmp_path / "r.json").read_text() == result.to_json(2) + "\n"
+    assert run(capsys, "pack", ORDER, "--explain", "--strict")[1] == result.to_json(2, explain=True) + "\n"
     # Nouns agree with their counts; weights carry no unit, which the request does not state.
     cube = {"ItemCode": "A", "ItemReference": "a", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1.5}
     box = {"Reference": "S", "Width": 2, "Length": 2, "Depth": 2, "MaxWeight": 10}
@@ -59,13 +60,17 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
         ('{"items": [{"Width": 1}]}', "order.json: item is missing required field 'ItemCode'"),
         ('{"items": [{"ItemCode": "A", "Width": -10, "Length": 10, "Depth": 10}]}',
          "order.json: item 'A': Width must be a finite number of 0 or more, not -10"),
+        ('{"items": [{"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "AllowedRotation": "Upright"}]}',
+         "order.json: item 'A': AllowedRotation must be \"Never\", \"KeepFlat\" or \"BestFit\", not \"Upright\" "
+         "(at /items/0/AllowedRotation)"),
     ],
 )
 def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypatch, content, message):
     monkeypatch.chdir(tmp_path)
     if content is not None:
         (tmp_path / "order.json").write_text(content)
-    status, out, err = run(capsys, "pack", "missing.json" if content is None else "order.json")
+    strict = ["--strict"] if "(at /" in message else []
+    status, out, err = run(capsys, "pack", "missing.json" if content is None else "order.json", *strict)
     assert (status, out) == (2, "")
     assert err.startswith(f"quarvex: error: {message}") and err.count("\n") == 1
 

@@ -1,6 +1,7 @@
 """What each entry point takes, what it refuses, and the objects pack hands back."""
 
 import json
+import pickle
 from collections import Counter
 
 import pytest
@@ -109,3 +110,38 @@ def test_items_outlive_the_callers_references():
     result = quarvex.pack([Item("A", "gone", 1, 1, 1, 1)], [Box("B", 2, 2, 2, -1)])
     assert result.boxes[0].items[0].item.item_reference == "gone"
     assert result.boxes[0].box.reference == "B"
+
+
+def cube(code, size, weight=0.0, **extra):
+    return {"ItemCode": code, "Width": size, "Length": size, "Depth": size, "Weight": weight, **extra}
+
+
+def carton(reference, size, max_weight=-1, **extra):
+    return {"Reference": reference, "Width": size, "Length": size, "Depth": size, "MaxWeight": max_weight, **extra}
+
+
+@pytest.mark.parametrize(
+    ("reason", "items", "boxes"),
+    [
+        ("no_active_box_type", [cube("a", 1)], [carton("S", 10, Active=False)]),
+        ("too_large", [cube("a", 20)], [carton("S", 10), carton("T", 9)]),
+        ("too_heavy", [cube("a", 1, 9)], [carton("S", 10, 5), carton("T", 10, 9, BoxWeight=1)]),
+        ("no_type_large_and_strong", [cube("a", 20, 9)], [carton("S", 10, 99), carton("L", 30, 5)]),
+        ("supply_exhausted", [cube("a", 10), cube("b", 10)], [carton("S", 10, MaximumBoxes=1)]),
+        ("box_group", [cube("a", 1, BoxGroup="g"), cube("b", 1, BoxGroup="h")], [carton("S", 10, MaximumBoxes=1)]),
+        # The packer places whatever fits a box type with supply left; a result that
+        # left such an item out is made from its state.
+        ("no_room_beside_others", [cube("a", 1)], [carton("S", 10)]),
+    ],
+)
+def test_unplaced_items_say_why(reason, items, boxes):
+    if reason == "no_room_beside_others":
+        state = (False, [Item("a", "a", 1, 1, 1, 0).__getstate__()], [Box("S", 10, 10, 10, -1).__getstate__()], [], [0], [0])
+        results = [quarvex.PackResult.__new__(quarvex.PackResult)]
+        results[0].__setstate__(state)
+    else:
+        results = [quarvex.pack_dicts(items, boxes), quarvex.optimize(items, boxes, effort=1000)]
+    for result in results:
+        copy = pickle.loads(pickle.dumps(result))
+        assert result.unplaced_reasons() == copy.unplaced_reasons() == [reason]
+        assert json.loads(result.to_json(explain=True))["unplaced_reasons"] == [reason]

@@ -8,6 +8,7 @@ import re
 import threading
 from pathlib import Path
 
+import jsonschema
 import pytest
 
 import quarvex
@@ -18,6 +19,8 @@ DATA = Path(__file__).resolve().parents[1] / "data"
 GOLDEN = sorted((DATA / "golden").glob("*.request.json"))
 # Whitespace outside strings: the recorded response is indented, solve's is not.
 LAYOUT = re.compile(r'("(?:[^"\\]|\\.)*")|\s+')
+REQUEST_SCHEMA = jsonschema.Draft202012Validator(quarvex.request_schema())
+RESPONSE_SCHEMA = jsonschema.Draft202012Validator(quarvex.response_schema())
 
 
 @pytest.mark.parametrize("path", GOLDEN, ids=lambda path: path.name.removesuffix(".request.json"))
@@ -29,6 +32,13 @@ def test_golden_response(path):
     assert quarvex.pack_dicts(request["items"], request["boxes"]).to_json(1) + "\n" == expected
     assert quarvex.pack(*generators.as_objects(request)).to_json(1) + "\n" == expected
     validate(json.loads(expected), request["items"], request["boxes"])
+    # The schemas and strict reading describe every recorded request and response.
+    assert quarvex.request_fault(request) is None
+    REQUEST_SCHEMA.validate(request)
+    explained = json.loads(quarvex.solve(text, explain=True))
+    RESPONSE_SCHEMA.validate(explained)
+    assert explained.pop("unplaced_reasons") == quarvex.pack_dicts(request["items"], request["boxes"]).unplaced_reasons()
+    assert explained == json.loads(expected)
 
 
 def test_generated_requests_match_their_digests():

@@ -29,9 +29,11 @@ def one_box():
 def test_package_names_docstring_and_version():
     names = ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack", "optimize"]
     assert quarvex.__doc__ == quarvex._core.__doc__ == MODULE_DOC
-    assert quarvex.__all__ == names + ["pack_batch", "BatchOutcome", "BatchError"]
+    assert quarvex.__all__ == names + ["request_fault", "request_schema", "response_schema", "pack_batch",
+                                       "BatchOutcome", "BatchError"]
     # quarvex.TimeoutError stays out of __all__, not to shadow the builtin on a star import.
     names.insert(6, "TimeoutError")
+    names.insert(-1, "request_fault")
     assert [name for name in vars(quarvex._core) if not name.startswith("_")] == names
     # Callers, pickles and help() name the package, not the extension inside it.
     assert all(getattr(quarvex, name).__module__ == "quarvex" for name in names)

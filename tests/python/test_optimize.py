@@ -8,7 +8,7 @@ from concurrent.futures import ThreadPoolExecutor
 import pytest
 
 import quarvex
-from bench.generators import as_objects, feature_request, with_physical_keys
+from bench.generators import as_objects, feature_request, tight_weight_request, with_physical_keys
 from validator import validate, validate_physical
 
 SMALL = {"time_limit": None, "effort": 3000}
@@ -60,6 +60,14 @@ def test_fewer_and_smaller_boxes_than_pack_on_a_loose_load():
     boxes.append({"Reference": "S", "Width": 6, "Length": 6, "Depth": 6, "MaxWeight": -1})
     result = quarvex.optimize(items, boxes, time_limit=None, effort=50000)
     assert score(result) < score(quarvex.pack_dicts(items, boxes))
+
+
+@pytest.mark.parametrize("seed", [8, 14])  # a search over item orders alone opens a third box
+def test_two_boxes_take_a_load_that_only_a_tight_split_by_weight_gets_into_two(seed):
+    request = tight_weight_request(seed)
+    result = quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=2000)
+    validate(result.to_dict(), request["items"], request["boxes"])
+    assert result.success and len(result.boxes) == 2
 
 
 def test_an_effort_gives_the_same_result_every_time():

@@ -46,7 +46,7 @@ def test_round_trips_keep_every_feature_and_sharing(copy_of, seed):
 ITEM_STATE = LINKED.__getstate__()
 BOX_STATE = LIMITED.__getstate__()
 RESULT_STATE = SHARED.__getstate__()
-ITEMS, BOXES, PACKED, UNPLACED = RESULT_STATE[1:]
+ITEMS, BOXES, PACKED, UNPLACED, TYPES = RESULT_STATE[1:]
 ((BOX, (PLACEMENT, *_)), *_) = PACKED
 
 
@@ -54,19 +54,20 @@ ITEMS, BOXES, PACKED, UNPLACED = RESULT_STATE[1:]
     "cls, state, error, message",
     [
         (PackResult, None, TypeError, "state must be a tuple, not NoneType"),
-        (PackResult, RESULT_STATE[:4], ValueError, "must hold 5 values, not 4"),
-        (PackResult, (True, [], [], [(0, [])], []), ValueError, "box index 0 is out of range"),
-        (PackResult, (*RESULT_STATE[:4], [-1]), ValueError, "item index -1 is out of range"),
-        (PackResult, (*RESULT_STATE[:4], [math.nan]), TypeError, "value 0 has the wrong type (float)"),
-        (PackResult, (True, {}, [], [], []), TypeError, "item table must be a list, not dict"),
+        (PackResult, RESULT_STATE[:5], ValueError, "must hold 6 values, not 5"),
+        (PackResult, (True, [], [], [(0, [])], [], []), ValueError, "box index 0 is out of range"),
+        (PackResult, (*RESULT_STATE[:4], [-1], TYPES), ValueError, "item index -1 is out of range"),
+        (PackResult, (*RESULT_STATE[:4], [math.nan], TYPES), TypeError, "value 0 has the wrong type (float)"),
+        (PackResult, (*RESULT_STATE[:5], [7]), ValueError, "box index 7 is out of range"),
+        (PackResult, (True, {}, [], [], [], []), TypeError, "item table must be a list, not dict"),
         (Item, ITEM_STATE[:7] + (7, None), TypeError, "value 7 has the wrong type (int)"),
         (quarvex.PackedBox, SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
          ValueError, "item index 5 is out of range (1 in the table)"),
         (quarvex.PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),
         # States that no packing gives.
-        (PackResult, (True, ITEMS, BOXES, PACKED, [0]), ValueError, "success is True with 1 unplaced items"),
-        (PackResult, (False, ITEMS, BOXES, PACKED, []), ValueError, "success is False with 0 unplaced items"),
-        (PackResult, (True, ITEMS, BOXES, [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])], []),
+        (PackResult, (True, ITEMS, BOXES, PACKED, [0], TYPES), ValueError, "success is True with 1 unplaced items"),
+        (PackResult, (False, ITEMS, BOXES, PACKED, [], TYPES), ValueError, "success is False with 0 unplaced items"),
+        (PackResult, (True, ITEMS, BOXES, [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])], [], TYPES),
          ValueError, "extents do not match item 'L' in orientation 'WWD'"),
         (quarvex.PackedItem, ([ITEM_STATE], (0, 2, 1, 3, "WLD", 0, 0, 0)), ValueError,
          "extents do not match item 'L' in orientation 'WLD'"),

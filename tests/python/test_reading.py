@@ -2,8 +2,10 @@
 
 import builtins
 import json
+import re
 from pathlib import Path
 
+import jsonschema
 import pytest
 
 import quarvex
@@ -160,3 +162,34 @@ def test_requests_without_items_or_boxes(text):
         '{"boxes":[],"placements":[],"success":true,"summary":{"box_count":0,"overall_volume_utilisation":0.0,'
         '"total_placed":0,"total_unplaced":0},"unplaced_item_codes":[],"unplaced_items":[]}'
     )
+
+
+# Strict reading: every fault of the lenient table, and what only strict
+# reading refuses, named with its pointer; the request schema agrees.
+
+STRICT = json.loads((Path(__file__).resolve().parents[1] / "data" / "strict_faults.json").read_text())
+STRICT_ROWS = [
+    *[pytest.param({"items": row["items"], "boxes": row["boxes"]}, "search", row["strict_pointer"], None, id=row["case"])
+      for row in FAULTS],
+    *[pytest.param(row["request"], row.get("reader", "search"), row["pointer"], row["message"], id=row["case"])
+      for row in STRICT],
+]
+
+
+@pytest.mark.parametrize(("request_", "reader", "pointer", "message"), STRICT_ROWS)
+def test_strict_reading_names_the_fault_and_the_schema_agrees(request_, reader, pointer, message):
+    fault = quarvex.request_fault(request_, search=reader == "search")
+    assert (fault and fault[0]) == pointer
+    if message is not None:
+        assert fault[1] == message
+    if reader == "search":
+        valid = jsonschema.Draft202012Validator(quarvex.request_schema()).is_valid(request_)
+        assert valid == (pointer is None)
+    call = quarvex.optimize if reader == "search" else quarvex.pack_dicts
+    if isinstance(request_, dict) and set(request_) <= {"items", "boxes"}:
+        if pointer is None:
+            call(request_.get("items"), request_.get("boxes"), strict=True)
+        else:
+            with pytest.raises(ValueError, match=re.escape(f"(at {pointer})")):
+                call(request_.get("items"), request_.get("boxes"), strict=True)
+

@@ -67,6 +67,8 @@ def server():
 def test_endpoints_answer_as_the_library_does(server):
     status, headers, body = server.request("POST", "/v1/pack", ORDER, headers={"X-Request-ID": "order-1"})
     assert (status, body.decode(), headers["x-request-id"]) == (200, quarvex.solve(ORDER.decode()), "order-1")
+    status, _, body = server.request("POST", "/v1/pack?explain=true", ORDER)
+    assert (status, body.decode()) == (200, quarvex.solve(ORDER.decode(), explain=True))
 
     status, _, body = server.request("POST", "/v1/optimize?time_limit=0.1&min_support=1", ORDER)
     summary = json.loads(body)["summary"]
@@ -90,7 +92,7 @@ def test_endpoints_answer_as_the_library_does(server):
     assert status == 200 and headers["content-type"].startswith("text/html") and b"Packed boxes" in body
 
     for path, expected in [("/healthz", b"ok"), ("/readyz", b"ready"), ("/openapi.json", b'"/v1/batch"'),
-                           ("/docs", b"/openapi.json"), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 1')]:
+                           ("/docs", b"/openapi.json"), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2')]:
         status, _, body = server.request("GET", path)
         assert status == 200 and expected in body, path
 
@@ -108,7 +110,10 @@ BOX = {"Reference": "B", "Width": 2, "Length": 2, "Depth": 2, "BoxWeight": 0, "M
     ("/v1/pack", {"items": [ITEM, {**ITEM, "MaxLoad": 0}], "boxes": [BOX]}, JSON, 422, "NeedsSearch", "/items/1/MaxLoad"),
     ("/v1/pack", {"items": [ITEM], "boxes": {"b": {**BOX, "Cost": 1}}}, JSON, 422, "NeedsSearch", "/boxes/b/Cost"),
     ("/v1/view", {"items": [ITEM], "boxes": [BOX], "options": {}}, JSON, 422, "NeedsSearch", "/options"),
-    ("/v1/pack", {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]}, JSON, 422, "RuntimeError", None),
+    ("/v1/pack", {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]}, JSON, 422, "InvalidRequest", "/items/0/Width"),
+    ("/v1/pack?reading=lenient", {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]}, JSON, 422, "RuntimeError", None),
+    ("/v1/optimize", {"items": [{**ITEM, "Wieght": 1}], "boxes": [BOX]}, JSON, 422, "InvalidRequest", "/items/0/Wieght"),
+    ("/v1/pack?reading=loose", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
     ("/v1/pack", {"items": [ITEM] * 41, "boxes": [BOX]}, JSON, 413, "TooManyItems", "/items"),
     ("/v1/pack", b" " * 20001, JSON, 413, "PayloadTooLarge", None),
     ("/v1/optimize?time_limit=3", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),

@@ -75,43 +75,20 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     assert {t.rsplit("<br>", 1)[1] for t in texts} == {"carries 1 of 2 allowed", "<b>fragile</b>: nothing on top"}
 
 
-def test_unplaced_items_say_why_where_it_is_plain():
+def test_unplaced_items_say_why_as_the_engine_judges():
     items = [
         {"ItemCode": "OK", "Width": 5, "Length": 5, "Depth": 5, "Weight": 1},
         {"ItemCode": "LONG", "Width": 5, "Length": 5, "Depth": 70, "Weight": 1},
-        {"ItemCode": "HEAVY", "Width": 5, "Length": 5, "Depth": 5, "Weight": 99},
-        {
-            "ItemCode": "TALL",
-            "Width": 5,
-            "Length": 5,
-            "Depth": 50,
-            "Weight": 5,
-            "AllowedRotation": "Never",
-        },
         {"ItemCode": "</script><b>X", "Width": 5, "Length": 5, "Depth": 80, "Weight": 1},
     ]
-    boxes = [
-        {"Reference": "S", "Width": 10, "Length": 10, "Depth": 10, "MaxWeight": 20, "BoxWeight": 1},
-        {"Reference": "Pipe", "Width": 5, "Length": 5, "Depth": 60, "MaxWeight": 3, "BoxWeight": 1},
-        {
-            "Reference": "Big",
-            "Width": 90,
-            "Length": 90,
-            "Depth": 90,
-            "MaxWeight": 99,
-            "Active": False,
-        },
-    ]
-    page = viz.to_html(quarvex.pack_dicts(items, boxes), box_types=boxes)
-    assert "against the request's 2 active box types." in page
-    for row in [
-        "<td>LONG</td><td>LONG</td><td>5 × 5 × 70</td><td>1</td><td>BestFit</td><td>larger than every",
-        "<td>HEAVY</td><td>HEAVY</td><td>5 × 5 × 5</td><td>99</td><td>BestFit</td><td>heavier than",
-        "<td>TALL</td><td>TALL</td><td>5 × 5 × 50</td><td>5</td><td>Never</td><td>no box type is both",
-    ]:
+    boxes = [{"Reference": "S", "Width": 10, "Length": 10, "Depth": 10, "MaxWeight": 20, "BoxWeight": 1}]
+    result = quarvex.pack_dicts(items, boxes)
+    row = "<td>LONG</td><td>LONG</td><td>5 × 5 × 70</td><td>1</td><td>BestFit</td><td>larger than every"
+    # A solve response gives the reasons only when written with explain.
+    for page in (viz.to_html(result), viz.to_html(json.loads(result.to_json(explain=True)))):
         assert row in page
-    assert "</script><b>X" not in page and "&lt;/script&gt;&lt;b&gt;X" in page
-    assert "used in this result only" in viz.to_html(quarvex.pack_dicts(items, boxes))
+        assert "</script><b>X" not in page and "&lt;/script&gt;&lt;b&gt;X" in page
+    assert "Why is not known here" in viz.to_html(result.to_dict())
 
 
 def test_show_opens_the_page_it_wrote(monkeypatch):
@@ -146,7 +123,6 @@ def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, 
     [
         (lambda: viz.figure({"boxes": [{"box_reference": "S"}]}), "result box 0 has no 'width'"),
         (lambda: viz.figure({"boxes": [], "unplaced_items": [3]}), "unplaced item 0 must be an"),
-        (lambda: viz.to_html(packed_order(), box_types=["S"]), "box type 0 must be an object"),
         (lambda: viz.figure([]), "must be a PackResult or a solve response dict, not list"),
         (lambda: viz.figure(packed_order(), box_index=3), "box_index 3 is out of range: the"),
     ],
@@ -180,7 +156,7 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     items.append({"ItemCode": ODD, "Width": 500, "Length": 1, "Depth": 1, "Weight": 1})
     boxes = [dict(box, Reference=box["Reference"] + ' "A&B"') for box in ORDER["boxes"]]
     result = quarvex.pack_dicts(items, boxes)
-    viz.to_html(result, page_path, box_types=boxes)
+    viz.to_html(result, page_path)
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
     errors, requests = [], []
 

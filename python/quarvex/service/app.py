@@ -13,6 +13,7 @@ import time
 import uuid
 from collections.abc import AsyncIterator, Callable
 from contextlib import asynccontextmanager
+from functools import partial
 from typing import Any
 
 from starlette.applications import Starlette
@@ -22,7 +23,7 @@ from starlette.responses import HTMLResponse, JSONResponse, PlainTextResponse, R
 from starlette.routing import Route
 from starlette.types import ASGIApp, Message, Receive, Scope, Send
 
-from .. import PackResult, pack_dicts, solve
+from .. import PackResult, pack_dicts, request_fault, request_schema, solve
 from ..batch import BatchError, BatchOutcome, is_blank, pack_chunk
 from ..cli import _outcome_line
 from ..search_settings import Search, request_elements, unhonoured_at
@@ -34,6 +35,7 @@ from .openapi import DOCS_PAGE, OPENAPI
 JSON_TYPES = ("application/json",)
 NDJSON_TYPES = ("application/x-ndjson", "application/jsonl", "application/ndjson")
 SEARCH_PARAMETERS = ("time_limit", "min_support", "objective")
+READINGS = ("strict", "lenient")
 # A caller's own request id is kept when it is short and plain; otherwise one is made.
 _REQUEST_ID = re.compile(r"[A-Za-z0-9._:-]{1,64}")
 
@@ -74,8 +76,9 @@ def create_app(limits: Limits) -> Starlette:
         if found := unhonoured_at(parsed):
             pointer, what = found
             raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer)
+        _check_strictly(request, parsed, search=False)
         # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
-        text = await _packed(request, engine, limits, solve, body)
+        text = await _packed(request, engine, limits, partial(solve, explain=_explain(request)), body)
         return Response(text, media_type="application/json")
 
     async def optimize(request: Request) -> Response:
@@ -84,8 +87,9 @@ def create_app(limits: Limits) -> Starlette:
         _check_items(parsed, limits)
         search = _search(request, limits, always=True)
         assert search is not None
+        _check_strictly(request, parsed, search=True)
         result = await _packed(request, engine, limits, search.run, parsed)
-        return Response(result.to_json(-1), media_type="application/json")
+        return Response(result.to_json(-1, explain=_explain(request)), media_type="application/json")
 
     async def view(request: Request) -> Response:
         body = await _body(request, limits, JSON_TYPES)
@@ -95,6 +99,7 @@ def create_app(limits: Limits) -> Starlette:
         if search is None and (found := unhonoured_at(parsed)):
             pointer, what = found
             raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer)
+        _check_strictly(request, parsed, search=search is not None)
         if importlib.util.find_spec("plotly") is None:
             raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]")
         page = await _packed(request, engine, limits, _page, parsed, search)
@@ -103,6 +108,7 @@ def create_app(limits: Limits) -> Starlette:
     async def batch(request: Request) -> Response:
         body = await _body(request, limits, NDJSON_TYPES)
         search = _search(request, limits, always=False)
+        strict = _strict(request)
         lines = body.split(b"\n")
         if lines[-1] == b"":
             lines.pop()
@@ -115,7 +121,7 @@ def create_app(limits: Limits) -> Starlette:
                     yield b"\n"
                     continue
                 try:
-                    text = await ticket.run(deadline, _batch_line, index, line, search, limits.max_items)
+                    text = await ticket.run(deadline, _batch_line, index, line, search, limits.max_items, strict)
                 except DeadlinePassed:
                     error = BatchError(index, "DeadlineExceeded", f"not packed within {limits.deadline} s")
                     text = _outcome_line(BatchOutcome(index, error=error))
@@ -137,6 +143,9 @@ def create_app(limits: Limits) -> Starlette:
     async def openapi(_: Request) -> Response:
         return JSONResponse(OPENAPI)
 
+    async def schema(_: Request) -> Response:
+        return JSONResponse(request_schema(), media_type="application/schema+json")
+
     async def docs(_: Request) -> Response:
         return HTMLResponse(DOCS_PAGE)
 
@@ -149,6 +158,7 @@ def create_app(limits: Limits) -> Starlette:
         Route("/readyz", readyz, methods=["GET"]),
         Route("/metrics", metrics_text, methods=["GET"]),
         Route("/openapi.json", openapi, methods=["GET"]),
+        Route("/v1/schema", schema, methods=["GET"]),
         Route("/docs", docs, methods=["GET"]),
     ]
     async def api_error(_: Request, error: Exception) -> Response:
@@ -204,6 +214,27 @@ def _check_items(request: dict[str, Any], limits: Limits) -> None:
     if (count := _item_count(request)) > limits.max_items:
         message = f"{count} items, over the limit of {limits.max_items} (--max-items)"
         raise ApiError(413, "TooManyItems", message, "/items")
+
+
+def _strict(request: Request) -> bool:
+    """Requests are read strictly unless the query asks for ?reading=lenient (solve's reading)."""
+    reading = request.query_params.get("reading", "strict")
+    if reading not in READINGS:
+        raise ApiError(422, "InvalidParameter", f"reading must be strict or lenient, not {reading!r}")
+    return reading == "strict"
+
+
+def _check_strictly(request: Request, parsed: dict[str, Any], search: bool) -> None:
+    if _strict(request) and (fault := request_fault(parsed, search=search)):
+        raise ApiError(422, "InvalidRequest", fault[1], fault[0])
+
+
+def _explain(request: Request) -> bool:
+    """?explain=true adds "unplaced_reasons" to the response."""
+    explain = request.query_params.get("explain", "false")
+    if explain not in ("true", "false"):
+        raise ApiError(422, "InvalidParameter", f"explain must be true or false, not {explain!r}")
+    return explain == "true"
 
 
 def _search(request: Request, limits: Limits, always: bool) -> Search | None:
@@ -271,10 +302,10 @@ def _page(request: dict[str, Any], search: Search | None) -> str:
     from .. import viz
 
     result: PackResult = search.run(request) if search else pack_dicts(request.get("items"), request.get("boxes"))
-    return viz.to_html(result, box_types=request.get("boxes"))
+    return viz.to_html(result)
 
 
-def _batch_line(index: int, line: bytes, search: Search | None, max_items: int) -> str:
+def _batch_line(index: int, line: bytes, search: Search | None, max_items: int, strict: bool) -> str:
     # Each line is packed as the command line's batch packs it, and fails alone.
     try:
         request = json.loads(line)
@@ -283,7 +314,7 @@ def _batch_line(index: int, line: bytes, search: Search | None, max_items: int) 
     if isinstance(request, dict) and (count := _item_count(request)) > max_items:
         error = BatchError(index, "TooManyItems", f"{count} items, over the limit of {max_items}")
         return _outcome_line(BatchOutcome(index, error=error))
-    [outcome] = pack_chunk([(index, pickle.dumps(line))], search)
+    [outcome] = pack_chunk([(index, pickle.dumps(line))], search, None, strict)
     return _outcome_line(outcome)
 
 

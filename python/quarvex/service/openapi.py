@@ -6,6 +6,8 @@ import html
 import json
 from typing import Any
 
+from ..schema import request_schema
+
 _ERROR = {
     "description": "The request was not packed.",
     "content": {"application/json": {"schema": {"$ref": "#/components/schemas/Error"}}},
@@ -31,10 +33,26 @@ _SEARCH = [
     _query("objective", {"type": "string", "enum": ["boxes", "cost"]}, "fewest boxes, or least total box Cost"),
 ]
 _SEARCH_NOTE = " Any of the query's search settings packs with the search instead of the default packer."
+_READING = _query("reading", {"type": "string", "enum": ["strict", "lenient"]},
+                  "strict (the default) refuses what the schema at /v1/schema does not allow; "
+                  "lenient reads as solve does")
+_EXPLAIN = _query("explain", {"type": "string", "enum": ["true", "false"]},
+                  'true adds "unplaced_reasons": why each unplaced item was not packed')
 
 
 def _get(summary: str, media: str) -> dict[str, Any]:
     return {"get": {"summary": summary, "responses": {"200": {"description": "OK", "content": {media: {}}}}}}
+
+
+def _request_component() -> dict[str, Any]:
+    # Without "$id", which would move where the references resolve.
+    text = json.dumps({key: value for key, value in request_schema().items() if key not in ("$defs", "$id", "$schema")})
+    return dict(json.loads(text.replace('"#/$defs/', '"#/components/schemas/')))
+
+
+def _request_definitions() -> dict[str, Any]:
+    text = json.dumps(request_schema()["$defs"])
+    return dict(json.loads(text.replace('"#/$defs/', '"#/components/schemas/')))
 
 
 OPENAPI: dict[str, Any] = {
@@ -44,12 +62,13 @@ OPENAPI: dict[str, Any] = {
         "/v1/pack": {"post": {
             "summary": "Pack with the default packer; the body is solve's text for the request. "
                        "A request with MaxLoad, Cost or options is refused: they need /v1/optimize.",
+            "parameters": [_READING, _EXPLAIN],
             "requestBody": _JSON_REQUEST,
             "responses": {"200": _PACKED, **_FAILURES},
         }},
         "/v1/optimize": {"post": {
             "summary": "Search for fewer and smaller boxes, honouring MaxLoad, Cost and the request's options.",
-            "parameters": _SEARCH,
+            "parameters": [*_SEARCH, _READING, _EXPLAIN],
             "requestBody": _JSON_REQUEST,
             "responses": {"200": _PACKED, **_FAILURES},
         }},
@@ -57,14 +76,14 @@ OPENAPI: dict[str, Any] = {
             "summary": "One request per line in, one line per request out, in order; a failed line is "
                        '{"error": {"line", "type", "message"}} in its place, a blank line a blank line.'
                        + _SEARCH_NOTE,
-            "parameters": _SEARCH,
+            "parameters": [*_SEARCH, _READING],
             "requestBody": {"required": True, "content": {"application/x-ndjson": {"schema": {"type": "string"}}}},
             "responses": {"200": {"description": "One line per request.", "content": {"application/x-ndjson": {}}},
                           **_FAILURES},
         }},
         "/v1/view": {"post": {
             "summary": "A self-contained HTML page picturing the packed boxes." + _SEARCH_NOTE,
-            "parameters": _SEARCH,
+            "parameters": [*_SEARCH, _READING],
             "requestBody": _JSON_REQUEST,
             "responses": {"200": {"description": "The page.", "content": {"text/html": {}}}, "501": _ERROR,
                           **_FAILURES},
@@ -74,18 +93,14 @@ OPENAPI: dict[str, Any] = {
                         "application/json"),
         "/metrics": _get("Counters in Prometheus's text format.", "text/plain"),
         "/openapi.json": _get("This description.", "application/json"),
+        "/v1/schema": _get("The JSON Schema (draft 2020-12) of a request, as strict reading accepts it.",
+                           "application/schema+json"),
         "/docs": _get("A page to read and try the endpoints.", "text/html"),
     },
     "components": {"schemas": {
-        "Request": {
-            "type": "object",
-            "properties": {
-                "items": {"type": "array", "items": {"type": "object"}},
-                "boxes": {"type": "array", "items": {"type": "object"}},
-                "options": {"type": "object", "properties": {
-                    "min_support": {"type": "number"}, "objective": {"type": "string", "enum": ["boxes", "cost"]}}},
-            },
-        },
+        **_request_definitions(),
+        # The package's own schema, its definitions where OpenAPI keeps them.
+        "Request": _request_component(),
         "Error": {
             "type": "object",
             "required": ["error"],

@@ -5,14 +5,17 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "quarvex/json_io/solve.hpp"
+#include "quarvex/json_io/strict_reader.hpp"
 #include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/bindings/bindings.hpp"
+#include "quarvex/bindings/conversions.hpp"
 #include "quarvex/bindings/interruptible_call.hpp"
 #include "quarvex/bindings/request_arguments.hpp"
 #include "quarvex/bindings/typed_arguments.hpp"
@@ -24,8 +27,9 @@ namespace quarvex {
 namespace {
 
 PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
-                       std::optional<double> timeLimit) {
+                       std::optional<double> timeLimit, bool strict) {
     const InterruptibleCall call(timeLimit);
+    if (strict) refuseStrictFaults(items, boxes, RequestReader::Packer);
     ItemCollection itemCollection = itemsFromDicts(items);
     return Packer::pack(itemCollection, boxesFromDicts(boxes));
 }
@@ -33,10 +37,11 @@ PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
 // A parse fault quotes the bytes last read, which may end inside a UTF-8
 // sequence or not be UTF-8 at all; Python needs valid text for the message,
 // so such bytes are written as \xNN escapes.
-std::string solveText(std::string_view requestText, std::optional<double> timeLimit) {
+std::string solveText(std::string_view requestText, std::optional<double> timeLimit,
+                      bool explain) {
     const InterruptibleCall call(timeLimit);
     try {
-        return solveRequest(requestText);
+        return solveRequest(requestText, nullptr, explain);
     } catch (const nlohmann::json::parse_error& fault) {
         const py::str text = py::bytes(fault.what()).attr("decode")("utf-8", "backslashreplace");
         throw std::runtime_error(text.cast<std::string>());
@@ -55,12 +60,12 @@ void bindEntryPoints(py::module_& module) {
     py::register_exception<DeadlineExceeded>(module, "TimeoutError", PyExc_TimeoutError)
         .attr("__doc__") = "A call's time_limit ran out before it finished; a TimeoutError.";
     module.def("solve", &solveText, py::arg("request_json"), py::kw_only(),
-               py::arg("time_limit") = py::none(),
+               py::arg("time_limit") = py::none(), py::arg("explain") = false,
                R"(The simplest entry point: pass a JSON string shaped like
 {"items": [...], "boxes": [...]} and get a JSON string back.
 No quarvex types required on either side.)");
     module.def("pack_dicts", &packDicts, py::arg("items"), py::arg("boxes"), py::kw_only(),
-               py::arg("time_limit") = py::none(),
+               py::arg("time_limit") = py::none(), py::arg("strict") = false,
                R"(Like solve(), but takes/returns native Python objects: pass lists
 of plain dicts shaped like items.json / boxes.json and get back a
 rich PackResult with attribute access to every feature.)");
@@ -79,6 +84,23 @@ rich PackResult with attribute access to every feature.)");
                py::arg("time_limit") = py::none(),
                R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box
 objects instead of plain dicts.)");
+    module.def(
+        "request_fault",
+        [](const py::object& request,
+           bool search) -> std::optional<std::pair<std::string, std::string>> {
+            const auto fault = strictReadingFault(
+                pythonToJson(request), search ? RequestReader::Search : RequestReader::Packer);
+            if (!fault) return std::nullopt;
+            return std::pair{fault->pointer, fault->message};
+        },
+        py::arg("request"), py::kw_only(), py::arg("search") = false,
+        R"(The first fault that strict reading finds in a request (the parsed JSON
+object), as (JSON pointer, message); None when it reads cleanly. search:
+read it as optimize() does, which also honours MaxLoad, Cost and "options".
+
+>>> request_fault({"items": [{"ItemCode": "lamp", "Width": 1, "Length": 1, "Depth": 1,
+...                           "AllowedRotation": "Upright"}]})
+('/items/0/AllowedRotation', 'item \'lamp\': AllowedRotation must be "Never", "KeepFlat" or "BestFit", not "Upright"'))");
 }
 
 }  // namespace quarvex

@@ -33,10 +33,16 @@ bool isObjectList(const py::object& value) {
 
 PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& boxes,
                              std::optional<double> timeLimit, std::optional<std::int64_t> effort,
-                             std::int64_t seed, double minSupport, const std::string& objective) {
+                             std::int64_t seed, double minSupport, const std::string& objective,
+                             bool strict) {
     const OptimizeOptions options = checkedOptimizeOptions(
         timeLimit, effort, static_cast<std::uint64_t>(seed), minSupport, objective);
     const InterruptibleCall call;  // the search ends at its own time limit, not with an error
+    if (strict) {
+        refuseStrictFaults(isObjectList<Item>(items) ? py::object(py::none()) : py::object(items),
+                           isObjectList<Box>(boxes) ? py::object(py::none()) : py::object(boxes),
+                           RequestReader::Search);
+    }
     const ItemCollection itemCollection =
         isObjectList<Item>(items) ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
                                   : itemsFromDicts(items, searchItemFromJson);
@@ -49,7 +55,10 @@ PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& bo
         py::gil_scoped_release release;
         optimizer.search();
     }
-    return optimizer.result();
+    // The result judges its unplaced items against every box type given.
+    PackResponse result = optimizer.result();
+    return PackResponse(result.success(), result.packedBoxes(), result.unplacedItems(),
+                        boxCollection.entries());
 }
 
 }  // namespace
@@ -58,6 +67,7 @@ void bindOptimize(py::module_& module) {
     module.def("optimize", &optimizeBinding, py::arg("items"), py::arg("boxes"), py::kw_only(),
                py::arg("time_limit") = 1.0, py::arg("effort") = py::none(), py::arg("seed") = 0,
                py::arg("min_support") = 0.0, py::arg("objective") = "boxes",
+               py::arg("strict") = false,
                R"(Searches for a packing that places the most items, in the fewest boxes,
 of the least total volume. Takes items and boxes as pack() or
 pack_dicts() do and returns a PackResult.
@@ -74,6 +84,10 @@ boxes first; every usable box type needs a Cost). Each item's MaxLoad
 items, shared among supporters by contact area; 0 lets nothing stand on
 it. With min_support 0.0, no MaxLoad and pack() finished within the time
 limit (always, without one), the result is never worse than pack()'s.
+strict: refuse request dicts with unknown keys, other rotation names,
+values of the wrong type or sizes that are negative or not finite
+(ValueError naming the fault and its JSON pointer) instead of reading
+them leniently.
 Ctrl-C stops the call with KeyboardInterrupt.
 
 >>> result = optimize(items, boxes, time_limit=0.5)

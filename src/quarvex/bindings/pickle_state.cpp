@@ -240,13 +240,15 @@ py::tuple packResultState(const PackResponse& response) {
     for (const ItemPtr& item : response.unplacedItems().entries()) {
         unplaced.append(writer.itemIndex(item));
     }
+    py::list boxTypes;
+    for (const BoxPtr& box : response.box_types()) boxTypes.append(writer.boxIndex(box));
     return py::make_tuple(response.success(), writer.items(), writer.boxes(), packedBoxes,
-                          unplaced);
+                          unplaced, boxTypes);
 }
 
 PackResponse packResultFromState(const py::handle& state) {
     const std::string what = "quarvex.PackResult state";
-    const py::tuple values = stateTuple(state, 5, what);
+    const py::tuple values = stateTuple(state, 6, what);
     const StateReader reader(values[1], values[2]);
     PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
     for (const py::handle& entry : checkedSequence<py::list>(values[3], "list", "packed boxes")) {
@@ -265,7 +267,12 @@ PackResponse packResultFromState(const py::handle& state) {
         throw py::value_error(what + ": success is " + (success ? "True" : "False") + " with " +
                               std::to_string(unplaced.size()) + " unplaced items");
     }
-    return PackResponse(success, std::move(packed), std::move(unplaced));
+    std::vector<BoxPtr> boxTypes;
+    const py::tuple typeIndices(checkedSequence<py::list>(values[5], "list", "box types"));
+    for (std::size_t position = 0; position < typeIndices.size(); ++position) {
+        boxTypes.push_back(reader.box(typeIndices, position, "box types"));
+    }
+    return PackResponse(success, std::move(packed), std::move(unplaced), std::move(boxTypes));
 }
 
 py::tuple reduceByState(const py::object& self) {

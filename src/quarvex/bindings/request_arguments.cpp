@@ -1,6 +1,7 @@
 #include "quarvex/bindings/request_arguments.hpp"
 
 #include <memory>
+#include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
@@ -27,6 +28,15 @@ BoxCollection boxesFromDicts(const py::object& boxes, BoxPtr (*read)(const nlohm
         collection.insert(read(element));
     });
     return collection;
+}
+
+void refuseStrictFaults(const py::object& items, const py::object& boxes, RequestReader reader) {
+    nlohmann::json request = nlohmann::json::object();
+    if (!items.is_none()) request["items"] = pythonToJson(items);
+    if (!boxes.is_none()) request["boxes"] = pythonToJson(boxes);
+    if (const auto fault = strictReadingFault(request, reader)) {
+        throw std::invalid_argument(fault->message + " (at " + fault->pointer + ")");
+    }
 }
 
 ItemCollection itemsFromObjects(const std::vector<ItemPtr>& items) {

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "quarvex/json_io/result_writer.hpp"
 #include "quarvex/model/pack_response.hpp"
 #include "quarvex/model/packed_box.hpp"
 #include "quarvex/model/packed_item.hpp"
+#include "quarvex/packing/unplaced_reasons.hpp"
 #include "quarvex/bindings/bindings.hpp"
 #include "quarvex/bindings/conversions.hpp"
 #include "quarvex/bindings/initialised.hpp"
@@ -101,12 +103,13 @@ void bindPackedBox(py::module_& module) {
 // no reader wants more than a few levels of a wide indent anyway.
 constexpr std::int32_t kMaxIndent = 64;
 
-std::string responseText(const std::shared_ptr<PackResponse>& self, std::int32_t indent) {
+std::string responseText(const std::shared_ptr<PackResponse>& self, std::int32_t indent,
+                         bool explain) {
     if (indent > kMaxIndent) {
         throw py::value_error("indent must be 0.." + std::to_string(kMaxIndent) +
                               ", or negative for one line");
     }
-    return responseToJsonText(initialised(self), indent);
+    return responseToJsonText(initialised(self), indent, explain);
 }
 
 void bindPackResult(py::module_& module) {
@@ -125,7 +128,24 @@ void bindPackResult(py::module_& module) {
              }),
              "The full result -- every box, every placed item, and every unplaced item -- as a "
              "plain Python dict.")
-        .def("to_json", &responseText, py::arg("indent") = 2, "The full result as a JSON string.")
+        .def("to_json", &responseText, py::arg("indent") = 2, py::kw_only(),
+             py::arg("explain") = false, "The full result as a JSON string.")
+        .def("unplaced_reasons",
+             on<PackResponse>([](const PackResponse& response) {
+                 std::vector<std::string> names;
+                 for (const UnplacedReason reason : unplacedReasons(response)) {
+                     names.emplace_back(unplacedReasonName(reason));
+                 }
+                 return names;
+             }),
+             R"(Why each unplaced item was not packed, in the order of unplaced_items,
+judged against every box type the run was given: "no_active_box_type",
+"too_large", "too_heavy", "no_type_large_and_strong", "box_group",
+"supply_exhausted" or "no_room_beside_others".
+
+>>> pack_dicts([{"ItemCode": "big", "Width": 9, "Length": 9, "Depth": 9}],
+...            [{"Reference": "S", "Width": 1, "Length": 1, "Depth": 1, "MaxWeight": -1}]).unplaced_reasons()
+['too_large'])")
         .def(py::pickle(on<PackResponse>([](const PackResponse& response) {
                             return packResultState(response);
                         }),

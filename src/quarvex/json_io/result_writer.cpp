@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "quarvex/packing/unplaced_reasons.hpp"
+
 namespace quarvex {
 
 std::string rotationName(Rotation rotation) {
@@ -112,9 +114,19 @@ nlohmann::json responseToJson(const PackResponse& response) {
     return json;
 }
 
-std::string responseToJsonText(const PackResponse& response, std::int32_t indent) {
-    return responseToJson(response).dump(indent < 0 ? -1 : indent, ' ', false,
-                                         nlohmann::json::error_handler_t::strict);
+nlohmann::json explainedResponseToJson(const PackResponse& response) {
+    nlohmann::json json = responseToJson(response);
+    nlohmann::json reasons = nlohmann::json::array();
+    for (const UnplacedReason reason : unplacedReasons(response)) {
+        reasons.push_back(unplacedReasonName(reason));
+    }
+    json["unplaced_reasons"] = std::move(reasons);
+    return json;
+}
+
+std::string responseToJsonText(const PackResponse& response, std::int32_t indent, bool explain) {
+    const nlohmann::json json = explain ? explainedResponseToJson(response) : responseToJson(response);
+    return json.dump(indent < 0 ? -1 : indent, ' ', false, nlohmann::json::error_handler_t::strict);
 }
 
 }  // namespace quarvex

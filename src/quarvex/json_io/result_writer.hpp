@@ -22,8 +22,12 @@ nlohmann::json placementToJson(const PackedItem& packed);
 nlohmann::json packedBoxToJson(const PackedBox& packed);
 
 nlohmann::json responseToJson(const PackResponse& response);
+// The same with "unplaced_reasons": one reason name per unplaced item, in the
+// order of "unplaced_items".
+nlohmann::json explainedResponseToJson(const PackResponse& response);
 
 // Compact text for any negative indent; otherwise one member per line.
-std::string responseToJsonText(const PackResponse& response, std::int32_t indent);
+std::string responseToJsonText(const PackResponse& response, std::int32_t indent,
+                               bool explain = false);
 
 }  // namespace quarvex

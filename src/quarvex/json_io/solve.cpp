@@ -5,9 +5,9 @@
 
 namespace quarvex {
 
-std::string solveRequest(std::string_view requestText, ReadPosition* at) {
+std::string solveRequest(std::string_view requestText, ReadPosition* at, bool explain) {
     const PackRequest request = readRequest(parseJsonText(requestText), at);
-    return responseToJsonText(Packer::pack(request.items, request.boxes), -1);
+    return responseToJsonText(Packer::pack(request.items, request.boxes), -1, explain);
 }
 
 }  // namespace quarvex

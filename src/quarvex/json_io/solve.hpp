@@ -8,7 +8,9 @@
 namespace quarvex {
 
 // JSON request text in, compact JSON result text out; `at`, when given,
-// follows the reading so that a fault can be placed.
-std::string solveRequest(std::string_view requestText, ReadPosition* at = nullptr);
+// follows the reading so that a fault can be placed; with explain, the
+// result also says why each unplaced item was not packed.
+std::string solveRequest(std::string_view requestText, ReadPosition* at = nullptr,
+                         bool explain = false);
 
 }  // namespace quarvex

@@ -4,8 +4,12 @@
 
 namespace quarvex {
 
-PackResponse::PackResponse(bool success, PackedBoxCollection packed, ItemCollection unplaced)
-    : success_(success), packed_(std::move(packed)), unplaced_(std::move(unplaced)) {}
+PackResponse::PackResponse(bool success, PackedBoxCollection packed, ItemCollection unplaced,
+                           std::vector<BoxPtr> boxTypes)
+    : success_(success),
+      packed_(std::move(packed)),
+      unplaced_(std::move(unplaced)),
+      boxTypes_(std::move(boxTypes)) {}
 
 double PackResponse::overall_volume_utilisation() const {
     double used = 0.0;

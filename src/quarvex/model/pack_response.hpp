@@ -10,7 +10,9 @@ namespace quarvex {
 // The outcome of one packing run.
 class PackResponse {
 public:
-    PackResponse(bool success, PackedBoxCollection packed, ItemCollection unplaced);
+    // boxTypes: every box type the run was given, to judge unplaced items against.
+    PackResponse(bool success, PackedBoxCollection packed, ItemCollection unplaced,
+                 std::vector<BoxPtr> boxTypes = {});
 
     bool success() const { return success_; }
     // The packed boxes in their sorted order (most items first).
@@ -18,6 +20,7 @@ public:
     std::vector<ItemPtr> unplaced_items() const { return unplaced_.sorted(); }
     const PackedBoxCollection& packedBoxes() const { return packed_; }
     const ItemCollection& unplacedItems() const { return unplaced_; }
+    const std::vector<BoxPtr>& box_types() const { return boxTypes_; }
 
     // Total used volume over total inner volume, in percent; 0.0 without room.
     double overall_volume_utilisation() const;
@@ -28,6 +31,7 @@ private:
     bool success_;
     PackedBoxCollection packed_;
     ItemCollection unplaced_;
+    std::vector<BoxPtr> boxTypes_;
 };
 
 }  // namespace quarvex

@@ -10,6 +10,7 @@
 
 #include "quarvex/packing/box_filler.hpp"
 #include "quarvex/packing/fill_counts.hpp"
+#include "quarvex/packing/fit_rules.hpp"
 #include "quarvex/packing/weight_balancer.hpp"
 
 namespace quarvex {
@@ -87,9 +88,7 @@ PackResponse Packer::pack(const ItemCollection& items, const BoxCollection& boxe
     while (!remaining.empty()) {
         std::optional<PackedBox> best;
         for (const BoxPtr& box : activeBoxes) {
-            if (const LimitedSupplyBox* limited = limitedSupplyOf(*box)) {
-                if (boxesOpened[box->reference()] >= limited->max_quantity()) continue;
-            }
+            if (!hasSupplyLeft(*box, boxesOpened[box->reference()])) continue;
             ++fillCounts().first;
             PackedBox trial = keepOneBoxGroup(BoxFiller(box).pack(remaining), remaining);
             if (trial.items.empty()) continue;
@@ -112,7 +111,7 @@ PackResponse Packer::pack(const ItemCollection& items, const BoxCollection& boxe
         packed = WeightBalancer(boxes).balance(packed);
     }
     const bool success = remaining.empty();
-    return PackResponse(success, std::move(packed), std::move(remaining));
+    return PackResponse(success, std::move(packed), std::move(remaining), boxes.entries());
 }
 
 }  // namespace quarvex

@@ -9,6 +9,7 @@
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
 #include "quarvex/packing/fill_counts.hpp"
+#include "quarvex/packing/fit_rules.hpp"
 
 namespace quarvex {
 
@@ -162,13 +163,11 @@ bool WeightBalancer::knownNotToFit(const std::vector<ItemPtr>& items,
 
 bool WeightBalancer::mayUse(const Box& box, const std::vector<const Box*>& others) {
     if (!box.active()) return false;
-    if (const LimitedSupplyBox* limited = limitedSupplyOf(box)) {
-        const auto inUse = std::count_if(others.begin(), others.end(), [&](const Box* other) {
-            return other->reference() == box.reference();
-        });
-        if (inUse >= limited->max_quantity()) return false;
-    }
-    return true;
+    if (!limitedSupplyOf(box)) return true;
+    const auto inUse = std::count_if(others.begin(), others.end(), [&](const Box* other) {
+        return other->reference() == box.reference();
+    });
+    return hasSupplyLeft(box, static_cast<std::int32_t>(inUse));
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "quarvex/packing/fit_rules.hpp"
+
 namespace quarvex::search {
 
 namespace {
@@ -47,6 +49,21 @@ int columnBound(const std::vector<std::array<double, 3>>& sizes, const std::arra
     return best;
 }
 
+// Item volumes against the largest box and item weights against the largest
+// limit: every box is at most that large, so the bound holds for any mix of types.
+int oneDimensionalBound(const Problem& problem, double volumeCapacity, double weightCapacity) {
+    std::vector<double> volumes;
+    std::vector<double> weights;
+    for (const SearchItem& item : problem.items) {
+        if (item.orientations.empty()) continue;
+        volumes.push_back(item.volume);
+        weights.push_back(item.weight);
+    }
+    int boxes = volumeCapacity > 0.0 ? binPackingBound(volumes, volumeCapacity) : 0;
+    if (weightCapacity > 0.0) boxes = std::max(boxes, binPackingBound(weights, weightCapacity));
+    return boxes;
+}
+
 int martelloPisingerVigoL1(const Problem& problem) {
     const BoxType& type = problem.types.front();
     const std::array<double, 3> box{type.width, type.length, type.depth};
@@ -64,7 +81,7 @@ int martelloPisingerVigoL1(const Problem& problem) {
 
 bool takesAllAlone(const BoxType& type, const Problem& problem, double volume, double weight) {
     if (type.volume < volume * (1.0 - kRounding)) return false;
-    if (type.capacity >= 0.0 && !(weight <= type.capacity)) return false;
+    if (!withinContentLimit(weight, type.capacity)) return false;
     return std::all_of(problem.items.begin(), problem.items.end(), [&](const SearchItem& item) {
         return item.orientations.empty() ||
                std::any_of(item.orientations.begin(), item.orientations.end(),
@@ -117,10 +134,8 @@ Score bestPossible(const Problem& problem) {
                               : std::max(largestCapacity, type.capacity);
     }
     int boxes = std::max(1, static_cast<int>(groups.size()));
-    if (largestVolume > 0.0) boxes = std::max(boxes, ceilQuotient(volume, largestVolume));
-    if (weightsUsable && largestCapacity > 0.0) {
-        boxes = std::max(boxes, ceilQuotient(weight, largestCapacity));
-    }
+    boxes = std::max(boxes, oneDimensionalBound(problem, largestVolume,
+                                                weightsUsable ? largestCapacity : -1.0));
     if (problem.types.size() == 1) boxes = std::max(boxes, martelloPisingerVigoL1(problem));
 
     double oneBoxVolume = -1.0;
@@ -137,6 +152,29 @@ Score bestPossible(const Problem& problem) {
     bound.volume = boxes == 1 ? oneBoxVolume : std::max(volume, boxes * smallestVolume);
     if (problem.objective == Objective::Cost) bound.price = lowestPrice(problem, volume, boxes);
     return bound;
+}
+
+int binPackingBound(const std::vector<double>& sizes, double capacity) {
+    const double half = capacity / 2;
+    int large = 0;  // items above half the capacity never share a bin
+    for (const double s : sizes) large += s > half;
+    int best = large;
+    std::vector<double> thresholds = sizes;
+    std::sort(thresholds.begin(), thresholds.end());
+    thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
+    for (const double a : thresholds) {
+        if (a > half) break;
+        // The items in [a, half] fit only in the room that the large items
+        // leave, in the bins of those no larger than capacity - a, or in new bins.
+        double room = 0.0;
+        double middle = 0.0;
+        for (const double s : sizes) {
+            if (s > half && s <= capacity - a) room += capacity - s;
+            if (s >= a && s <= half) middle += s;
+        }
+        best = std::max(best, large + std::max(0, ceilQuotient(middle - room, capacity)));
+    }
+    return best;
 }
 
 bool meets(const Score& score, const Score& bound) {

@@ -7,7 +7,9 @@
 // bias. A packing found from an order is
 // then improved by emptying its weakest boxes into the others, by moving
 // each box's contents into the smallest (or cheapest) box type that takes
-// them and, when prices count, by splitting a box into two cheaper ones.
+// them and, when prices count, by splitting a box into two cheaper ones. The
+// best packing is also searched for a box to save: the items of two or three
+// boxes put into one box fewer (merge_boxes.cpp).
 
 #include <vector>
 
@@ -34,6 +36,13 @@ Keys crossover(const Keys& elite, const Keys& other, Random& random);
 // false when the budget ran out (the solution is then still whole, with the
 // boxes emptied so far).
 bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget);
+
+// Puts the items of some k boxes (2, then 3, the emptiest first) into k - 1
+// boxes of the largest types with supply, by a search over which box each
+// item goes to that allows this many discrepancies from first fit, and, when
+// weight binds, by a split of the items by weight; true when a box was saved.
+// Leaves the solution whole when the budget runs out.
+bool mergeBoxes(const Problem& problem, Solution& solution, int discrepancies, Budget& budget);
 
 // Repacks each box, where it can, into the smallest type that takes all its
 // items; stops where the budget runs out, leaving the solution whole.

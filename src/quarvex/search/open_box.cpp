@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "quarvex/packing/fit_rules.hpp"
+
 namespace quarvex::search {
 
 namespace {
@@ -51,7 +53,7 @@ double OpenBox::fill() const {
 bool OpenBox::admits(const SearchItem& item) const {
     const BoxType& type = problem_->types[type_];
     if (item.group >= 0 && group_ >= 0 && item.group != group_) return false;
-    if (type.capacity >= 0.0 && !(contentWeight_ + item.weight <= type.capacity)) return false;
+    if (!withinContentLimit(contentWeight_ + item.weight, type.capacity)) return false;
     // The slack covers rounding in the sums; the geometry decides exactly.
     return contentVolume_ + item.volume <= type.volume * (1.0 + 1e-9);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "quarvex/model/stable_sort.hpp"
+#include "quarvex/packing/fit_rules.hpp"
 #include "quarvex/placement/orientation.hpp"
 
 namespace quarvex::search {
@@ -17,10 +18,6 @@ namespace {
 constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 bool usableSize(double value) { return std::isfinite(value) && value >= 0.0; }
-
-bool takesWeight(const BoxType& type, double weight) {
-    return type.capacity < 0.0 || weight <= type.capacity;
-}
 
 std::vector<BoxType> usableTypes(const BoxCollection& boxes, int& supplyKeys) {
     std::map<std::string, int> keyOf;
@@ -52,8 +49,8 @@ std::vector<Orientation> usableOrientations(const Item& item, const std::vector<
             return u.w == o.w && u.l == o.l && u.d == o.d;
         });
         const bool fits = std::any_of(types.begin(), types.end(), [&](const BoxType& t) {
-            return o.w <= t.width && o.l <= t.length && o.d <= t.depth &&
-                   takesWeight(t, item.weight());
+            return orientationFits(o, t.width, t.length, t.depth) &&
+                   withinContentLimit(item.weight(), t.capacity);
         });
         if (!seen && fits) usable.push_back({o.w, o.l, o.d, o.code});
     }

@@ -21,6 +21,10 @@ constexpr std::size_t kMutants = 5;
 // A population that found nothing better for this many generations has
 // converged: all but its best member make way for fresh random ones.
 constexpr int kStaleGenerations = 40;
+// Each converged population widens the search for a box to save by one
+// discrepancy, up to this many: beyond it the search costs more than the
+// population's own work finds.
+constexpr int kMostDiscrepancies = 2;
 
 struct Member {
     Keys keys;
@@ -67,6 +71,10 @@ public:
             improved_ = false;
             if (stale >= kStaleGenerations) {
                 stale = 0;
+                if (discrepancies_ < kMostDiscrepancies) {
+                    ++discrepancies_;
+                    mergeBest();
+                }
                 population.resize(1);
                 fillWithRandom(population);
             } else {
@@ -131,7 +139,7 @@ private:
 
     // The moves are worth their cost only near the best: one box more at most.
     void improve(Solution solution) {
-        keepIfBetter(solution);
+        bool better = keepIfBetter(solution);
         const Score score = scoreOf(problem_, solution);
         const Score best = scoreOf(problem_, *best_);
         if (score.placed < best.placed || score.boxes > best.boxes + 1) return;
@@ -140,14 +148,31 @@ private:
             shrinkBoxes(problem_, solution, budget_);
             splitBoxes(problem_, solution, budget_);
         }
+        better = keepIfBetter(solution) || better;
+        if (better) mergeBest();
+    }
+
+    // The population saves a box only by chance where weight or room is
+    // tight; a new best is searched directly for one.
+    void mergeBest() {
+        Solution solution = *best_;
+        bool merged = false;
+        while (static_cast<int>(solution.boxes.size()) > bound_.boxes && !budget_.exhausted() &&
+               mergeBoxes(problem_, solution, discrepancies_, budget_)) {
+            merged = true;
+        }
+        if (!merged) return;
+        shrinkBoxes(problem_, solution, budget_);
         keepIfBetter(solution);
     }
 
-    void keepIfBetter(const Solution& solution) {
+    bool keepIfBetter(const Solution& solution) {
         if (!best_ || isBetter(scoreOf(problem_, solution), scoreOf(problem_, *best_))) {
             best_ = solution;
             improved_ = true;
+            return true;
         }
+        return false;
     }
 
     const Problem& problem_;
@@ -156,6 +181,7 @@ private:
     Score bound_;
     std::optional<Solution> best_;
     bool improved_ = false;
+    int discrepancies_ = 0;
 };
 
 }  // namespace
