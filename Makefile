@@ -145,7 +145,6 @@ mutation-sample: setup
 
 # Schemathesis against a local `quarvex serve` (a few dozen cases per endpoint).
 service-fuzz: module
-	$(PY) -m pip install -q "schemathesis>=4"
 	bash scripts/service_fuzz.sh $(PY)
 
 # Benchmarks: `make bench QUICK=1` for the short run; BENCH_ARGS go to the suite as they are.
