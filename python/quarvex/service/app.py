@@ -40,6 +40,8 @@ READINGS = ("strict", "lenient")
 # A caller's own request id is kept when it is short and plain; otherwise one is made.
 _REQUEST_ID = re.compile(r"[A-Za-z0-9._:-]{1,64}")
 _HERE = Path(__file__).parent
+# Package data, served as it is. The order is a copy of examples/order.json, which is
+# not installed; the service's test keeps the two equal.
 PAGE = (_HERE / "page.html").read_text(encoding="utf-8")
 EXAMPLE_ORDER = (_HERE / "example_order.json").read_bytes()
 
