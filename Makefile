@@ -9,7 +9,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang li
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
+.PHONY: setup build module cpp-test cpp-package json-fallback py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -25,6 +25,28 @@ build: setup build/cpp/Makefile
 
 cpp-test: build
 	ctest --test-dir build/cpp --output-on-failure -j$(JOBS)
+
+# The C++ package installed into a scratch prefix, and the example built out of
+# tree against it as a consumer would build it. EXAMPLE_THREADS: how many
+# threads the example packs on.
+CPP_PREFIX := build/cpp-install
+EXAMPLE_THREADS ?= 2
+
+cpp-package: build
+	rm -rf $(CPP_PREFIX) build/cpp-example
+	cmake --install build/cpp --prefix $(CPP_PREFIX) > /dev/null
+	cmake -S examples/cpp -B build/cpp-example -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_PREFIX_PATH=$(abspath $(CPP_PREFIX)) -DCMAKE_COMPILE_WARNING_AS_ERROR=ON > /dev/null
+	cmake --build build/cpp-example -j$(JOBS)
+	build/cpp-example/pack_threads examples/order.json $(EXAMPLE_THREADS)
+
+# A machine without a system nlohmann-json: the library built with the system
+# copy hidden, so it reads the headers of the Python package from PyPI.
+json-fallback: setup
+	set -o pipefail; cmake -S . -B build/json-fallback -DCMAKE_BUILD_TYPE=Release -DQUARVEX_WERROR=ON \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON -DPython_EXECUTABLE=$(abspath $(PY)) \
+	  | grep 'nlohmann_json: the headers of the Python package'
+	cmake --build build/json-fallback -j$(JOBS) --target quarvex
 
 module: setup
 	$(PY) -m pip install --no-build-isolation --no-deps -q -C cmake.define.QUARVEX_WERROR=ON .
@@ -50,7 +72,7 @@ stub-check: module
 typecheck: module
 	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py python/quarvex/service
 
-test: cpp-test py-test sanitize tsan fuzz-smoke
+test: cpp-test cpp-package json-fallback py-test sanitize tsan fuzz-smoke
 	@$(PY) scripts/test_ratio.py
 
 build/sanitize/Makefile: CMakeLists.txt | setup
@@ -133,7 +155,6 @@ mutation-sample: setup
 
 # Schemathesis against a local `quarvex serve` (a few dozen cases per endpoint).
 service-fuzz: module
-	$(PY) -m pip install -q "schemathesis>=4"
 	bash scripts/service_fuzz.sh $(PY)
 
 # Benchmarks: `make bench QUICK=1` for the short run; BENCH_ARGS go to the suite as they are.

@@ -5,6 +5,18 @@ import textwrap
 from ._core import PackedBox, PackResult
 
 
+# Why an item was left out, for people: PackResult.unplaced_reasons() gives the codes.
+REASON_TEXT = {
+    "no_active_box_type": "the request has no active box type",
+    "too_large": "larger than every box type in every allowed orientation",
+    "too_heavy": "heavier than any box type's weight limit",
+    "no_type_large_and_strong": "no box type is both large enough and allowed its weight",
+    "box_group": "the box types that take it are used up by boxes of other box groups",
+    "supply_exhausted": "the box types that take it are used up (MaximumBoxes)",
+    "no_room_beside_others": "fits a box type on its own, but not beside the items packed",
+}
+
+
 def counted(number: int, one: str, many: str) -> str:
     """The number with the noun it counts.
 
@@ -52,9 +64,10 @@ def summary_text(result: PackResult) -> str:
 
     if result.unplaced_items:
         lines.append(f"\nNot packed ({result.total_unplaced}):")
-        for item in result.unplaced_items:
+        for item, reason in zip(result.unplaced_items, result.unplaced_reasons()):
             lines.append(
                 f"    {item.item_code}: {item.item_reference}, "
-                f"{item.width:g} x {item.length:g} x {item.depth:g}, weight {item.weight:g}"
+                f"{item.width:g} x {item.length:g} x {item.depth:g}, weight {item.weight:g}: "
+                f"{REASON_TEXT.get(reason, reason)}"
             )
     return "\n".join(lines)

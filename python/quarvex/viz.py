@@ -21,6 +21,7 @@ from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
 from ._core import PackResult
+from .summary import REASON_TEXT
 from .summary import counted as _count
 
 if TYPE_CHECKING:
@@ -215,20 +216,6 @@ def _picture(result: Result) -> Picture:
     if not isinstance(reasons, list) or len(reasons) != len(left_out):
         reasons = [""] * len(left_out)
     return Picture(boxes, left_out, tuple(str(reason) for reason in reasons))
-
-
-# ---------------------------------------------------------------- why an item was left out
-
-
-_REASON_TEXT = {
-    "no_active_box_type": "the request has no active box type",
-    "too_large": "larger than every box type in every allowed orientation",
-    "too_heavy": "heavier than any box type's weight limit",
-    "no_type_large_and_strong": "no box type is both large enough and allowed its weight",
-    "box_group": "the box types that take it are used up by boxes of other box groups",
-    "supply_exhausted": "the box types that take it are used up (MaximumBoxes)",
-    "no_room_beside_others": "fits a box type on its own, but not beside the items packed",
-}
 
 
 # ---------------------------------------------------------------- drawing
@@ -513,7 +500,7 @@ def _left_out_section(picture: Picture) -> str:
         f"<tr><td>{html.escape(item.code)}</td><td>{html.escape(item.reference)}</td>"
         f"<td>{_size(item.width, item.length, item.depth)}</td><td>{_num(item.weight)}</td>"
         f"<td>{html.escape(item.rotation)}</td>"
-        f"<td>{html.escape(_REASON_TEXT.get(reason, reason))}</td></tr>"
+        f"<td>{html.escape(REASON_TEXT.get(reason, reason))}</td></tr>"
         for item, reason in zip(picture.left_out, picture.reasons)
     )
     return (

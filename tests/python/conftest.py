@@ -1,3 +1,5 @@
+import shutil
+
 import hypothesis
 import pytest
 
@@ -16,3 +18,18 @@ def dask_client():
         distributed.Client(cluster) as client,
     ):
         yield client
+
+
+@pytest.fixture
+def browser(monkeypatch):
+    """Debian's headless chromium under playwright; the test skips when either is missing."""
+    sync_api = pytest.importorskip("playwright.sync_api", reason="the browser-test extra is not installed")
+    chromium = shutil.which("chromium")
+    if chromium is None:
+        pytest.skip("Debian's chromium is not installed: `make setup` installs it")
+    # The sanitizer run preloads its runtimes into Python; the browser must not inherit them.
+    monkeypatch.delenv("LD_PRELOAD", raising=False)
+    with sync_api.sync_playwright() as playwright:
+        browser = playwright.chromium.launch(executable_path=chromium, args=["--use-angle=swiftshader"])
+        yield browser
+        browser.close()

@@ -45,7 +45,7 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
          "Box 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n", ""),
         ([cube, dict(cube, ItemCode="B", Width=3)], 1, "Packed 1 of 2 items into 1 box, 12.5 % of their volume "
          "used.\n\nBox 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n\nNot packed (1):\n"
-         "    B: a, 3 x 1 x 1, weight 1.5\n", "quarvex: 1 of 2 items not packed\n"),
+         "    B: a, 3 x 1 x 1, weight 1.5: larger than every box type in every allowed orientation\n", "quarvex: 1 of 2 items not packed\n"),
     ]:
         (tmp_path / "small.json").write_text(json.dumps({"items": items, "boxes": [box]}))
         assert run(capsys, "pack", tmp_path / "small.json", "--summary") == (status, summary, err)

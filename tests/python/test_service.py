@@ -92,9 +92,45 @@ def test_endpoints_answer_as_the_library_does(server):
     assert status == 200 and headers["content-type"].startswith("text/html") and b"Packed boxes" in body
 
     for path, expected in [("/healthz", b"ok"), ("/readyz", b"ready"), ("/openapi.json", b'"/v1/batch"'),
-                           ("/docs", b"/openapi.json"), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2')]:
+                           ("/docs", b"/openapi.json"), ("/", b"/v1/example"), ("/v1/example", ORDER), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2')]:
         status, _, body = server.request("GET", path)
         assert status == 200 and expected in body, path
+
+
+
+def test_the_page_packs_a_request_and_shows_faults_as_text(server, browser):
+    pytest.importorskip("plotly")
+    origin = f"http://127.0.0.1:{server.port}"
+    errors, elsewhere = [], []
+    page = browser.new_page()
+    page.on("console", lambda message: message.type == "error" and errors.append(message.text))
+    page.on("pageerror", lambda error: errors.append(str(error)))
+    page.route("**/*", lambda route: route.continue_() if route.request.url.startswith(origin)
+               else (elsewhere.append(route.request.url), route.abort()))
+    page.goto(origin + "/")
+    page.click("#example")
+    page.wait_for_function("document.getElementById('request').value.length > 0")
+    page.click("#run")
+    page.frame_locator("#picture").locator(".gl-container canvas").first.wait_for()
+    packed = json.loads(quarvex.solve(ORDER.decode(), explain=True))
+    summary = packed["summary"]
+    assert page.locator("#summary td").all_text_contents() == [
+        "Boxes used", str(summary["box_count"]), "Items placed", str(summary["total_placed"]),
+        "Items not placed", str(summary["total_unplaced"]),
+        "Volume used", f"{summary['overall_volume_utilisation']:.1f} %"]
+    assert page.locator("#unplaced td").all_text_contents() == ["RUG", packed["unplaced_reasons"][0]]
+
+    markup = "<img src=x onerror=window.hacked=1>"
+    invalid = {"items": [dict(ITEM, ItemCode=markup, AllowedRotation="Upright")], "boxes": [BOX]}
+    page.fill("#request", json.dumps(invalid))
+    page.click("#run")
+    page.wait_for_selector("#error:not([hidden])")
+    pointer, message = quarvex.request_fault(invalid)
+    assert page.text_content("#error") == f"422 InvalidRequest at {pointer}: {message}"
+    assert markup in message and page.evaluate("window.hacked") is None
+    # The browser itself logs the 422 answer as a failed load; anything else is the page's fault.
+    assert [error for error in errors if "status of 422" not in error] == [] and elsewhere == []
+    assert page.is_hidden("#result")
 
 
 ITEM = {"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1}

@@ -1,5 +1,4 @@
 import json
-import shutil
 from collections import Counter
 from io import BytesIO
 from pathlib import Path
@@ -141,16 +140,8 @@ def legend_of(result):
     return [f"{family} ({count})" for family, count in sorted(families.items())]
 
 
-def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
-    sync_api = pytest.importorskip(
-        "playwright.sync_api", reason="the browser-test extra is not installed"
-    )
+def test_the_page_works_offline_in_a_real_browser(tmp_path, browser):
     image = pytest.importorskip("PIL.Image", reason="the browser-test extra is not installed")
-    chromium = shutil.which("chromium")
-    if chromium is None:
-        pytest.skip("Debian's chromium is not installed: `make setup` installs it")
-    # The sanitizer run preloads its runtimes into Python; the browser must not inherit them.
-    monkeypatch.delenv("LD_PRELOAD", raising=False)
     page_path = tmp_path / "order.html"
     items = [dict(item, ItemCode=item["ItemCode"].replace("MUG", ODD)) for item in ORDER["items"]]
     items.append({"ItemCode": ODD, "Width": 500, "Length": 1, "Depth": 1, "Weight": 1})
@@ -160,39 +151,34 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, monkeypatch):
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
     errors, requests = [], []
 
-    with sync_api.sync_playwright() as playwright:
-        browser = playwright.chromium.launch(
-            executable_path=chromium, args=["--use-angle=swiftshader"]
+    page = browser.new_page(viewport={"width": 1200, "height": 900})
+    page.on("console", lambda message: message.type == "error" and errors.append(message.text))
+    page.on("pageerror", lambda error: errors.append(str(error)))
+    page.route("**/*", lambda route: route.continue_() if route.request.url.startswith("file:")
+               else (requests.append(route.request.url), route.abort()))
+    page.goto(page_path.as_uri())
+    page.wait_for_selector("#packing .gl-container canvas")
+
+    def colours(name):
+        # WebGL draws on a later frame than the event that changed the figure.
+        page.evaluate(
+            "new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)))"
         )
-        page = browser.new_page(viewport={"width": 1200, "height": 900})
-        page.on("console", lambda message: message.type == "error" and errors.append(message.text))
-        page.on("pageerror", lambda error: errors.append(str(error)))
-        page.route("**/*", lambda route: route.continue_() if route.request.url.startswith("file:")
-                   else (requests.append(route.request.url), route.abort()))
-        page.goto(page_path.as_uri())
-        page.wait_for_selector("#packing .gl-container canvas")
+        shot = page.locator("#packing").screenshot(path=ARTEFACTS / f"{name}.png")
+        return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
-        def colours(name):
-            # WebGL draws on a later frame than the event that changed the figure.
-            page.evaluate(
-                "new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)))"
-            )
-            shot = page.locator("#packing").screenshot(path=ARTEFACTS / f"{name}.png")
-            return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
-
-        first_box = colours("box-1")
-        legend = page.locator("#legend li").all_text_contents()
-        title = page.text_content(".gtitle")
-        page.click(".updatemenu-header-group")
-        page.locator(".updatemenu-dropdown-button").nth(1).click()
-        second_box = colours("box-2")
-        rail = page.locator(".slider-rail-touch-rect").bounding_box()
-        page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
-        first_item = colours("box-2-first-item")
-        loaded = page.text_content(".slider-group > .slider-label")
-        unplaced = page.locator("#unplaced td").all_text_contents()
-        hacked = page.evaluate("window.hacked")
-        browser.close()
+    first_box = colours("box-1")
+    legend = page.locator("#legend li").all_text_contents()
+    title = page.text_content(".gtitle")
+    page.click(".updatemenu-header-group")
+    page.locator(".updatemenu-dropdown-button").nth(1).click()
+    second_box = colours("box-2")
+    rail = page.locator(".slider-rail-touch-rect").bounding_box()
+    page.mouse.click(rail["x"] + 2, rail["y"] + rail["height"] / 2)
+    first_item = colours("box-2-first-item")
+    loaded = page.text_content(".slider-group > .slider-label")
+    unplaced = page.locator("#unplaced td").all_text_contents()
+    hacked = page.evaluate("window.hacked")
 
     assert len(first_box) > 50, "the 3D view looks blank"
     assert first_box != second_box != first_item

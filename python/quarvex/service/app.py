@@ -14,6 +14,7 @@ import uuid
 from collections.abc import AsyncIterator, Callable
 from contextlib import asynccontextmanager
 from functools import partial
+from pathlib import Path
 from typing import Any
 
 from starlette.applications import Starlette
@@ -38,6 +39,11 @@ SEARCH_PARAMETERS = ("time_limit", "min_support", "objective")
 READINGS = ("strict", "lenient")
 # A caller's own request id is kept when it is short and plain; otherwise one is made.
 _REQUEST_ID = re.compile(r"[A-Za-z0-9._:-]{1,64}")
+_HERE = Path(__file__).parent
+# Package data, served as it is. The order is a copy of examples/order.json, which is
+# not installed; the service's test keeps the two equal.
+PAGE = (_HERE / "page.html").read_text(encoding="utf-8")
+EXAMPLE_ORDER = (_HERE / "example_order.json").read_bytes()
 
 
 class ApiError(Exception):
@@ -149,6 +155,12 @@ def create_app(limits: Limits) -> Starlette:
     async def docs(_: Request) -> Response:
         return HTMLResponse(DOCS_PAGE)
 
+    async def page(_: Request) -> Response:
+        return HTMLResponse(PAGE)
+
+    async def example(_: Request) -> Response:
+        return Response(EXAMPLE_ORDER, media_type="application/json")
+
     routes = [
         Route("/v1/pack", pack, methods=["POST"]),
         Route("/v1/optimize", optimize, methods=["POST"]),
@@ -160,6 +172,8 @@ def create_app(limits: Limits) -> Starlette:
         Route("/openapi.json", openapi, methods=["GET"]),
         Route("/v1/schema", schema, methods=["GET"]),
         Route("/docs", docs, methods=["GET"]),
+        Route("/", page, methods=["GET"]),
+        Route("/v1/example", example, methods=["GET"]),
     ]
     async def api_error(_: Request, error: Exception) -> Response:
         assert isinstance(error, ApiError)

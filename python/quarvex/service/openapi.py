@@ -96,6 +96,8 @@ OPENAPI: dict[str, Any] = {
         "/v1/schema": _get("The JSON Schema (draft 2020-12) of a request, as strict reading accepts it.",
                            "application/schema+json"),
         "/docs": _get("A page to read and try the endpoints.", "text/html"),
+        "/": _get("A page to pack a pasted or uploaded request and see the result and its picture.", "text/html"),
+        "/v1/example": _get("An example request: a small web shop's order.", "application/json"),
     },
     "components": {"schemas": {
         **_request_definitions(),

@@ -49,7 +49,7 @@ std::string solveText(std::string_view requestText, std::optional<double> timeLi
     const std::string text(requestText);
     try {
         const py::gil_scoped_release release;
-        return solve(text, explain);
+        return solveRequest(text, nullptr, explain);
     } catch (const nlohmann::json::parse_error& fault) {
         const py::str text = py::bytes(fault.what()).attr("decode")("utf-8", "backslashreplace");
         throw std::runtime_error(text.cast<std::string>());

@@ -1,10 +1,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,43 +31,12 @@ bool isObjectList(const py::object& value) {
     return true;
 }
 
-search::Objective objectiveNamed(const std::string& name) {
-    if (name == "boxes") return search::Objective::Boxes;
-    if (name == "cost") return search::Objective::Cost;
-    throw py::value_error("objective must be \"boxes\" or \"cost\", got \"" + name + "\"");
-}
-
-OptimizeOptions checkedOptions(std::optional<double> timeLimit, std::optional<std::int64_t> effort,
-                               std::int64_t seed, double minSupport, const std::string& objective) {
-    if (timeLimit && !(*timeLimit >= 0.0)) {
-        throw py::value_error("time_limit must be a non-negative number of seconds, got " +
-                              std::to_string(*timeLimit));
-    }
-    if (effort && *effort < 0) {
-        throw py::value_error("effort must be a non-negative number of work units, got " +
-                              std::to_string(*effort));
-    }
-    if (!effort && !(timeLimit && std::isfinite(*timeLimit))) {
-        throw py::value_error("optimize needs a finite time_limit or an effort to stop");
-    }
-    if (!(minSupport >= 0.0 && minSupport <= 1.0)) {
-        throw py::value_error("min_support must be a fraction in [0, 1], got " +
-                              std::to_string(minSupport));
-    }
-    OptimizeOptions options;
-    options.timeLimit = timeLimit;
-    if (effort) options.effort = static_cast<std::uint64_t>(*effort);
-    options.seed = static_cast<std::uint64_t>(seed);
-    options.minSupport = minSupport;
-    options.objective = objectiveNamed(objective);
-    return options;
-}
-
 PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& boxes,
                              std::optional<double> timeLimit, std::optional<std::int64_t> effort,
                              std::int64_t seed, double minSupport, const std::string& objective,
                              bool strict) {
-    const OptimizeOptions options = checkedOptions(timeLimit, effort, seed, minSupport, objective);
+    const OptimizeOptions options = checkedOptimizeOptions(
+        timeLimit, effort, static_cast<std::uint64_t>(seed), minSupport, objective);
     const InterruptibleCall call;  // the search ends at its own time limit, not with an error
     if (strict) {
         refuseStrictFaults(isObjectList<Item>(items) ? py::object(py::none()) : py::object(items),

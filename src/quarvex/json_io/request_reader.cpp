@@ -21,27 +21,56 @@ using nlohmann::json;
 constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
 
-// An optional field counts as given only when present and not null.
-const json* given(const json& element, const char* key) {
-    const auto found = element.find(key);
-    if (found == element.end() || found->is_null()) {
-        return nullptr;
-    }
-    return &*found;
-}
+// An element's fields, each looked up through here so that a position, when
+// one is followed, names the key being read when a fault comes.
+class Fields {
+public:
+    Fields(const json& element, ReadPosition* at) : element_(element), at_(at) {}
 
-std::string optionalString(const json& element, const char* key, std::string fallback) {
-    const json* value = given(element, key);
+    bool has(const char* key) const {
+        note(key);
+        return element_.is_object() && element_.contains(key);
+    }
+    const json& required(const char* key) const {
+        note(key);
+        return element_.at(key);
+    }
+    // The fault of a required field that is not given.
+    std::invalid_argument missing(const char* key, const std::string& message) const {
+        note(key);
+        return std::invalid_argument(message);
+    }
+    // An optional field counts as given only when present and not null.
+    const json* given(const char* key) const {
+        note(key);
+        const auto found = element_.find(key);
+        if (found == element_.end() || found->is_null()) {
+            return nullptr;
+        }
+        return &*found;
+    }
+
+private:
+    void note(const char* key) const {
+        if (at_) at_->key = key;
+    }
+
+    const json& element_;
+    ReadPosition* at_;
+};
+
+std::string optionalString(const Fields& fields, const char* key, std::string fallback) {
+    const json* value = fields.given(key);
     return value ? value->get<std::string>() : std::move(fallback);
 }
 
-double optionalNumber(const json& element, const char* key, double fallback) {
-    const json* value = given(element, key);
+double optionalNumber(const Fields& fields, const char* key, double fallback) {
+    const json* value = fields.given(key);
     return value ? value->get<double>() : fallback;
 }
 
-double requiredNumber(const json& element, const char* key) {
-    return element.at(key).get<double>();
+double requiredNumber(const Fields& fields, const char* key) {
+    return fields.required(key).get<double>();
 }
 
 // Out-of-range quantities are clamped to the int32 range rather than wrapped,
@@ -74,9 +103,9 @@ std::int32_t quantityFromJson(const json& value) {
 
 // A physical key the search reads (MaxLoad, Cost): absent or null for none,
 // else a number of at least 0.
-std::optional<double> physicalNumber(const json& element, const char* key, const char* kind,
+std::optional<double> physicalNumber(const Fields& fields, const char* key, const char* kind,
                                      const std::string& name) {
-    const json* value = given(element, key);
+    const json* value = fields.given(key);
     if (!value) return std::nullopt;
     if (!value->is_number()) {
         throw std::invalid_argument(std::string(kind) + " '" + name + "': " + key +
@@ -86,50 +115,53 @@ std::optional<double> physicalNumber(const json& element, const char* key, const
     return value->get<double>();  // makeItem and makeBox refuse negatives
 }
 
-ItemPtr readItem(const json& element, bool withMaxLoad) {
-    if (!element.is_object() || !element.contains("ItemCode")) {
+ItemPtr readItem(const json& element, bool withMaxLoad, ReadPosition* at = nullptr) {
+    const Fields fields(element, at);
+    if (!fields.has("ItemCode")) {
         throw std::invalid_argument("item is missing required field 'ItemCode'");
     }
-    std::string code = element.at("ItemCode").get<std::string>();
+    std::string code = fields.required("ItemCode").get<std::string>();
     const Rotation rotation =
-        rotationFromName(optionalString(element, "AllowedRotation", "BestFit"));
-    const double weight = optionalNumber(element, "Weight", 0.0);
-    const double depth = requiredNumber(element, "Depth");
-    const double length = requiredNumber(element, "Length");
-    const double width = requiredNumber(element, "Width");
-    std::string reference = optionalString(element, "ItemReference", code);
-    std::string group = optionalString(element, "BoxGroup", "");
+        rotationFromName(optionalString(fields, "AllowedRotation", "BestFit"));
+    const double weight = optionalNumber(fields, "Weight", 0.0);
+    const double depth = requiredNumber(fields, "Depth");
+    const double length = requiredNumber(fields, "Length");
+    const double width = requiredNumber(fields, "Width");
+    std::string reference = optionalString(fields, "ItemReference", code);
+    std::string group = optionalString(fields, "BoxGroup", "");
     // Read after the default packer's keys, so that both readings report the same
     // first fault for a request they both refuse.
     const std::optional<double> maxLoad =
-        withMaxLoad ? physicalNumber(element, "MaxLoad", "item", code) : std::nullopt;
+        withMaxLoad ? physicalNumber(fields, "MaxLoad", "item", code) : std::nullopt;
     return checkedFigures(makeItem(std::move(code), std::move(reference), width, length, depth,
                                    weight, rotation, std::move(group), maxLoad));
 }
 
-BoxPtr readBox(const json& element, bool withCost) {
-    if (!element.is_object() || !element.contains("Reference")) {
+BoxPtr readBox(const json& element, bool withCost, ReadPosition* at = nullptr) {
+    const Fields fields(element, at);
+    if (!fields.has("Reference")) {
         throw std::invalid_argument("box is missing required field 'Reference'");
     }
-    if (!given(element, "MaxWeight")) {
-        throw std::invalid_argument("box '" + element.at("Reference").get<std::string>() +
-                                    "' is missing required field 'MaxWeight'");
+    if (!fields.given("MaxWeight")) {
+        const std::string reference = fields.required("Reference").get<std::string>();
+        throw fields.missing("MaxWeight",
+                             "box '" + reference + "' is missing required field 'MaxWeight'");
     }
-    const json* active = given(element, "Active");
+    const json* active = fields.given("Active");
     const bool isActive = active ? active->get<bool>() : true;
-    const double emptyWeight = optionalNumber(element, "BoxWeight", 0.0);
-    const double maxWeight = requiredNumber(element, "MaxWeight");
-    const double depth = requiredNumber(element, "Depth");
-    const double length = requiredNumber(element, "Length");
-    const double width = requiredNumber(element, "Width");
-    std::string reference = element.at("Reference").get<std::string>();
+    const double emptyWeight = optionalNumber(fields, "BoxWeight", 0.0);
+    const double maxWeight = requiredNumber(fields, "MaxWeight");
+    const double depth = requiredNumber(fields, "Depth");
+    const double length = requiredNumber(fields, "Length");
+    const double width = requiredNumber(fields, "Width");
+    std::string reference = fields.required("Reference").get<std::string>();
     std::optional<std::int32_t> maxQuantity;
-    if (const json* quantity = given(element, "MaximumBoxes")) {
+    if (const json* quantity = fields.given("MaximumBoxes")) {
         maxQuantity = quantityFromJson(*quantity);
     }
     // Last, as for items' MaxLoad.
     const std::optional<double> cost =
-        withCost ? physicalNumber(element, "Cost", "box", reference) : std::nullopt;
+        withCost ? physicalNumber(fields, "Cost", "box", reference) : std::nullopt;
     return checkedFigures(makeBox(std::move(reference), width, length, depth, maxWeight,
                                   emptyWeight, isActive, maxQuantity, cost));
 }
@@ -169,20 +201,49 @@ ItemPtr itemFromJson(const json& element) { return readItem(element, false); }
 BoxPtr boxFromJson(const json& element) { return readBox(element, false); }
 ItemPtr searchItemFromJson(const json& element) { return readItem(element, true); }
 BoxPtr searchBoxFromJson(const json& element) { return readBox(element, true); }
+ItemPtr searchItemFromJson(const json& element, ReadPosition& at) {
+    return readItem(element, true, &at);
+}
+BoxPtr searchBoxFromJson(const json& element, ReadPosition& at) {
+    return readBox(element, true, &at);
+}
 
-PackRequest readRequest(const json& request) {
+std::string ReadPosition::pointer() const {
+    return key ? element + "/" + key : element;
+}
+
+std::string pointerToken(std::string_view name) {
+    std::string token;
+    for (const char c : name) {
+        if (c == '~') {
+            token += "~0";
+        } else if (c == '/') {
+            token += "~1";
+        } else {
+            token += c;
+        }
+    }
+    return token;
+}
+
+PackRequest readRequest(const json& request, ReadPosition* at) {
+    const Fields fields(request, nullptr);
+    const auto readAll = [&](const char* key, auto read) {
+        const json* value = request.is_object() ? fields.given(key) : nullptr;
+        if (!value) return;
+        forEachElement(*value, [&](const json& element, const std::string& where) {
+            if (at) at->element = std::string("/") + key + where;
+            read(element);
+        });
+    };
     ItemCollection items(std::make_shared<DefaultItemSorter>());
-    if (const json* value = request.is_object() ? given(request, "items") : nullptr) {
-        forEachElement(*value, [&](const json& element) { items.insert(itemFromJson(element)); });
-    }
+    readAll("items", [&](const json& element) { items.insert(readItem(element, false, at)); });
     BoxCollection boxes(std::make_shared<DefaultBoxSorter>());
-    if (const json* value = request.is_object() ? given(request, "boxes") : nullptr) {
-        forEachElement(*value, [&](const json& element) { boxes.insert(boxFromJson(element)); });
-    }
+    readAll("boxes", [&](const json& element) { boxes.insert(readBox(element, false, at)); });
     return PackRequest{std::move(items), std::move(boxes)};
 }
 
-PackRequest parseRequestText(std::string_view text) {
+json parseJsonText(std::string_view text) {
     // Parsers before 3.11.3 call an empty text a generic syntax error; name it
     // as newer ones do, so callers see one message whatever the version. The
     // braces are the parser's position record (characters read, column, line).
@@ -200,7 +261,9 @@ PackRequest parseRequestText(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
         throw nulByteFault(text, nul);
     }
-    return readRequest(request);
+    return request;
 }
+
+PackRequest parseRequestText(std::string_view text) { return readRequest(parseJsonText(text)); }
 
 }  // namespace quarvex

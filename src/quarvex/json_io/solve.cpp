@@ -1,13 +1,12 @@
 #include "quarvex/json_io/solve.hpp"
 
-#include "quarvex/json_io/request_reader.hpp"
 #include "quarvex/json_io/result_writer.hpp"
 #include "quarvex/packing/packer.hpp"
 
 namespace quarvex {
 
-std::string solve(std::string_view requestText, bool explain) {
-    const PackRequest request = parseRequestText(requestText);
+std::string solveRequest(std::string_view requestText, ReadPosition* at, bool explain) {
+    const PackRequest request = readRequest(parseJsonText(requestText), at);
     return responseToJsonText(Packer::pack(request.items, request.boxes), -1, explain);
 }
 

@@ -3,10 +3,14 @@
 #include <string>
 #include <string_view>
 
+#include "quarvex/json_io/request_reader.hpp"
+
 namespace quarvex {
 
-// JSON request text in, compact JSON result text out; with explain, the
+// JSON request text in, compact JSON result text out; `at`, when given,
+// follows the reading so that a fault can be placed; with explain, the
 // result also says why each unplaced item was not packed.
-std::string solve(std::string_view requestText, bool explain = false);
+std::string solveRequest(std::string_view requestText, ReadPosition* at = nullptr,
+                         bool explain = false);
 
 }  // namespace quarvex

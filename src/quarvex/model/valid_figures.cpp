@@ -2,9 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <stdexcept>
 #include <string>
 #include <utility>
+
+#include "quarvex/model/field_fault.hpp"
 
 namespace quarvex {
 
@@ -20,8 +21,8 @@ std::string numberText(double value) {
 void require(bool valid, const std::string& owner, const char* field, const char* rule,
              double value) {
     if (!valid) {
-        throw std::invalid_argument(owner + ": " + field + " must be " + rule + ", not " +
-                                    numberText(value));
+        throw FieldFault(owner + ": " + field + " must be " + rule + ", not " + numberText(value),
+                         field);
     }
 }
 

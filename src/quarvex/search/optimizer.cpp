@@ -1,6 +1,9 @@
 #include "quarvex/search/optimizer.hpp"
 
+#include <cmath>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -70,6 +73,13 @@ std::optional<PackResponse> packBefore(std::optional<Cancellation::Clock::time_p
     }
 }
 
+search::Objective objectiveNamed(std::string_view name) {
+    if (name == "boxes") return search::Objective::Boxes;
+    if (name == "cost") return search::Objective::Cost;
+    throw std::invalid_argument("objective must be \"boxes\" or \"cost\", got \"" +
+                                std::string(name) + "\"");
+}
+
 }  // namespace
 
 Optimizer::Optimizer(const ItemCollection& items, const BoxCollection& boxes,
@@ -104,6 +114,33 @@ PackResponse optimize(const ItemCollection& items, const BoxCollection& boxes,
     Optimizer optimizer(items, boxes, options);
     optimizer.search();
     return optimizer.result();
+}
+
+OptimizeOptions checkedOptimizeOptions(std::optional<double> timeLimit,
+                                       std::optional<std::int64_t> effort, std::uint64_t seed,
+                                       double minSupport, std::string_view objective) {
+    if (timeLimit && !(*timeLimit >= 0.0)) {
+        throw std::invalid_argument("time_limit must be a non-negative number of seconds, got " +
+                                    std::to_string(*timeLimit));
+    }
+    if (effort && *effort < 0) {
+        throw std::invalid_argument("effort must be a non-negative number of work units, got " +
+                                    std::to_string(*effort));
+    }
+    if (!effort && !(timeLimit && std::isfinite(*timeLimit))) {
+        throw std::invalid_argument("optimize needs a finite time_limit or an effort to stop");
+    }
+    if (!(minSupport >= 0.0 && minSupport <= 1.0)) {
+        throw std::invalid_argument("min_support must be a fraction in [0, 1], got " +
+                                    std::to_string(minSupport));
+    }
+    OptimizeOptions options;
+    options.timeLimit = timeLimit;
+    if (effort) options.effort = static_cast<std::uint64_t>(*effort);
+    options.seed = seed;
+    options.minSupport = minSupport;
+    options.objective = objectiveNamed(objective);
+    return options;
 }
 
 }  // namespace quarvex

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "quarvex/model/collections.hpp"
 #include "quarvex/model/pack_response.hpp"
@@ -50,6 +51,13 @@ private:
     std::optional<PackResponse> start_;  // empty when the packer ran out of time
     std::optional<search::Solution> best_;
 };
+
+// A caller's settings as options: the time limit and effort not negative, at
+// least one of them finite, min_support in [0, 1], the objective "boxes" or
+// "cost". Throws std::invalid_argument naming the first that is not.
+OptimizeOptions checkedOptimizeOptions(std::optional<double> timeLimit,
+                                       std::optional<std::int64_t> effort, std::uint64_t seed,
+                                       double minSupport, std::string_view objective);
 
 PackResponse optimize(const ItemCollection& items, const BoxCollection& boxes,
                       const OptimizeOptions& options);
