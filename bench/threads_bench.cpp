@@ -1,5 +1,5 @@
 // The C++ engine on one thread and on several: packs every request of a file
-// (one JSON request per line) with solve(), the requests dealt out to the
+// (one JSON request per line) with solveRequest(), the requests dealt out to the
 // threads in turn, and prints the wall seconds of each run and whether every
 // output matched the one-thread run, as one JSON line.
 //
@@ -27,7 +27,7 @@ std::vector<std::string> packedOn(int threads, const std::vector<std::string>& r
             workers.emplace_back([&, t] {
                 for (std::size_t k = static_cast<std::size_t>(t); k < requests.size();
                      k += static_cast<std::size_t>(threads)) {
-                    outputs[k] = quarvex::solve(requests[k]);
+                    outputs[k] = quarvex::solveRequest(requests[k]);
                 }
             });
         }
