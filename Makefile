@@ -3,19 +3,32 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
-# chromium: the browser test of quarvex.viz's pages runs it headless; clang and
+# clang-format: `make lint` checks the C++ layout. chromium: the browser test of quarvex.viz's pages runs it headless; clang and
 # its runtimes: the request fuzzer is built with libFuzzer.
-APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang libclang-rt-dev
+APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang libclang-rt-dev clang-format
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup build module cpp-test cpp-package json-fallback py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
+.PHONY: setup lint format build module cpp-test cpp-package json-fallback py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
 
 setup: $(VENV)/.ready
 
 $(VENV)/.ready: pyproject.toml scripts/setup.sh scripts/requirements.py
 	bash scripts/setup.sh $(VENV) $(EXTRAS) $(APT_PACKAGES)
 	touch $@
+
+# Style: ruff for Python, clang-format for C++ (configured in pyproject.toml and .clang-format).
+CXX_SOURCES = $(shell git ls-files '*.cpp' '*.hpp')
+
+lint: setup
+	$(VENV)/bin/ruff check .
+	$(VENV)/bin/ruff format --check .
+	clang-format --dry-run -Werror $(CXX_SOURCES)
+
+format: setup
+	$(VENV)/bin/ruff check --fix .
+	$(VENV)/bin/ruff format .
+	clang-format -i $(CXX_SOURCES)
 
 build/cpp/Makefile: CMakeLists.txt | setup
 	cmake -S . -B build/cpp -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_BUILD_TESTS=ON -DQUARVEX_WERROR=ON
