@@ -55,8 +55,9 @@ def _watch(args, limit_s):
     path = [str(ROOT), *filter(None, [os.environ.get("PYTHONPATH")])]
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(path))
     started = time.perf_counter()
-    worker = subprocess.Popen([sys.executable, "-m", *args], cwd=ROOT, env=env,
-                              stdout=subprocess.PIPE, text=True)
+    worker = subprocess.Popen(
+        [sys.executable, "-m", *args], cwd=ROOT, env=env, stdout=subprocess.PIPE, text=True
+    )
     lines = queue.Queue()
 
     def read():
@@ -72,8 +73,7 @@ def _watch(args, limit_s):
         except queue.Empty:
             worker.kill()
             worker.wait()
-            print(f"  {' '.join(args[1:])}: stopped in request {running} after {limit_s} s",
-                  file=sys.stderr)
+            print(f"  {' '.join(args[1:])}: stopped in request {running} after {limit_s} s", file=sys.stderr)
             return None, running
         if line is None:
             break
@@ -84,8 +84,10 @@ def _watch(args, limit_s):
             result = json.loads(rest)
     if worker.wait() != 0:
         # A crash is a finding in itself: say so, and go on without that request.
-        print(f"  {' '.join(args[1:])}: failed in request {running} with exit status "
-              f"{worker.returncode}", file=sys.stderr)
+        print(
+            f"  {' '.join(args[1:])}: failed in request {running} with exit status {worker.returncode}",
+            file=sys.stderr,
+        )
         return None, running
     print(f"  {' '.join(args[1:])}: {time.perf_counter() - started:.1f} s", file=sys.stderr)
     return result, None
@@ -120,8 +122,10 @@ def run_family(key, quick, with_peer, clock):
         raw.append({"quarvex": ours, "py3dbp": theirs})
     notes = list(family.notes)
     if any(r["stopped"] or r.get("peer", {}).get("stopped") for r in rows):
-        notes.append(f"stopped: calls still running after {limit} s, left out of the row "
-                     f"(a row gives up after {MAX_STOPPED} of them)")
+        notes.append(
+            f"stopped: calls still running after {limit} s, left out of the row "
+            f"(a row gives up after {MAX_STOPPED} of them)"
+        )
     if key == "scaling":
         notes += _scaling_notes(rows)
     with_bound = any(g.lower_bound is not None for g in family.groups)
@@ -132,17 +136,23 @@ def run_family(key, quick, with_peer, clock):
 def _scaling_notes(rows):
     def size(row):
         return int(row["label"].removeprefix("n="))
+
     measured = [r for r in rows if not r.get("timed_out")]
     ours = [(size(r), r["ms_per_call"]) for r in measured]
     large = [(n, t) for n, t in ours if n >= 100]
-    peer = [(size(r), r["peer"]["ms_per_call"]) for r in measured
-            if "peer" in r and not r["peer"].get("timed_out")]
+    peer = [
+        (size(r), r["peer"]["ms_per_call"])
+        for r in measured
+        if "peer" in r and not r["peer"].get("timed_out")
+    ]
     stopped = [r["label"] for r in rows if r.get("timed_out")]
     notes = [f"left out of the fit: {', '.join(stopped)} (stopped)"] if stopped else []
     for label, points in (("quarvex", ours), ("quarvex, n >= 100", large), ("py3dbp", peer)):
         if len(points) >= 2:
-            notes.append(f"{label}: time ~ n^{report.fitted_exponent(points):.2f} "
-                         f"for n = {points[0][0]}..{points[-1][0]} (least squares, log-log)")
+            notes.append(
+                f"{label}: time ~ n^{report.fitted_exponent(points):.2f} "
+                f"for n = {points[0][0]}..{points[-1][0]} (least squares, log-log)"
+            )
     return notes
 
 
@@ -166,31 +176,52 @@ def run_batch(quick):
 
 
 def machine():
-    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
-                if line.startswith("model name")), platform.processor())
+    cpu = next(
+        (line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")),
+        platform.processor(),
+    )
     try:
-        commit = subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, text=True,
-                                capture_output=True, check=True).stdout.strip()
+        commit = subprocess.run(
+            ["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, text=True, capture_output=True, check=True
+        ).stdout.strip()
     except (OSError, subprocess.CalledProcessError):
         commit = None
-    return {"cpu": cpu, "cores": os.cpu_count(), "python": platform.python_version(),
-            "system": platform.platform(), "commit": commit, "load_average": os.getloadavg()[0]}
+    return {
+        "cpu": cpu,
+        "cores": os.cpu_count(),
+        "python": platform.python_version(),
+        "system": platform.platform(),
+        "commit": commit,
+        "load_average": os.getloadavg()[0],
+    }
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--quick", action="store_true", help="smaller families, fewer passes")
-    parser.add_argument("--only", nargs="+", choices=[*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, THREADS, BATCH],
-                        help="run only these families")
+    parser.add_argument(
+        "--only",
+        nargs="+",
+        choices=[*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, THREADS, BATCH],
+        help="run only these families",
+    )
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
-    parser.add_argument("--clock", choices=("cpu", "wall"), default="cpu",
-                        help="time the tables show (default: CPU time of the worker, which "
-                             "other load on the machine disturbs least); the JSON has both")
+    parser.add_argument(
+        "--clock",
+        choices=("cpu", "wall"),
+        default="cpu",
+        help="time the tables show (default: CPU time of the worker, which "
+        "other load on the machine disturbs least); the JSON has both",
+    )
     parser.add_argument("--out", type=Path, default=ROOT / "bench" / "results" / "latest.json")
-    parser.add_argument("--baseline", metavar="SITE",
-                        help="directory with a package built from another revision (make bench "
-                             "BASELINE=<revision> makes one): the worst cases run on it too")
+    parser.add_argument(
+        "--baseline",
+        metavar="SITE",
+        help="directory with a package built from another revision (make bench "
+        "BASELINE=<revision> makes one): the worst cases run on it too",
+    )
     args = parser.parse_args(argv)
     for needed, remedy in (("quarvex", "make module"), ("py3dbp", "--no-peer, or make bench")):
         if (needed == "quarvex" or not args.no_peer) and importlib.util.find_spec(needed) is None:
@@ -200,13 +231,21 @@ def main(argv=None):
 
     chosen = args.only or [*families.FAMILIES, WORST_CASE, QUALITY, MEMORY, THREADS, BATCH]
     info = machine()
-    print(f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
-          f"Python {info['python']}, load average {info['load_average']:.2f}; "
-          f"{'quick' if args.quick else 'full'} mode, {args.clock} time\n", flush=True)
+    print(
+        f"quarvex {info['commit']} on {info['cpu']}, {info['cores']} cores, "
+        f"Python {info['python']}, load average {info['load_average']:.2f}; "
+        f"{'quick' if args.quick else 'full'} mode, {args.clock} time\n",
+        flush=True,
+    )
     print(LEGEND + "\n", flush=True)
     started = time.perf_counter()
-    results = {"mode": "quick" if args.quick else "full", "clock": args.clock, "machine": info,
-               "started": time.strftime("%Y-%m-%dT%H:%M:%S%z"), "families": {}}
+    results = {
+        "mode": "quick" if args.quick else "full",
+        "clock": args.clock,
+        "machine": info,
+        "started": time.strftime("%Y-%m-%dT%H:%M:%S%z"),
+        "families": {},
+    }
     for key in chosen:
         print(f"{key}:", file=sys.stderr)
         if key == MEMORY:

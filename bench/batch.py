@@ -16,7 +16,6 @@ import os
 import time
 
 import quarvex
-
 from bench import generators
 
 WORKERS = 2
@@ -51,13 +50,23 @@ def main(argv=None):
         runs["dask"] = None
     else:
         with (
-            LocalCluster(n_workers=WORKERS, threads_per_worker=1, processes=True,
-                         dashboard_address=":0") as cluster,
+            LocalCluster(
+                n_workers=WORKERS, threads_per_worker=1, processes=True, dashboard_address=":0"
+            ) as cluster,
             Client(cluster) as client,
         ):
             runs["dask"] = timed(3, responses(quarvex.pack_batch(orders, executor=client)))
-    print("result", json.dumps({"orders": count, "items": sum(len(o["items"]) for o in orders),
-                                "runs": runs, "load_average": os.getloadavg()[0]}))
+    print(
+        "result",
+        json.dumps(
+            {
+                "orders": count,
+                "items": sum(len(o["items"]) for o in orders),
+                "runs": runs,
+                "load_average": os.getloadavg()[0],
+            }
+        ),
+    )
 
 
 if __name__ == "__main__":

@@ -10,10 +10,9 @@ import json
 import random
 import statistics
 import time
-
-import quarvex
 from pathlib import Path
 
+import quarvex
 from bench.generators import scaling_request
 
 SLOW_REQUEST = Path(__file__).resolve().parent.parent / "tests" / "data" / "slow_200_items.json"
@@ -64,8 +63,10 @@ def main():
     for name, request in _requests().items():
         length, delays = stop_delays(json.dumps(request), args.calls, rng)
         overruns = optimize_overruns(request, [0.0, 0.001, 0.01, 0.05, 0.1, 0.3] * 3)
-        print(f"| {name} | {length:.2f} | {len(delays)} | {statistics.median(delays):.2f} "
-              f"| {max(delays):.2f} | {max(overruns):.1f} |")
+        print(
+            f"| {name} | {length:.2f} | {len(delays)} | {statistics.median(delays):.2f} "
+            f"| {max(delays):.2f} | {max(overruns):.1f} |"
+        )
 
 
 if __name__ == "__main__":

@@ -51,9 +51,14 @@ def digests(count, seed):
 
 def run(python, count, seed, path=()):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(ROOT), *path]))
-    done = subprocess.run([python, "-m", "bench.differential", "--emit", "--count", str(count),
-                           "--seed", str(seed)], cwd=ROOT, env=env, capture_output=True,
-                          text=True, check=True)
+    done = subprocess.run(
+        [python, "-m", "bench.differential", "--emit", "--count", str(count), "--seed", str(seed)],
+        cwd=ROOT,
+        env=env,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return done.stdout.split()
 
 
@@ -70,12 +75,10 @@ def main(argv=None):
     if not args.baseline:
         parser.error("--baseline is required")
     # Our own module may come from PYTHONPATH (a build tree); the baseline's never does.
-    ours = run(sys.executable, args.count, args.seed,
-               filter(None, [os.environ.get("PYTHONPATH")]))
+    ours = run(sys.executable, args.count, args.seed, filter(None, [os.environ.get("PYTHONPATH")]))
     theirs = run(args.baseline, args.count, args.seed)
     differing = [k for k, (a, b) in enumerate(zip(ours, theirs)) if a != b]
-    print(f"{len(ours)} requests, {len(differing)} differing"
-          + (f": {differing[:20]}" if differing else ""))
+    print(f"{len(ours)} requests, {len(differing)} differing" + (f": {differing[:20]}" if differing else ""))
     return 1 if differing or len(ours) != len(theirs) else 0
 
 

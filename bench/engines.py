@@ -19,8 +19,12 @@ def quarvex_engine():
         return quarvex.pack_dicts(request["items"], request["boxes"])
 
     def outcome(result, request):
-        return (len(result.boxes), result.total_placed, result.total_unplaced,
-                result.overall_volume_utilisation)
+        return (
+            len(result.boxes),
+            result.total_placed,
+            result.total_unplaced,
+            result.overall_volume_utilisation,
+        )
 
     return Engine("quarvex", pack, outcome)
 

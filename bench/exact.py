@@ -30,8 +30,11 @@ BOX_PENALTY = 10**8
 
 def mid_size_orders():
     """(index among the Quality family's orders, request) of the orders the reference covers."""
-    return [(k, r) for k, r in enumerate(generators.orders(ORDER_COUNT))
-            if MIN_ITEMS <= len(r["items"]) <= MAX_ITEMS]
+    return [
+        (k, r)
+        for k, r in enumerate(generators.orders(ORDER_COUNT))
+        if MIN_ITEMS <= len(r["items"]) <= MAX_ITEMS
+    ]
 
 
 def orientations(item):
@@ -53,8 +56,14 @@ def box_types(request):
         # A negative MaxWeight is no limit; the contents may weigh the limit less the empty box.
         limit = box.get("MaxWeight", -1)
         capacity = None if limit < 0 else round(max(0.0, limit - box.get("BoxWeight", 0.0)) * WEIGHT_SCALE)
-        types.append({"reference": box["Reference"], "size": (box["Width"], box["Length"], box["Depth"]),
-                      "capacity": capacity, "supply": box.get("MaximumBoxes")})
+        types.append(
+            {
+                "reference": box["Reference"],
+                "size": (box["Width"], box["Length"], box["Depth"]),
+                "capacity": capacity,
+                "supply": box.get("MaximumBoxes"),
+            }
+        )
     return types
 
 
@@ -84,8 +93,10 @@ def solve_order(request, start, seconds, workers):
     n = len(items)
     model = cp_model.CpModel()
     largest = [max(t["size"][a] for t in types) for a in range(3)]
-    type_of = [[(t["reference"], model.NewBoolVar(f"type{b}_{k}")) for k, t in enumerate(types)]
-               for b in range(slots)]
+    type_of = [
+        [(t["reference"], model.NewBoolVar(f"type{b}_{k}")) for k, t in enumerate(types)]
+        for b in range(slots)
+    ]
     used = []
     extent = []  # per slot: its width, length and depth
     for b in range(slots):
@@ -120,20 +131,27 @@ def solve_order(request, start, seconds, workers):
     limited = all(t["capacity"] is not None for t in types)
     for b in range(slots):
         if limited:
-            model.Add(sum(w * assign[i][b] for i, w in enumerate(weights))
-                      <= sum(t["capacity"] * var for t, (_, var) in zip(types, type_of[b])))
+            model.Add(
+                sum(w * assign[i][b] for i, w in enumerate(weights))
+                <= sum(t["capacity"] * var for t, (_, var) in zip(types, type_of[b]))
+            )
         else:  # an unlimited type takes any weight; the limited ones still count
             for t, (_, var) in zip(types, type_of[b]):
                 if t["capacity"] is not None:
-                    model.Add(sum(w * assign[i][b] for i, w in enumerate(weights)) <= t["capacity"]).OnlyEnforceIf(var)
-        model.Add(sum(v * assign[i][b] for i, v in enumerate(volumes))
-                  <= sum(t["size"][0] * t["size"][1] * t["size"][2] * var
-                         for t, (_, var) in zip(types, type_of[b])))
+                    model.Add(
+                        sum(w * assign[i][b] for i, w in enumerate(weights)) <= t["capacity"]
+                    ).OnlyEnforceIf(var)
+        model.Add(
+            sum(v * assign[i][b] for i, v in enumerate(volumes))
+            <= sum(t["size"][0] * t["size"][1] * t["size"][2] * var for t, (_, var) in zip(types, type_of[b]))
+        )
     # Redundant, for a stronger bound: the boxes together hold the items' volume and weight.
     largest_volume = max(t["size"][0] * t["size"][1] * t["size"][2] for t in types)
     model.Add(sum(used) * largest_volume >= sum(v * p for v, p in zip(volumes, placed)))
     if limited:
-        model.Add(sum(used) * max(t["capacity"] for t in types) >= sum(w * p for w, p in zip(weights, placed)))
+        model.Add(
+            sum(used) * max(t["capacity"] for t in types) >= sum(w * p for w, p in zip(weights, placed))
+        )
     for i in range(n):
         for j in range(i + 1, n):
             # Two items in one box lie apart along some axis, one before the other.
@@ -146,8 +164,13 @@ def solve_order(request, start, seconds, workers):
             for b in range(slots):
                 model.AddBoolOr([*apart, assign[i][b].Not(), assign[j][b].Not()])
 
-    box_cost = [sum((BOX_PENALTY + t["size"][0] * t["size"][1] * t["size"][2]) * var
-                    for t, (_, var) in zip(types, type_of[b])) for b in range(slots)]
+    box_cost = [
+        sum(
+            (BOX_PENALTY + t["size"][0] * t["size"][1] * t["size"][2]) * var
+            for t, (_, var) in zip(types, type_of[b])
+        )
+        for b in range(slots)
+    ]
     unplaced_penalty = BOX_PENALTY * (slots + 1)  # one item more outweighs every box
     model.Minimize(unplaced_penalty * (n - sum(placed)) + sum(box_cost))
     codes = {item["ItemCode"]: i for i, item in enumerate(items)}
@@ -170,14 +193,20 @@ def solve_order(request, start, seconds, workers):
     # The bound on the objective says how few boxes any packing of every item could have.
     # Any order of items needs a box.
     bound_boxes = max(1, decode(solver.BestObjectiveBound())[1])
-    return {"status": "optimal" if status == cp_model.OPTIMAL else "feasible",
-            "placed": n - unplaced, "boxes": boxes, "volume": volume, "bound_boxes": bound_boxes,
-            "seconds": round(solver.WallTime(), 1)}
+    return {
+        "status": "optimal" if status == cp_model.OPTIMAL else "feasible",
+        "placed": n - unplaced,
+        "boxes": boxes,
+        "volume": volume,
+        "bound_boxes": bound_boxes,
+        "seconds": round(solver.WallTime(), 1),
+    }
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--seconds", type=float, default=20.0, help="solver time per order")
     parser.add_argument("--workers", type=int, default=1, help="solver threads")
     args = parser.parse_args(argv)
@@ -192,15 +221,25 @@ def main(argv=None):
     for index, request in mid_size_orders():
         # The search's packing is the solver's first: a fast start, and its box count bounds the slots.
         start = quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=200_000)
-        reference = {"order": index, "items": len(request["items"]),
-                     **solve_order(request, start, args.seconds, args.workers)}
+        reference = {
+            "order": index,
+            "items": len(request["items"]),
+            **solve_order(request, start, args.seconds, args.workers),
+        }
         references.append(reference)
         print(json.dumps(reference), flush=True)
-    OUT.write_text(json.dumps({
-        "orders": f"generators.orders({ORDER_COUNT}), those of {MIN_ITEMS}-{MAX_ITEMS} items",
-        "objective": "most items placed, then fewest boxes, then least inner box volume (cm^3)",
-        "solver": f"CP-SAT, {args.seconds:g} s and {args.workers} worker(s) per order",
-        "references": references}, indent=1) + "\n")
+    OUT.write_text(
+        json.dumps(
+            {
+                "orders": f"generators.orders({ORDER_COUNT}), those of {MIN_ITEMS}-{MAX_ITEMS} items",
+                "objective": "most items placed, then fewest boxes, then least inner box volume (cm^3)",
+                "solver": f"CP-SAT, {args.seconds:g} s and {args.workers} worker(s) per order",
+                "references": references,
+            },
+            indent=1,
+        )
+        + "\n"
+    )
     print(f"{len(references)} orders in {time.perf_counter() - started:.0f} s; written to {OUT}")
 
 

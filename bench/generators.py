@@ -120,8 +120,15 @@ def catalogue(seed=2024):
 
 def _item(product, index, rule):
     sku, w, l, d, weight, _ = product
-    return {"ItemCode": f"{sku}-{index}", "ItemReference": sku, "Width": w, "Length": l,
-            "Depth": d, "Weight": weight, "AllowedRotation": rule}
+    return {
+        "ItemCode": f"{sku}-{index}",
+        "ItemReference": sku,
+        "Width": w,
+        "Length": l,
+        "Depth": d,
+        "Weight": weight,
+        "AllowedRotation": rule,
+    }
 
 
 def order_request(seed, products, min_items=5, max_items=60):
@@ -141,8 +148,14 @@ def order_request(seed, products, min_items=5, max_items=60):
     limited = rng.randrange(len(cartons) - 1)
     boxes = []
     for k, (name, w, l, d, max_weight) in enumerate(cartons):
-        box = {"Reference": name, "Width": w, "Length": l, "Depth": d,
-               "MaxWeight": max_weight, "BoxWeight": round(0.1 + w * l * d / 100000, 2)}
+        box = {
+            "Reference": name,
+            "Width": w,
+            "Length": l,
+            "Depth": d,
+            "MaxWeight": max_weight,
+            "BoxWeight": round(0.1 + w * l * d / 100000, 2),
+        }
         if k == limited:
             box["MaximumBoxes"] = rng.randint(1, 3)
         boxes.append(box)
@@ -168,8 +181,10 @@ def with_physical_keys(request):
             load = rng.choice((0.5, 1, 2, 4)) * (item.get("Weight") or 0) + rng.choice((0, 1, 5))
             item = {**item, "MaxLoad": round(load, 1)}
         items.append(item)
-    boxes = [{**box, "Cost": round(2 + 0.12 * box["Width"] * box["Length"] * box["Depth"] / 1000, 2)}
-             for box in request["boxes"]]
+    boxes = [
+        {**box, "Cost": round(2 + 0.12 * box["Width"] * box["Length"] * box["Depth"] / 1000, 2)}
+        for box in request["boxes"]
+    ]
     return {"items": items, "boxes": boxes}
 
 
@@ -185,8 +200,10 @@ def scaling_request(n, seed=7):
     rng = random.Random(seed * 1000003 + n)
     products = catalogue()
     items = [_item(rng.choice(products), k, "BestFit") for k in range(n)]
-    boxes = [{"Reference": name, "Width": w, "Length": l, "Depth": d, "MaxWeight": max_weight}
-             for name, w, l, d, max_weight in CARTONS[3:]]
+    boxes = [
+        {"Reference": name, "Width": w, "Length": l, "Depth": d, "MaxWeight": max_weight}
+        for name, w, l, d, max_weight in CARTONS[3:]
+    ]
     return {"items": items, "boxes": boxes}
 
 
@@ -210,13 +227,29 @@ def worst_case_request(seed):
     boxes = []
     for k in range(rng.randint(2, 8)):
         w, l, d = (rng.randint(40, 90) for _ in range(3))
-        boxes.append({"Reference": f"B{k}", "Width": float(w), "Length": float(l), "Depth": float(d),
-                      "MaxWeight": float(rng.choice((100, 200, 300, -1))) if limits else -1.0})
+        boxes.append(
+            {
+                "Reference": f"B{k}",
+                "Width": float(w),
+                "Length": float(l),
+                "Depth": float(d),
+                "MaxWeight": float(rng.choice((100, 200, 300, -1))) if limits else -1.0,
+            }
+        )
     items = []
     for i in range(rng.randint(100, 300)):
         w, l, d = (float(rng.randint(10, 40)) for _ in range(3))
-        items.append({"ItemCode": f"I{i}", "ItemReference": "r", "Width": w, "Length": l, "Depth": d,
-                      "Weight": rng.uniform(0.5, 8.0), "AllowedRotation": rng.choice(_WORST_RULES)})
+        items.append(
+            {
+                "ItemCode": f"I{i}",
+                "ItemReference": "r",
+                "Width": w,
+                "Length": l,
+                "Depth": d,
+                "Weight": rng.uniform(0.5, 8.0),
+                "AllowedRotation": rng.choice(_WORST_RULES),
+            }
+        )
     return {"items": items, "boxes": boxes}
 
 
@@ -285,8 +318,13 @@ def feature_request(seed, max_items=40):
             shape = list(rng.choice(palette))
         if rng.random() < 0.1:
             shape = [shape[0]] * 3
-        item = {"ItemCode": "same" if rng.random() < 0.05 else f"i{i}",
-                "Width": shape[0], "Length": shape[1], "Depth": shape[2], "Weight": _weight(rng)}
+        item = {
+            "ItemCode": "same" if rng.random() < 0.05 else f"i{i}",
+            "Width": shape[0],
+            "Length": shape[1],
+            "Depth": shape[2],
+            "Weight": _weight(rng),
+        }
         rotation = shared_rotation if shared_rotation is not False else rng.choice(ROTATION_NAMES)
         if rotation is not None:
             item["AllowedRotation"] = rotation
@@ -301,8 +339,10 @@ def feature_request(seed, max_items=40):
 def nudged(request, nudge):
     """The request with every item `nudge` larger in each size but its zero sizes: the
     look-ahead must not take answers given for these items as answers for the request's own."""
-    items = [{**item, **{side: item[side] + nudge for side in ("Width", "Length", "Depth") if item[side] > 0}}
-             for item in request["items"]]
+    items = [
+        {**item, **{side: item[side] + nudge for side in ("Width", "Length", "Depth") if item[side] > 0}}
+        for item in request["items"]
+    ]
     return {"items": items, "boxes": request["boxes"]}
 
 
@@ -325,20 +365,44 @@ def as_objects(request):
     """The request's items and boxes as quarvex.Item and quarvex.Box objects, for `pack`."""
     import quarvex  # here, so that py3dbp's workers never load quarvex
 
-    rotations = {"never": quarvex.Rotation.NEVER, "keepflat": quarvex.Rotation.KEEP_FLAT,
-                 "keep_flat": quarvex.Rotation.KEEP_FLAT}
+    rotations = {
+        "never": quarvex.Rotation.NEVER,
+        "keepflat": quarvex.Rotation.KEEP_FLAT,
+        "keep_flat": quarvex.Rotation.KEEP_FLAT,
+    }
 
     def rotation(name):
         lowered = "".join(c.lower() if "A" <= c <= "Z" else c for c in name or "")
         return rotations.get(lowered, quarvex.Rotation.BEST_FIT)
 
-    items = [quarvex.Item(item["ItemCode"], item.get("ItemReference", item["ItemCode"]), item["Width"],
-                          item["Length"], item["Depth"], item.get("Weight", 0.0), item.get("BoxGroup", ""),
-                          rotation(item.get("AllowedRotation")), item.get("MaxLoad"))
-             for item in request["items"]]
-    boxes = [quarvex.Box(box["Reference"], box["Width"], box["Length"], box["Depth"], box["MaxWeight"],
-                         box.get("BoxWeight", 0.0), box.get("Active", True), box.get("MaximumBoxes"), box.get("Cost"))
-             for box in request["boxes"]]
+    items = [
+        quarvex.Item(
+            item["ItemCode"],
+            item.get("ItemReference", item["ItemCode"]),
+            item["Width"],
+            item["Length"],
+            item["Depth"],
+            item.get("Weight", 0.0),
+            item.get("BoxGroup", ""),
+            rotation(item.get("AllowedRotation")),
+            item.get("MaxLoad"),
+        )
+        for item in request["items"]
+    ]
+    boxes = [
+        quarvex.Box(
+            box["Reference"],
+            box["Width"],
+            box["Length"],
+            box["Depth"],
+            box["MaxWeight"],
+            box.get("BoxWeight", 0.0),
+            box.get("Active", True),
+            box.get("MaximumBoxes"),
+            box.get("Cost"),
+        )
+        for box in request["boxes"]
+    ]
     return items, boxes
 
 
@@ -358,9 +422,20 @@ def tight_weight_request(seed, count=28):
         if 1955 < sum(split) < 1959 and _splits(split, 979):
             break
     sizes = {weight: [rng.randint(6, 16) for _ in range(3)] for weight in weights}
-    items = [{"ItemCode": f"W{k}", "Width": sizes[w][0], "Length": sizes[w][1], "Depth": sizes[w][2],
-              "Weight": w / 20} for k, w in enumerate(split)]
-    return {"items": items, "boxes": [{"Reference": "B", "Width": 60, "Length": 40, "Depth": 40, "MaxWeight": 49}]}
+    items = [
+        {
+            "ItemCode": f"W{k}",
+            "Width": sizes[w][0],
+            "Length": sizes[w][1],
+            "Depth": sizes[w][2],
+            "Weight": w / 20,
+        }
+        for k, w in enumerate(split)
+    ]
+    return {
+        "items": items,
+        "boxes": [{"Reference": "B", "Width": 60, "Length": 40, "Depth": 40, "MaxWeight": 49}],
+    }
 
 
 def _splits(weights, limit):

@@ -13,7 +13,6 @@ import json
 import time
 
 import quarvex
-
 from bench import generators
 from bench.worker import current_rss_kib, peak_rss_kib
 
@@ -25,8 +24,13 @@ def large(n):
     cpu_start, wall_start = time.process_time(), time.perf_counter()
     result = quarvex.pack_dicts(request["items"], request["boxes"])
     seconds = {"cpu": time.process_time() - cpu_start, "wall": time.perf_counter() - wall_start}
-    return {"items": n, "seconds": seconds, "boxes": len(result.boxes),
-            "baseline_rss_kib": baseline, "peak_rss_kib": peak_rss_kib()}
+    return {
+        "items": n,
+        "seconds": seconds,
+        "boxes": len(result.boxes),
+        "baseline_rss_kib": baseline,
+        "peak_rss_kib": peak_rss_kib(),
+    }
 
 
 def small(calls):
@@ -47,8 +51,14 @@ def small(calls):
         seconds["wall"] += time.perf_counter() - wall_start
         if k in checkpoints:
             samples.append({"calls": k, "rss_kib": current_rss_kib()})
-    return {"calls": calls, "items": items, "seconds": seconds, "baseline_rss_kib": baseline,
-            "samples": samples, "peak_rss_kib": peak_rss_kib()}
+    return {
+        "calls": calls,
+        "items": items,
+        "seconds": seconds,
+        "baseline_rss_kib": baseline,
+        "samples": samples,
+        "peak_rss_kib": peak_rss_kib(),
+    }
 
 
 def main(argv=None):

@@ -12,8 +12,9 @@ _FIXED_RULES = {"never", "keepflat", "keep_flat"}
 
 
 def expressible(request):
-    return all((item.get("AllowedRotation") or "BestFit").lower() not in _FIXED_RULES
-               for item in request["items"])
+    return all(
+        (item.get("AllowedRotation") or "BestFit").lower() not in _FIXED_RULES for item in request["items"]
+    )
 
 
 def _bin_specs(box, count):
@@ -23,8 +24,10 @@ def _bin_specs(box, count):
     content_limit = limit - box.get("BoxWeight", 0.0) if limit >= 0 else _UNLIMITED_WEIGHT
     supply = box.get("MaximumBoxes")
     copies = count if supply is None else max(0, min(count, int(supply)))
-    return [(f"{box['Reference']}#{k}", box["Width"], box["Length"], box["Depth"], content_limit)
-            for k in range(copies)]
+    return [
+        (f"{box['Reference']}#{k}", box["Width"], box["Length"], box["Depth"], content_limit)
+        for k in range(copies)
+    ]
 
 
 def pack(request):
@@ -39,8 +42,9 @@ def pack(request):
             for spec in _bin_specs(box, len(items)):
                 packer.add_bin(Bin(*spec))
     for item in items:
-        packer.add_item(Item(item["ItemCode"], item["Width"], item["Length"], item["Depth"],
-                             item.get("Weight", 0.0)))
+        packer.add_item(
+            Item(item["ItemCode"], item["Width"], item["Length"], item["Depth"], item.get("Weight", 0.0))
+        )
     packer.pack(bigger_first=False, distribute_items=True)
     return packer
 

@@ -25,12 +25,22 @@ from validator import validate, validate_physical  # noqa: E402
 
 # (class, n): (lower bound, reference search, PackingSolver 5 s, quarvex when filed)
 PUBLISHED = {
-    (1, 50): (125, 140, 135, 151), (2, 50): (127, 141, 139, 151), (3, 50): (123, 136, 135, 144),
-    (4, 50): (290, 296, 296, 297), (5, 50): (74, 100, 84, 89), (6, 50): (90, 106, 99, 111),
-    (7, 50): (64, 92, 74, 83), (8, 50): (82, 107, 93, 103),
-    (1, 100): (251, 276, 268, 293), (2, 100): (241, 264, 260, 277), (3, 100): (247, 275, 263, 274),
-    (4, 100): (576, 592, 591, 592), (5, 100): (129, 176, 151, 162), (6, 100): (175, 212, 190, 211),
-    (7, 100): (109, 155, 125, 143), (8, 100): (175, 217, 190, 203),
+    (1, 50): (125, 140, 135, 151),
+    (2, 50): (127, 141, 139, 151),
+    (3, 50): (123, 136, 135, 144),
+    (4, 50): (290, 296, 296, 297),
+    (5, 50): (74, 100, 84, 89),
+    (6, 50): (90, 106, 99, 111),
+    (7, 50): (64, 92, 74, 83),
+    (8, 50): (82, 107, 93, 103),
+    (1, 100): (251, 276, 268, 293),
+    (2, 100): (241, 264, 260, 277),
+    (3, 100): (247, 275, 263, 274),
+    (4, 100): (576, 592, 591, 592),
+    (5, 100): (129, 176, 151, 162),
+    (6, 100): (175, 212, 190, 211),
+    (7, 100): (109, 155, 125, 143),
+    (8, 100): (175, 217, 190, 203),
 }
 PUBLISHED_HEADERS = ["bound", "ref 3 s", "PS 5 s", "filed"]
 
@@ -100,20 +110,36 @@ def orders_table(quarvex, quick, budgets, min_support, with_peer):
             fewer += len(result.boxes) < len(before.boxes)
             less += _volume(result) < _volume(before)
             worse += (-result.total_placed, len(result.boxes), _volume(result)) > (
-                -before.total_placed, len(before.boxes), _volume(before))
-        rows.append([f"optimize {budget:g} s", f"{overrun * 1000:.1f}", boxes, f"{volume / 1e6:.2f}",
-                     f"{volume / pack_volume - 1:+.1%}", f"{fewer / len(requests):.0%}",
-                     f"{less / len(requests):.0%}", worse])
-    notes = [f"{len(requests)} orders; volume in m^3 of opened boxes; worse: orders where the "
-             "result is worse than pack's by (placed, boxes, volume)"]
+                -before.total_placed,
+                len(before.boxes),
+                _volume(before),
+            )
+        rows.append(
+            [
+                f"optimize {budget:g} s",
+                f"{overrun * 1000:.1f}",
+                boxes,
+                f"{volume / 1e6:.2f}",
+                f"{volume / pack_volume - 1:+.1%}",
+                f"{fewer / len(requests):.0%}",
+                f"{less / len(requests):.0%}",
+                worse,
+            ]
+        )
+    notes = [
+        f"{len(requests)} orders; volume in m^3 of opened boxes; worse: orders where the "
+        "result is worse than pack's by (placed, boxes, volume)"
+    ]
     if with_peer:
         subset = [k for k, r in enumerate(requests) if peer.expressible(r)]
         peer_boxes, peer_volume, peer_unplaced = _peer_row([requests[k] for k in subset])
         ours = sum(len(packed[k].boxes) for k in subset)
         ours_volume = sum(_volume(packed[k]) for k in subset)
-        notes.append(f"py3dbp on the {len(subset)} orders it can express: {peer_boxes} boxes, "
-                     f"{peer_volume / 1e6:.2f} m^3, {peer_unplaced} items unplaced "
-                     f"(pack on the same: {ours} boxes, {ours_volume / 1e6:.2f} m^3)")
+        notes.append(
+            f"py3dbp on the {len(subset)} orders it can express: {peer_boxes} boxes, "
+            f"{peer_volume / 1e6:.2f} m^3, {peer_unplaced} items unplaced "
+            f"(pack on the same: {ours} boxes, {ours_volume / 1e6:.2f} m^3)"
+        )
     headers = ["", "overrun ms", "boxes", "volume", "vs pack", "fewer boxes", "less volume", "worse"]
     title = f"Quality: orders, min_support={min_support:g}"
     print(report.table(title, headers, rows, notes) + "\n", flush=True)
@@ -136,20 +162,34 @@ def exact_table(quarvex, quick, budgets, min_support):
     reference_volume = sum(stored[k]["volume"] for k, _ in orders)
 
     def row(name, results):
-        over = [k for (k, _), res in zip(orders, results)
-                if len(res.boxes) > stored[k]["boxes"] and k in boxes_proven]
+        over = [
+            k
+            for (k, _), res in zip(orders, results)
+            if len(res.boxes) > stored[k]["boxes"] and k in boxes_proven
+        ]
         volume = sum(map(_volume, results))
-        return [name, sum(len(res.boxes) for res in results), f"{volume / reference_volume:.3f}",
-                len(over), " ".join(map(str, over))]
+        return [
+            name,
+            sum(len(res.boxes) for res in results),
+            f"{volume / reference_volume:.3f}",
+            len(over),
+            " ".join(map(str, over)),
+        ]
 
     rows = [row("pack", [quarvex.pack_dicts(r["items"], r["boxes"]) for _, r in orders])]
     for budget in budgets:
-        rows.append(row(f"optimize {budget:g} s",
-                        [_timed_optimize(quarvex, r, budget, min_support)[0] for _, r in orders]))
+        rows.append(
+            row(
+                f"optimize {budget:g} s",
+                [_timed_optimize(quarvex, r, budget, min_support)[0] for _, r in orders],
+            )
+        )
     rows.append(["reference", sum(stored[k]["boxes"] for k, _ in orders), "1.000", "", ""])
-    notes = [f"{len(orders)} orders of {exact.MIN_ITEMS}-{exact.MAX_ITEMS} items: CP-SAT proved {len(proven)} "
-             f"optimal and the box count of {len(boxes_proven)}; more boxes: orders where the result "
-             "opens more boxes than a proven box count (by index among the Quality family's orders)"]
+    notes = [
+        f"{len(orders)} orders of {exact.MIN_ITEMS}-{exact.MAX_ITEMS} items: CP-SAT proved {len(proven)} "
+        f"optimal and the box count of {len(boxes_proven)}; more boxes: orders where the result "
+        "opens more boxes than a proven box count (by index among the Quality family's orders)"
+    ]
     headers = ["", "boxes", "volume vs ref", "more boxes", "which"]
     title = f"Quality: mid-size orders against the exact reference, min_support={min_support:g}"
     print(report.table(title, headers, rows, notes) + "\n", flush=True)
@@ -174,23 +214,35 @@ def physical_table(quarvex, quick, budgets):
     """Orders with load limits and prices: pack and optimize without the keys
     (which ignore them) beside optimize at min_support 1.0 with them, by boxes and by cost."""
     priced = generators.physical_orders(30 if quick else 100)
-    plain = [{"items": [{k: v for k, v in item.items() if k != "MaxLoad"} for item in r["items"]],
-              "boxes": [{k: v for k, v in box.items() if k != "Cost"} for box in r["boxes"]]} for r in priced]
+    plain = [
+        {
+            "items": [{k: v for k, v in item.items() if k != "MaxLoad"} for item in r["items"]],
+            "boxes": [{k: v for k, v in box.items() if k != "Cost"} for box in r["boxes"]],
+        }
+        for r in priced
+    ]
     prices = [{box["Reference"]: box["Cost"] for box in r["boxes"]} for r in priced]
 
     def row(name, results):
-        return [name, sum(len(res.boxes) for res in results), f"{sum(map(_volume, results)) / 1e6:.2f}",
-                f"{sum(_price(res, p) for res, p in zip(results, prices)):.2f}",
-                sum(len(res.unplaced_items) for res in results),
-                sum(not _buildable(res, r) for res, r in zip(results, priced))]
+        return [
+            name,
+            sum(len(res.boxes) for res in results),
+            f"{sum(map(_volume, results)) / 1e6:.2f}",
+            f"{sum(_price(res, p) for res, p in zip(results, prices)):.2f}",
+            sum(len(res.unplaced_items) for res in results),
+            sum(not _buildable(res, r) for res, r in zip(results, priced)),
+        ]
 
     rows = [row("pack", [quarvex.pack_dicts(r["items"], r["boxes"]) for r in plain])]
-    notes = [f"{len(priced)} orders, {sum(len(r['items']) for r in priced)} items, "
-             f"{sum('MaxLoad' in i for r in priced for i in r['items'])} with a MaxLoad "
-             f"({sum(i.get('MaxLoad') == 0 for r in priced for i in r['items'])} fragile); volume in m^3; "
-             "broken: orders where the validator finds an item resting on less than its whole base, "
-             "or carrying more than its MaxLoad"]
+    notes = [
+        f"{len(priced)} orders, {sum(len(r['items']) for r in priced)} items, "
+        f"{sum('MaxLoad' in i for r in priced for i in r['items'])} with a MaxLoad "
+        f"({sum(i.get('MaxLoad') == 0 for r in priced for i in r['items'])} fragile); volume in m^3; "
+        "broken: orders where the validator finds an item resting on less than its whole base, "
+        "or carrying more than its MaxLoad"
+    ]
     for budget in budgets:
+
         def run_all(requests, **settings):
             return [quarvex.optimize(r["items"], r["boxes"], time_limit=budget, **settings) for r in requests]
 
@@ -210,23 +262,32 @@ def physical_table(quarvex, quick, budgets):
 def run(quick, with_peer):
     import quarvex
 
-    print(f"Quality runs one request at a time; load average {os.getloadavg()[0]:.2f} "
-          "(other load on the machine costs the search time)\n", flush=True)
+    print(
+        f"Quality runs one request at a time; load average {os.getloadavg()[0]:.2f} "
+        "(other load on the machine costs the search time)\n",
+        flush=True,
+    )
     results = {"physical": physical_table(quarvex, quick, (0.1,) if quick else (0.1, 1.0))}
     for min_support in (0.0, 1.0):
         key = f"min_support={min_support:g}"
         results[key] = {
             "mpv": mpv_tables(quarvex, quick, (0.1,) if quick else (0.1, 1.0), min_support),
-            "orders": orders_table(quarvex, quick, (0.01, 0.1) if quick else (0.01, 0.1, 1.0),
-                                   min_support, with_peer and min_support == 0.0),
+            "orders": orders_table(
+                quarvex,
+                quick,
+                (0.01, 0.1) if quick else (0.01, 0.1, 1.0),
+                min_support,
+                with_peer and min_support == 0.0,
+            ),
         }
     results["exact"] = exact_table(quarvex, quick, (0.1,) if quick else (0.1, 1.0), 0.0)
     return results
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--quick", action="store_true", help="n=50 and 30 orders, short budgets")
     parser.add_argument("--no-peer", action="store_true", help="skip py3dbp")
     args = parser.parse_args(argv)

@@ -89,14 +89,12 @@ def fmt(value, digits=0):
 
 def _line(values, widths):
     # Labels to the left, figures to the right.
-    return "  ".join(v.ljust(w) if k == 0 else v.rjust(w)
-                     for k, (v, w) in enumerate(zip(values, widths)))
+    return "  ".join(v.ljust(w) if k == 0 else v.rjust(w) for k, (v, w) in enumerate(zip(values, widths)))
 
 
 def table(title, headers, rows, notes=()):
     cells = [[str(c) for c in row] for row in rows]
-    widths = [max(len(h), *(len(r[k]) for r in cells)) if cells else len(h)
-              for k, h in enumerate(headers)]
+    widths = [max(len(h), *(len(r[k]) for r in cells)) if cells else len(h) for k, h in enumerate(headers)]
     out = [title, _line(headers, widths), "  ".join("-" * w for w in widths)]
     out += [_line(r, widths) for r in cells]
     out += [f"  {note}" for note in notes]
@@ -119,29 +117,43 @@ def _bound_ratio(row):
     return fmt(row["boxes"] / row["lower_bound"], 3)
 
 
-OURS = [("reqs", _field("requests")), ("stopped", _field("stopped")),
-        ("calls/s", _field("calls_per_s")),
-        ("cold calls/s", _field("first_pass_calls_per_s")),
-        ("items/s", _field("items_per_s")), ("ms/call", _field("ms_per_call", 2)),
-        ("boxes", _field("boxes")), ("util%", _field("utilisation", 1)),
-        ("unplaced", _field("unplaced")), ("peak MiB", _field("peak_rss_mib", 1))]
+OURS = [
+    ("reqs", _field("requests")),
+    ("stopped", _field("stopped")),
+    ("calls/s", _field("calls_per_s")),
+    ("cold calls/s", _field("first_pass_calls_per_s")),
+    ("items/s", _field("items_per_s")),
+    ("ms/call", _field("ms_per_call", 2)),
+    ("boxes", _field("boxes")),
+    ("util%", _field("utilisation", 1)),
+    ("unplaced", _field("unplaced")),
+    ("peak MiB", _field("peak_rss_mib", 1)),
+]
 BOUND = [("bound", _field("lower_bound")), ("boxes/bound", _bound_ratio)]
-PEER = [("py reqs", _peer_field("requests")), ("py stopped", _peer_field("stopped")),
-        ("py calls/s", _peer_field("calls_per_s")),
-        ("boxes us/py", _peer_pair("boxes")),
-        ("util% us/py", _peer_pair("utilisation", 1)),
-        ("unplaced us/py", _peer_pair("unplaced")),
-        ("py MiB", _peer_field("peak_rss_mib", 1)),
-        ("speedup", lambda row: f"{row['peer']['speed_ratio']:,.1f}x")]
+PEER = [
+    ("py reqs", _peer_field("requests")),
+    ("py stopped", _peer_field("stopped")),
+    ("py calls/s", _peer_field("calls_per_s")),
+    ("boxes us/py", _peer_pair("boxes")),
+    ("util% us/py", _peer_pair("utilisation", 1)),
+    ("unplaced us/py", _peer_pair("unplaced")),
+    ("py MiB", _peer_field("peak_rss_mib", 1)),
+    ("speedup", lambda row: f"{row['peer']['speed_ratio']:,.1f}x"),
+]
 
 
 def _cells(columns, row, part):
     if part is None:
         return ["-"] * len(columns)
     if part.get("timed_out"):
-        return [fmt(part["stopped"]) if header.endswith("stopped")
-                else "stopped" if header.endswith("calls/s") and "cold" not in header else ""
-                for header, _ in columns]
+        return [
+            fmt(part["stopped"])
+            if header.endswith("stopped")
+            else "stopped"
+            if header.endswith("calls/s") and "cold" not in header
+            else ""
+            for header, _ in columns
+        ]
     return [render(row) for _, render in columns]
 
 
@@ -174,22 +186,36 @@ def memory_table(large, small, clock):
     if large is None:
         rows.append(["one large call", "stopped", "", "", ""])
     else:
-        rows.append([f"one call, {large['items']:,} items", fmt(_mib(large["baseline_rss_kib"]), 1),
-                     fmt(_mib(large["peak_rss_kib"]), 1),
-                     fmt(_mib(large["peak_rss_kib"] - large["baseline_rss_kib"]), 1),
-                     fmt(large["seconds"][clock], 2) + " s"])
+        rows.append(
+            [
+                f"one call, {large['items']:,} items",
+                fmt(_mib(large["baseline_rss_kib"]), 1),
+                fmt(_mib(large["peak_rss_kib"]), 1),
+                fmt(_mib(large["peak_rss_kib"] - large["baseline_rss_kib"]), 1),
+                fmt(large["seconds"][clock], 2) + " s",
+            ]
+        )
     notes = ["each probe runs in a fresh process; RSS is resident memory in MiB"]
     if small is None:
         rows.append(["many small calls", "stopped", "", "", ""])
     else:
         for sample in small["samples"]:
-            rows.append([f"after {sample['calls']:,} small calls",
-                         fmt(_mib(small["baseline_rss_kib"]), 1), fmt(_mib(sample["rss_kib"]), 1),
-                         fmt(_mib(sample["rss_kib"] - small["baseline_rss_kib"]), 1), ""])
+            rows.append(
+                [
+                    f"after {sample['calls']:,} small calls",
+                    fmt(_mib(small["baseline_rss_kib"]), 1),
+                    fmt(_mib(sample["rss_kib"]), 1),
+                    fmt(_mib(sample["rss_kib"] - small["baseline_rss_kib"]), 1),
+                    "",
+                ]
+            )
         seconds = small["seconds"][clock]
-        notes.insert(0, f"small calls: a new order of 3-8 items each, "
-                        f"{fmt(small['calls'] / seconds)} calls/s, "
-                        f"{fmt(small['items'] / seconds)} items/s, {fmt(seconds, 1)} s in all")
+        notes.insert(
+            0,
+            f"small calls: a new order of 3-8 items each, "
+            f"{fmt(small['calls'] / seconds)} calls/s, "
+            f"{fmt(small['items'] / seconds)} items/s, {fmt(seconds, 1)} s in all",
+        )
     return table("Memory", ["probe", "RSS before", "RSS", "growth", "time"], rows, notes)
 
 
@@ -198,24 +224,35 @@ def threads_table(result):
         return table("Threads", ["engine"], [["stopped"]])
     rows = []
     python = result["python"]
-    runs = [("Python pack_dicts", python["1"]["seconds"], python["2"]["seconds"],
-             python["1"]["digest"] == python["2"]["digest"])]
+    runs = [
+        (
+            "Python pack_dicts",
+            python["1"]["seconds"],
+            python["2"]["seconds"],
+            python["1"]["digest"] == python["2"]["digest"],
+        )
+    ]
     cpp = result["cpp"]
     if cpp is not None:
         runs.append(("C++ solve", cpp["seconds"]["1"], cpp["seconds"]["2"], cpp["same"]))
     for label, one, two, same in runs:
         rows.append([label, fmt(one, 2), fmt(two, 2), fmt(one / two, 2) + "x", "yes" if same else "NO"])
-    notes = [f"{result['orders']:,} orders of the order generator, dealt out to the threads in turn; "
-             "wall-clock seconds; same: every output identical to the one-thread run",
-             f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores"]
+    notes = [
+        f"{result['orders']:,} orders of the order generator, dealt out to the threads in turn; "
+        "wall-clock seconds; same: every output identical to the one-thread run",
+        f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores",
+    ]
     if cpp is None:
         notes.append("C++: build/cpp/quarvex_threads_bench is not built (make build)")
     return table("Threads", ["engine", "1 thread", "2 threads", "speed-up", "same"], rows, notes)
 
 
-BATCH_MODES = {"serial": "one process, one by one", "threads": "pack_batch, 2 threads",
-               "local": "pack_batch, 2 local worker processes",
-               "dask": "pack_batch, Dask LocalCluster, 2 worker processes"}
+BATCH_MODES = {
+    "serial": "one process, one by one",
+    "threads": "pack_batch, 2 threads",
+    "local": "pack_batch, 2 local worker processes",
+    "dask": "pack_batch, Dask LocalCluster, 2 worker processes",
+}
 
 
 def batch_table(result):
@@ -229,9 +266,18 @@ def batch_table(result):
             rows.append([label, "-", "-", "-", "not installed: pip install quarvex[dask]"])
             continue
         same = "yes" if run["digest"] == serial["digest"] else "NO"
-        rows.append([label, fmt(run["seconds"], 1), fmt(result["orders"] / run["seconds"]),
-                     fmt(serial["seconds"] / run["seconds"], 2) + "x", same])
-    notes = [f"{result['orders']:,} orders of the order generator, {result['items']:,} items; "
-             "wall-clock seconds; same: every response identical to the one-by-one run",
-             f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores"]
+        rows.append(
+            [
+                label,
+                fmt(run["seconds"], 1),
+                fmt(result["orders"] / run["seconds"]),
+                fmt(serial["seconds"] / run["seconds"], 2) + "x",
+                same,
+            ]
+        )
+    notes = [
+        f"{result['orders']:,} orders of the order generator, {result['items']:,} items; "
+        "wall-clock seconds; same: every response identical to the one-by-one run",
+        f"load average at the end: {result['load_average']:.2f} on {os.cpu_count()} cores",
+    ]
     return table("Batch", ["mode", "seconds", "orders/s", "speed-up", "same"], rows, notes)

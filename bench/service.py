@@ -29,8 +29,10 @@ LEVELS = (1, 8, 64)
 
 async def _call(reader, writer, port, body, path=b"/v1/pack"):
     method = b"POST" if body else b"GET"
-    writer.write(b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nContent-Type: application/json\r\n"
-                 b"Content-Length: %d\r\n\r\n%s" % (method, path, port, len(body), body))
+    writer.write(
+        b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nContent-Type: application/json\r\n"
+        b"Content-Length: %d\r\n\r\n%s" % (method, path, port, len(body), body)
+    )
     await writer.drain()
     status = int((await reader.readline()).split()[1])
     length = 0
@@ -77,13 +79,23 @@ def _percentile(values, share):
 async def _level(port, bodies, connections, seconds):
     latencies, failures, counter, health = [], [], [0], []
     start = time.monotonic()
-    await asyncio.gather(_health(port, start + seconds, health),
-                         *(_connection(port, bodies, start, start + seconds, latencies, failures, counter)
-                           for _ in range(connections)))
+    await asyncio.gather(
+        _health(port, start + seconds, health),
+        *(
+            _connection(port, bodies, start, start + seconds, latencies, failures, counter)
+            for _ in range(connections)
+        ),
+    )
     elapsed = time.monotonic() - start
-    return {"connections": connections, "requests": len(latencies), "failed": len(failures),
-            "per_s": len(latencies) / elapsed, "p50_ms": _percentile(latencies, 0.5),
-            "p99_ms": _percentile(latencies, 0.99), "health_p99_ms": _percentile(health, 0.99)}
+    return {
+        "connections": connections,
+        "requests": len(latencies),
+        "failed": len(failures),
+        "per_s": len(latencies) / elapsed,
+        "p50_ms": _percentile(latencies, 0.5),
+        "p99_ms": _percentile(latencies, 0.99),
+        "health_p99_ms": _percentile(health, 0.99),
+    }
 
 
 def _free_port():
@@ -93,8 +105,21 @@ def _free_port():
 
 
 def _serve(port, workers):
-    server = subprocess.Popen([sys.executable, "-m", "quarvex", "serve", "--port", str(port), "--workers",
-                               str(workers), "--queue", "64"], stderr=subprocess.DEVNULL)
+    server = subprocess.Popen(
+        [
+            sys.executable,
+            "-m",
+            "quarvex",
+            "serve",
+            "--port",
+            str(port),
+            "--workers",
+            str(workers),
+            "--queue",
+            "64",
+        ],
+        stderr=subprocess.DEVNULL,
+    )
     for _ in range(300):
         try:
             socket.create_connection(("127.0.0.1", port), timeout=1).close()
@@ -126,7 +151,9 @@ def main():
     # answer (the server too was started before its clock ran), with the same time bound.
     start = None
     packed = 0
-    for _ in quarvex.pack_batch(itertools.islice(itertools.cycle(orders), len(orders) * 50), workers=args.workers):
+    for _ in quarvex.pack_batch(
+        itertools.islice(itertools.cycle(orders), len(orders) * 50), workers=args.workers
+    ):
         if start is None:
             start = time.monotonic()
             continue
@@ -135,12 +162,18 @@ def main():
             break
     batch_per_s = packed / (time.monotonic() - start)
 
-    print(f"POST /v1/pack, {args.orders} shop orders, {args.workers} server processes, {args.seconds:g} s per level")
-    print(f"{'connections':>11} {'requests':>9} {'failed':>7} {'req/s':>8} {'p50 ms':>8} {'p99 ms':>8} "
-          f"{'/healthz p99 ms':>16}")
+    print(
+        f"POST /v1/pack, {args.orders} shop orders, {args.workers} server processes, {args.seconds:g} s per level"
+    )
+    print(
+        f"{'connections':>11} {'requests':>9} {'failed':>7} {'req/s':>8} {'p50 ms':>8} {'p99 ms':>8} "
+        f"{'/healthz p99 ms':>16}"
+    )
     for row in rows:
-        print(f"{row['connections']:>11} {row['requests']:>9} {row['failed']:>7} {row['per_s']:>8.1f} "
-              f"{row['p50_ms']:>8.1f} {row['p99_ms']:>8.1f} {row['health_p99_ms']:>16.1f}")
+        print(
+            f"{row['connections']:>11} {row['requests']:>9} {row['failed']:>7} {row['per_s']:>8.1f} "
+            f"{row['p50_ms']:>8.1f} {row['p99_ms']:>8.1f} {row['health_p99_ms']:>16.1f}"
+        )
     print(f"in-process pack_batch, {args.workers} workers: {batch_per_s:.1f} orders/s")
 
 

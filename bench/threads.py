@@ -18,7 +18,6 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import quarvex
-
 from bench import generators
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -51,8 +50,9 @@ def cpp_run(orders):
     with tempfile.NamedTemporaryFile("w", suffix=".jsonl") as file:
         file.writelines(json.dumps(order) + "\n" for order in orders)
         file.flush()
-        output = subprocess.run([str(CPP_BENCH), file.name, str(THREADS)], check=True, text=True,
-                                capture_output=True).stdout
+        output = subprocess.run(
+            [str(CPP_BENCH), file.name, str(THREADS)], check=True, text=True, capture_output=True
+        ).stdout
     return json.loads(output)
 
 
@@ -61,8 +61,17 @@ def main(argv=None):
     parser.add_argument("count", type=int)
     orders = generators.orders(parser.parse_args(argv).count)
     python = {str(threads): python_run(orders, threads) for threads in (1, THREADS)}
-    print("result", json.dumps({"orders": len(orders), "python": python, "cpp": cpp_run(orders),
-                                "load_average": os.getloadavg()[0]}))
+    print(
+        "result",
+        json.dumps(
+            {
+                "orders": len(orders),
+                "python": python,
+                "cpp": cpp_run(orders),
+                "load_average": os.getloadavg()[0],
+            }
+        ),
+    )
 
 
 if __name__ == "__main__":

@@ -60,8 +60,7 @@ def main(argv=None):
     parser.add_argument("group", type=int, help="index of the group in its family")
     parser.add_argument("engine", choices=sorted(ENGINES))
     parser.add_argument("--quick", action="store_true")
-    parser.add_argument("--skip", type=int, nargs="*", default=[],
-                        help="indices of requests to leave out")
+    parser.add_argument("--skip", type=int, nargs="*", default=[], help="indices of requests to leave out")
     args = parser.parse_args(argv)
 
     engine = ENGINES[args.engine]()
@@ -74,10 +73,21 @@ def main(argv=None):
     repeats = family.peer_repeats if is_peer else family.repeats
     baseline = current_rss_kib()
     times, outcomes = measure(engine, requests, indices, repeats, family.budget_s)
-    print("result", json.dumps({
-        "label": group.label, "engine": engine.name, "indices": indices,
-        "items": [len(r["items"]) for r in requests], "times": times, "outcomes": outcomes,
-        "baseline_rss_kib": baseline, "peak_rss_kib": peak_rss_kib()}))
+    print(
+        "result",
+        json.dumps(
+            {
+                "label": group.label,
+                "engine": engine.name,
+                "indices": indices,
+                "items": [len(r["items"]) for r in requests],
+                "times": times,
+                "outcomes": outcomes,
+                "baseline_rss_kib": baseline,
+                "peak_rss_kib": peak_rss_kib(),
+            }
+        ),
+    )
 
 
 if __name__ == "__main__":

@@ -51,17 +51,28 @@ def emit(quick):
         if counts:
             after = counts()
             fills = {kind: after[kind] - before[kind] for kind in FILL_KINDS}
-        rows.append({"label": label, "seconds": seconds, "fills": fills,
-                     "digest": hashlib.sha256(output.encode()).hexdigest()[:16]})
+        rows.append(
+            {
+                "label": label,
+                "seconds": seconds,
+                "fills": fills,
+                "digest": hashlib.sha256(output.encode()).hexdigest()[:16],
+            }
+        )
     print(json.dumps(rows))
 
 
 def measure(quick, site=None):
     path = [*filter(None, [site]), str(ROOT), *filter(None, [os.environ.get("PYTHONPATH")])]
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(path))
-    done = subprocess.run([sys.executable, "-m", "bench.worst_case", "--emit",
-                           *(["--quick"] if quick else [])],
-                          cwd=ROOT, env=env, capture_output=True, text=True, check=True)
+    done = subprocess.run(
+        [sys.executable, "-m", "bench.worst_case", "--emit", *(["--quick"] if quick else [])],
+        cwd=ROOT,
+        env=env,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return json.loads(done.stdout)
 
 
@@ -75,17 +86,26 @@ def _row(label, rows):
     fills = None
     if all(r["fills"] for r in rows):
         fills = {kind: sum(r["fills"][kind] for r in rows) for kind in FILL_KINDS}
-    return {"label": label, "requests": len(rows), "p50_ms": 1000 * _quantile(seconds, 0.5),
-            "p99_ms": 1000 * _quantile(seconds, 0.99), "max_ms": 1000 * max(seconds),
-            "fills": fills}
+    return {
+        "label": label,
+        "requests": len(rows),
+        "p50_ms": 1000 * _quantile(seconds, 0.5),
+        "p99_ms": 1000 * _quantile(seconds, 0.99),
+        "max_ms": 1000 * max(seconds),
+        "fills": fills,
+    }
 
 
 def summarise(runs):
     """One row per engine and group: the slow request alone, and the whole family."""
     table = []
     for engine, rows in runs.items():
-        table.append({"engine": engine, **_row("slow request (200 items, 6 box types)",
-                                                [r for r in rows if r["label"] == "slow"])})
+        table.append(
+            {
+                "engine": engine,
+                **_row("slow request (200 items, 6 box types)", [r for r in rows if r["label"] == "slow"]),
+            }
+        )
         family = [r for r in rows if r["label"] == "random"]
         table.append({"engine": engine, **_row("seeded random requests", family)})
     return table
@@ -96,16 +116,34 @@ def print_table(table, differing):
         f = row["fills"]
         return "-" if f is None else " / ".join(f"{f[kind]:,}" for kind in FILL_KINDS)
 
-    lines = [[row["label"], row["engine"], str(row["requests"]), report.fmt(row["p50_ms"], 1),
-              report.fmt(row["p99_ms"], 1), report.fmt(row["max_ms"], 1), fills(row)]
-             for row in sorted(table, key=lambda row: row["label"])]
-    notes = ["time: CPU ms per request; fills: box fills of the first packing / balancing / "
-             "look-ahead, summed over the row (- where the build does not count them)"]
+    lines = [
+        [
+            row["label"],
+            row["engine"],
+            str(row["requests"]),
+            report.fmt(row["p50_ms"], 1),
+            report.fmt(row["p99_ms"], 1),
+            report.fmt(row["max_ms"], 1),
+            fills(row),
+        ]
+        for row in sorted(table, key=lambda row: row["label"])
+    ]
+    notes = [
+        "time: CPU ms per request; fills: box fills of the first packing / balancing / "
+        "look-ahead, summed over the row (- where the build does not count them)"
+    ]
     if differing is not None:
         notes.append(f"output differing from the baseline: {differing} request(s)")
-    print(report.table("Worst cases (100-300 items, 2-8 box types, balancing)",
-                       ["requests", "engine", "n", "p50 ms", "p99 ms", "max ms",
-                        "fills first / balancing / look-ahead"], lines, notes) + "\n", flush=True)
+    print(
+        report.table(
+            "Worst cases (100-300 items, 2-8 box types, balancing)",
+            ["requests", "engine", "n", "p50 ms", "p99 ms", "max ms", "fills first / balancing / look-ahead"],
+            lines,
+            notes,
+        )
+        + "\n",
+        flush=True,
+    )
 
 
 def run(quick, site=None):

@@ -7,8 +7,9 @@ Usage: python examples/pack_order.py examples/order.json
 import json
 import sys
 
-import quarvex
 from quarvex.summary import summary_text
+
+import quarvex
 
 
 def main(path: str) -> None:

@@ -15,9 +15,7 @@ def main(request_path: str, page_path: str) -> None:
         order = json.load(file)
     result = quarvex.pack_dicts(order.get("items"), order.get("boxes"))
     viz.to_html(result, page_path)
-    print(
-        f"Wrote {page_path}: {len(result.boxes)} boxes, {result.total_unplaced} items not packed."
-    )
+    print(f"Wrote {page_path}: {len(result.boxes)} boxes, {result.total_unplaced} items not packed.")
 
 
 if __name__ == "__main__":

@@ -40,17 +40,22 @@ def main():
         path.unlink()
     for seed in RANDOM_SEEDS:
         write_json(GOLDEN / f"random-{seed:02d}.request.json", generators.feature_request(seed))
-    write_json(GOLDEN / "example-order.request.json",
-               json.loads((ROOT / "examples" / "order.json").read_text()))
+    write_json(
+        GOLDEN / "example-order.request.json", json.loads((ROOT / "examples" / "order.json").read_text())
+    )
     requests = sorted(GOLDEN.glob("*.request.json"))
     for path in requests:
         request = json.loads(path.read_text())
         path.with_name(path.name.replace(".request.", ".response.")).write_text(response_text(request))
 
-    digests = [hashlib.sha256(quarvex.solve(json.dumps(request)).encode()).hexdigest()
-               for request in generators.feature_requests(**DIGESTS)]
-    write_json(DATA / "digests.json", {"generator": "bench.generators.feature_requests",
-                                       "parameters": DIGESTS, "sha256": digests})
+    digests = [
+        hashlib.sha256(quarvex.solve(json.dumps(request)).encode()).hexdigest()
+        for request in generators.feature_requests(**DIGESTS)
+    ]
+    write_json(
+        DATA / "digests.json",
+        {"generator": "bench.generators.feature_requests", "parameters": DIGESTS, "sha256": digests},
+    )
     print(f"{len(requests)} golden pairs, {len(digests)} digests")
 
 

@@ -33,7 +33,12 @@ def main(out: Path) -> None:
         page.wait_for_selector("#packing .gl-container canvas")
         page.wait_for_timeout(1000)
         top, plot = page.locator("#legend").bounding_box(), page.locator("#packing").bounding_box()
-        clip = {"x": plot["x"], "y": top["y"], "width": plot["width"], "height": plot["y"] + plot["height"] - top["y"]}
+        clip = {
+            "x": plot["x"],
+            "y": top["y"],
+            "width": plot["width"],
+            "height": plot["y"] + plot["height"] - top["y"],
+        }
         shot = page.screenshot(clip=clip)
         browser.close()
     # A palette of 128 colours keeps the file small; the blocks are flat colours anyway.

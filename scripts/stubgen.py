@@ -11,13 +11,19 @@ the stub empty.
 import sys
 
 import pybind11_stubgen
-
 import quarvex._core as core
 
 for value in vars(core).values():
     if getattr(value, "__module__", None) == "quarvex":
         value.__module__ = core.__name__
 
-sys.argv = ["pybind11-stubgen", core.__name__, "--enum-class-locations", "Rotation:quarvex._core",
-            "--exit-code", "--output-dir", sys.argv[1]]
+sys.argv = [
+    "pybind11-stubgen",
+    core.__name__,
+    "--enum-class-locations",
+    "Rotation:quarvex._core",
+    "--exit-code",
+    "--output-dir",
+    sys.argv[1],
+]
 pybind11_stubgen.main()

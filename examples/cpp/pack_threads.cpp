@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::future<quarvex::Result>> runs;
     for (int i = 0; i < threads; ++i) {
-        runs.push_back(std::async(std::launch::async, [&request] { return quarvex::pack(request); }));
+        runs.push_back(
+            std::async(std::launch::async, [&request] { return quarvex::pack(request); }));
     }
     std::vector<quarvex::Result> results;
     for (auto& run : runs) results.push_back(run.get());

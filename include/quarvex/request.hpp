@@ -31,27 +31,31 @@ enum class Objective {
 struct Request {
     // One item to pack.
     struct Item {
-        std::string code{};       // ItemCode: names the item in results
-        std::string reference{};  // ItemReference: carried into results (from JSON: the code when absent)
-        double width = 0.0;     // Width, Length, Depth: finite and at least 0; Depth is its height
+        std::string code{};  // ItemCode: names the item in results
+        std::string
+            reference{};  // ItemReference: carried into results (from JSON: the code when absent)
+        double width = 0.0;  // Width, Length, Depth: finite and at least 0; Depth is its height
         double length = 0.0;
         double depth = 0.0;
-        double weight = 0.0;  // Weight: finite and at least 0
+        double weight = 0.0;                                  // Weight: finite and at least 0
         AllowedRotation rotation = AllowedRotation::BestFit;  // AllowedRotation
         std::string box_group{};  // BoxGroup: shares a box only with its own group; empty for none
-        std::optional<double> max_load{};  // MaxLoad: most weight on its top (optimize only); empty for no limit
+        std::optional<double>
+            max_load{};  // MaxLoad: most weight on its top (optimize only); empty for no limit
     };
 
     // One box type, opened as often as needed unless max_quantity says otherwise.
     struct Box {
         std::string reference{};  // Reference: names the box type in results
-        double width = 0.0;     // Width, Length, Depth: inner sizes, finite and at least 0
+        double width = 0.0;       // Width, Length, Depth: inner sizes, finite and at least 0
         double length = 0.0;
         double depth = 0.0;
-        double max_weight = -1.0;   // MaxWeight: most gross weight, the box's own included; negative for no limit
+        double max_weight =
+            -1.0;  // MaxWeight: most gross weight, the box's own included; negative for no limit
         double empty_weight = 0.0;  // BoxWeight: the empty box's weight
         bool active = true;         // Active: an inactive type is never opened
-        std::optional<std::int32_t> max_quantity{};  // MaximumBoxes: most boxes of the type; empty for any number
+        std::optional<std::int32_t>
+            max_quantity{};            // MaximumBoxes: most boxes of the type; empty for any number
         std::optional<double> cost{};  // Cost: the price of one box, at least 0 (optimize only)
     };
 

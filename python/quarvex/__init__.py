@@ -6,13 +6,15 @@ from typing import TYPE_CHECKING, Any, TypeVar
 
 from . import _core
 from ._core import (
-    __doc__,
     Box,
     Item,
     PackedBox,
     PackedItem,
     PackResult,
     Rotation,
+    __doc__,
+)
+from ._core import (
     TimeoutError as TimeoutError,
 )
 from .schema import request_schema, response_schema
@@ -64,7 +66,9 @@ def _exposed(function: _Function) -> _Function:
 
     call.__signature__ = signature  # type: ignore[attr-defined]
     call.__doc__ = doc
-    call.__qualname__ = function.__name__  # the extension's names the binding's internals, which pickle cannot find
+    call.__qualname__ = (
+        function.__name__
+    )  # the extension's names the binding's internals, which pickle cannot find
     return call  # type: ignore[return-value]
 
 

@@ -139,8 +139,11 @@ def pack_batch(
     if (optimize_seconds, min_support, objective) != (None, None, None):
         seconds = 1.0 if optimize_seconds is None else optimize_seconds
         # The search stops by the time limit too, so that it answers in time.
-        search = Search(min(seconds, math.inf if time_limit is None else time_limit),
-                        0.0 if min_support is None else min_support, objective or "boxes")
+        search = Search(
+            min(seconds, math.inf if time_limit is None else time_limit),
+            0.0 if min_support is None else min_support,
+            objective or "boxes",
+        )
     if not (executor is None or isinstance(executor, Executor) or _is_dask_client(executor)):
         raise TypeError(
             "executor must be a concurrent.futures.Executor or a Dask distributed.Client, "
@@ -221,9 +224,7 @@ def _request_text(request: object) -> str | bytes | bytearray:
         return json.dumps(request)
     if isinstance(request, (str, bytes, bytearray)):
         return request
-    raise TypeError(
-        f"a request must be a dict or its JSON text (str or bytes), not {type(request).__name__}"
-    )
+    raise TypeError(f"a request must be a dict or its JSON text (str or bytes), not {type(request).__name__}")
 
 
 def is_blank(request: object) -> bool:
@@ -237,8 +238,9 @@ def _failure(index: int, error: BaseException) -> BatchOutcome:
     return BatchOutcome(index, error=BatchError(index, type(error).__name__, str(error)))
 
 
-def _response(text: str | bytes | bytearray, search: Search | None, time_limit: float | None,
-              strict: bool) -> str:
+def _response(
+    text: str | bytes | bytearray, search: Search | None, time_limit: float | None, strict: bool
+) -> str:
     if strict:
         _refuse_strict_faults(text, search is not None)
     if search is None:
@@ -259,8 +261,10 @@ def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
     except ValueError:
         return  # solve names the fault
     if isinstance(request, dict) and (what := unhonoured(request)):
-        raise ValueError(f"{what}, which only the search honours: pass optimize_seconds, min_support "
-                         "or objective (command line: --optimize)")
+        raise ValueError(
+            f"{what}, which only the search honours: pass optimize_seconds, min_support "
+            "or objective (command line: --optimize)"
+        )
 
 
 def _refuse_strict_faults(text: str | bytes | bytearray, search: bool) -> None:
@@ -272,14 +276,18 @@ def _refuse_strict_faults(text: str | bytes | bytearray, search: bool) -> None:
         raise ValueError(f"{fault[1]} (at {fault[0]})")
 
 
-def pack_chunk(chunk: Chunk, search: Search | None = None, time_limit: float | None = None,
-               strict: bool = False) -> list[BatchOutcome]:
+def pack_chunk(
+    chunk: Chunk, search: Search | None = None, time_limit: float | None = None, strict: bool = False
+) -> list[BatchOutcome]:
     """Runs in a worker: packs each (index, pickled request) of a chunk."""
     return _pack_each(chunk, pickle.loads, search, time_limit, strict)
 
 
 def _pack_each(
-    chunk: list[tuple[int, Any]], read: Callable[[Any], object], search: Search | None, time_limit: float | None,
+    chunk: list[tuple[int, Any]],
+    read: Callable[[Any], object],
+    search: Search | None,
+    time_limit: float | None,
     strict: bool,
 ) -> list[BatchOutcome]:
     outcomes = []
@@ -382,7 +390,9 @@ def _start_failure(worker: _Worker) -> WorkerStartError:
     # Workers load the caller's main script, as multiprocessing does; from standard input it cannot be.
     script = getattr(sys.modules["__main__"], "__file__", None)
     if script is not None and not os.path.isfile(script):
-        return WorkerStartError(f"{reason}: it cannot load the main script {script!r}; run the script from a file")
+        return WorkerStartError(
+            f"{reason}: it cannot load the main script {script!r}; run the script from a file"
+        )
     return WorkerStartError(f"{reason}; its error is on standard error")
 
 
@@ -491,8 +501,9 @@ class _ExecutorPool:
     def __init__(self, executor: Executor, workers: int, packing: _Packing) -> None:
         # What each request travels as, and what packs a chunk of them in a worker.
         self.encode: Callable[[object], object] = _encoded
-        self.pack: Callable[[list[tuple[int, Any]], Search | None, float | None, bool], list[BatchOutcome]] = (
-            pack_chunk)
+        self.pack: Callable[
+            [list[tuple[int, Any]], Search | None, float | None, bool], list[BatchOutcome]
+        ] = pack_chunk
         self.executor = executor
         self.workers = workers
         self.packing = packing
@@ -510,8 +521,9 @@ class _ExecutorPool:
             self.started = True
         if self.fallback is None:
             try:
-                future = self.executor.submit(self.pack, task.chunk, self.packing.search, self.packing.time_limit,
-                                              self.packing.strict)
+                future = self.executor.submit(
+                    self.pack, task.chunk, self.packing.search, self.packing.time_limit, self.packing.strict
+                )
             except BrokenExecutor:
                 self.fallback = _LocalPool(self.workers, self.packing)
             else:
@@ -585,7 +597,9 @@ def _is_dask_client(executor: object) -> bool:
     return not isinstance(executor, Executor) and hasattr(executor, "get_executor")
 
 
-def _pool(workers: int | None, executor: Any, processes: bool, packing: _Packing) -> _LocalPool | _ExecutorPool:
+def _pool(
+    workers: int | None, executor: Any, processes: bool, packing: _Packing
+) -> _LocalPool | _ExecutorPool:
     if executor is None:
         pool = _LocalPool if processes else _ThreadPool
         return pool(workers or os.cpu_count() or 1, packing)

@@ -85,12 +85,16 @@ def _add_pack(commands: Any) -> None:
     pack = commands.add_parser(
         "pack",
         help="pack one order and write the response",
-        description="Pack one request ({\"items\": [...], \"boxes\": [...]}) and write the response.",
+        description='Pack one request ({"items": [...], "boxes": [...]}) and write the response.',
     )
     pack.add_argument("request", metavar="REQUEST", help="the request's JSON file, or - for standard input")
     pack.add_argument("-o", "--output", metavar="FILE", help="write the response to FILE")
     pack.add_argument(
-        "--indent", type=int, default=2, metavar="N", help="indent N spaces; negative for one line (default 2)"
+        "--indent",
+        type=int,
+        default=2,
+        metavar="N",
+        help="indent N spaces; negative for one line (default 2)",
     )
     pack.add_argument(
         "--summary", action="store_true", help="print what goes into which box instead of the response"
@@ -124,19 +128,26 @@ def _add_batch(commands: Any) -> None:
         "batch",
         help="pack one order per line, in parallel",
         description="Pack one request per line of a JSON Lines file, writing one line per input line "
-        "in the same order: the response, or {\"error\": {\"line\", \"type\", \"message\"}}. "
+        'in the same order: the response, or {"error": {"line", "type", "message"}}. '
         "A blank line is no request: it is answered by a blank line and not counted.",
     )
-    batch.add_argument("orders", metavar="ORDERS", help="the requests' JSON Lines file, or - for standard input")
+    batch.add_argument(
+        "orders", metavar="ORDERS", help="the requests' JSON Lines file, or - for standard input"
+    )
     batch.add_argument("-o", "--output", metavar="FILE", help="write the outcomes to FILE")
-    batch.add_argument("--workers", type=_positive, metavar="N", help="worker threads or processes (default: one per CPU)")
+    batch.add_argument(
+        "--workers", type=_positive, metavar="N", help="worker threads or processes (default: one per CPU)"
+    )
     where = batch.add_mutually_exclusive_group()
     where.add_argument(
-        "--processes", action="store_true",
+        "--processes",
+        action="store_true",
         help="pack in worker processes, not threads: slower, but a request that crashes its worker fails alone",
     )
     where.add_argument(
-        "--scheduler", metavar="ADDRESS", help="send the work to a running Dask scheduler, e.g. tcp://host:8786"
+        "--scheduler",
+        metavar="ADDRESS",
+        help="send the work to a running Dask scheduler, e.g. tcp://host:8786",
     )
     _add_strict(batch)
     _add_optimize(batch, each=" on each request")
@@ -165,8 +176,7 @@ def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
         const=1.0,
         type=_seconds,
         metavar="SECONDS",
-        help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each} "
-        "(default 1)",
+        help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each} (default 1)",
     )
     command.add_argument(
         "--min-support",
@@ -185,8 +195,11 @@ def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
 def _search(args: argparse.Namespace) -> Search | None:
     if (args.optimize, args.min_support, args.objective) == (None, None, None):
         return None
-    return Search(1.0 if args.optimize is None else args.optimize,
-                  0.0 if args.min_support is None else args.min_support, args.objective or "boxes")
+    return Search(
+        1.0 if args.optimize is None else args.optimize,
+        0.0 if args.min_support is None else args.min_support,
+        args.objective or "boxes",
+    )
 
 
 def _positive(text: str) -> int:
@@ -284,7 +297,9 @@ def _output(path: str) -> Iterator[_Output]:
         return
     target = os.path.realpath(path)  # through a link, the file it names is replaced
     try:
-        handle, temporary = tempfile.mkstemp(dir=os.path.dirname(target), prefix=f".{os.path.basename(target)}.")
+        handle, temporary = tempfile.mkstemp(
+            dir=os.path.dirname(target), prefix=f".{os.path.basename(target)}."
+        )
     except OSError as error:
         raise InputError(f"{path}: {error.strerror}") from None
     try:
@@ -398,10 +413,19 @@ def _batch(args: argparse.Namespace) -> int:
         lines = _CountedLines(_open(stack, args.orders))
         output = stack.enter_context(_output(args.output or "-"))
         executor = _dask_client(stack, args.scheduler) if args.scheduler else None
-        outcomes = _with_progress(pack_batch(lines, workers=args.workers, executor=executor, processes=args.processes,
-                                             optimize_seconds=args.optimize,
-                                             min_support=args.min_support, objective=args.objective,
-                                             time_limit=args.time_limit, strict=args.strict))
+        outcomes = _with_progress(
+            pack_batch(
+                lines,
+                workers=args.workers,
+                executor=executor,
+                processes=args.processes,
+                optimize_seconds=args.optimize,
+                min_support=args.min_support,
+                objective=args.objective,
+                time_limit=args.time_limit,
+                strict=args.strict,
+            )
+        )
         failed = total = answered = 0
         try:
             for outcome in outcomes:
@@ -414,7 +438,9 @@ def _batch(args: argparse.Namespace) -> int:
                 if outcome.error:
                     failed += 1
                     reason = " ".join(f"{outcome.error.type}: {outcome.error.message}".split())
-                    print(f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr)
+                    print(
+                        f"quarvex: error: {_name(args.orders)}:{outcome.index + 1}: {reason}", file=sys.stderr
+                    )
             output.write(b"\n" * (lines.count - answered))
         except WorkerStartError as error:
             raise InputError(str(error)) from None

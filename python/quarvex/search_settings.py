@@ -90,7 +90,10 @@ def unhonoured_at(request: dict[str, Any]) -> tuple[str, str] | None:
     """
     if request.get("options") is not None:
         return "/options", 'the request has "options"'
-    for kind, key, name, field in (("item", "MaxLoad", "ItemCode", "items"), ("box", "Cost", "Reference", "boxes")):
+    for kind, key, name, field in (
+        ("item", "MaxLoad", "ItemCode", "items"),
+        ("box", "Cost", "Reference", "boxes"),
+    ):
         for position, element in request_elements(request.get(field)):
             if isinstance(element, dict) and element.get(key) is not None:
                 return f"/{field}/{_escaped(position)}/{key}", f"{kind} {element.get(name)!r} has a {key}"

@@ -23,7 +23,9 @@ def _readable(annotation: ast.expr | None) -> Any:
         return inspect.Parameter.empty
     text = re.sub(r"\b(?:collections\.abc|typing|quarvex)\.", "", ast.unparse(annotation))
     # Any real number, as type checkers read float and int.
-    return _Shown(text.replace("SupportsFloat | SupportsIndex", "float").replace("SupportsInt | SupportsIndex", "int"))
+    return _Shown(
+        text.replace("SupportsFloat | SupportsIndex", "float").replace("SupportsInt | SupportsIndex", "int")
+    )
 
 
 def _default(node: ast.expr | None) -> Any:
@@ -45,10 +47,16 @@ def signature(line: str) -> inspect.Signature:
     assert isinstance(definition, ast.FunctionDef)
     arguments, Parameter = definition.args, inspect.Parameter
     named = arguments.args + arguments.kwonlyargs
-    kinds = [Parameter.POSITIONAL_OR_KEYWORD] * len(arguments.args) + [Parameter.KEYWORD_ONLY] * len(arguments.kwonlyargs)
-    defaults = [None] * (len(arguments.args) - len(arguments.defaults)) + arguments.defaults + arguments.kw_defaults
+    kinds = [Parameter.POSITIONAL_OR_KEYWORD] * len(arguments.args) + [Parameter.KEYWORD_ONLY] * len(
+        arguments.kwonlyargs
+    )
+    defaults = (
+        [None] * (len(arguments.args) - len(arguments.defaults)) + arguments.defaults + arguments.kw_defaults
+    )
     return inspect.Signature(
-        [Parameter(a.arg, kind, default=_default(d), annotation=_readable(a.annotation))
-         for a, kind, d in zip(named, kinds, defaults, strict=True)],
+        [
+            Parameter(a.arg, kind, default=_default(d), annotation=_readable(a.annotation))
+            for a, kind, d in zip(named, kinds, defaults, strict=True)
+        ],
         return_annotation=_readable(definition.returns),
     )

@@ -4,7 +4,6 @@ import textwrap
 
 from ._core import PackedBox, PackResult
 
-
 # Why an item was left out, for people: PackResult.unplaced_reasons() gives the codes.
 REASON_TEXT = {
     "no_active_box_type": "the request has no active box type",

@@ -123,10 +123,7 @@ def _block(value: Any, where: str) -> Block:
         code=str(_field(record, "ItemCode", where)),
         reference=str(record.get("ItemReference") or ""),
         orientation=str(record.get("orientation") or ""),
-        **{
-            key: _number(record, key, where)
-            for key in ("x", "y", "z", "width", "length", "depth", "weight")
-        },
+        **{key: _number(record, key, where) for key in ("x", "y", "z", "width", "length", "depth", "weight")},
     )
 
 
@@ -169,9 +166,7 @@ def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
     loads = [0.0] * len(blocks)
     # Tops from the highest down, so each load is complete before it is passed on;
     # among flat items at one height, the later loaded rests on the earlier.
-    order = sorted(
-        range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k)
-    )
+    order = sorted(range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k))
     for rank, k in enumerate(order):
         upper = blocks[k]
         tolerance = 1e-9 * max(1.0, upper.z)
@@ -190,25 +185,23 @@ def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
 
 def _picture(result: Result) -> Picture:
     if not isinstance(result, PackResult | Mapping):
-        raise TypeError(
-            f"result must be a PackResult or a solve response dict, not {type(result).__name__}"
-        )
+        raise TypeError(f"result must be a PackResult or a solve response dict, not {type(result).__name__}")
     data = result.to_dict() if isinstance(result, PackResult) else result
-    boxes = tuple(
-        _opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result"))
-    )
+    boxes = tuple(_opened_box(box, f"result box {n}") for n, box in enumerate(_list(data, "boxes", "result")))
     if isinstance(result, PackResult):
         # Load limits are not in the response: the result's items carry them.
         boxes = tuple(
-            replace(box, blocks=tuple(
-                replace(block, max_load=placed.item.max_load)
-                for block, placed in zip(box.blocks, packed.items)
-            ))
+            replace(
+                box,
+                blocks=tuple(
+                    replace(block, max_load=placed.item.max_load)
+                    for block, placed in zip(box.blocks, packed.items)
+                ),
+            )
             for box, packed in zip(boxes, result.boxes)
         )
     left_out = tuple(
-        _left_out(item, f"unplaced item {n}")
-        for n, item in enumerate(data.get("unplaced_items") or [])
+        _left_out(item, f"unplaced item {n}") for n, item in enumerate(data.get("unplaced_items") or [])
     )
     # A PackResult judges against every box type of its run; a solve response
     # carries the reasons when it was written with explain.
@@ -225,16 +218,36 @@ def _picture(result: Result) -> Picture:
 # the first k blocks of a box by cutting the mesh and edge arrays at these strides.
 _CORNERS = ((0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0, 0, 1), (1, 0, 1), (1, 1, 1), (0, 1, 1))
 _TRIANGLES = (
-    (0, 1, 2), (0, 2, 3), (4, 5, 6), (4, 6, 7), (0, 1, 5), (0, 5, 4),
-    (1, 2, 6), (1, 6, 5), (2, 3, 7), (2, 7, 6), (3, 0, 4), (3, 4, 7),
+    (0, 1, 2),
+    (0, 2, 3),
+    (4, 5, 6),
+    (4, 6, 7),
+    (0, 1, 5),
+    (0, 5, 4),
+    (1, 2, 6),
+    (1, 6, 5),
+    (2, 3, 7),
+    (2, 7, 6),
+    (3, 0, 4),
+    (3, 4, 7),
 )
 _EDGE_PATH = (0, 1, 2, 3, 0, 4, 5, 6, 7, 4, None, 1, 5, None, 2, 6, None, 3, 7, None)
 _TRACES_PER_BOX = 3  # outline, blocks, block edges
 _EDGE_COLOUR = "#2b2b2b"
 _FAMILY_SUFFIX = re.compile(r"^(.+?)[-_./ ]\d+$")
 # Ten well-separated hues; more families on a page take them darker, then lighter.
-_HUES = ("#4c78a8", "#f58518", "#e45756", "#72b7b2", "#54a24b", "#eeca3b", "#b279a2", "#ff9da6",
-         "#9d755d", "#bab0ac")
+_HUES = (
+    "#4c78a8",
+    "#f58518",
+    "#e45756",
+    "#72b7b2",
+    "#54a24b",
+    "#eeca3b",
+    "#b279a2",
+    "#ff9da6",
+    "#9d755d",
+    "#bab0ac",
+)
 _SHADES = ((0, 0.0), (0, 0.45), (255, 0.5))  # (mixed towards, share)
 
 
@@ -293,9 +306,7 @@ def _size(width: float, length: float, depth: float) -> str:
     return f"{_num(width)} × {_num(length)} × {_num(depth)}"
 
 
-def _corners(
-    x: float, y: float, z: float, w: float, l: float, d: float
-) -> list[tuple[float, float, float]]:
+def _corners(x: float, y: float, z: float, w: float, l: float, d: float) -> list[tuple[float, float, float]]:
     return [(x + cx * w, y + cy * l, z + cz * d) for cx, cy, cz in _CORNERS]
 
 
@@ -332,18 +343,22 @@ def _load_text(block: Block) -> str:
     return carries + (f" of {_num(block.max_load)} allowed" if block.max_load is not None else "")
 
 
-def _box_traces(
-    go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool
-) -> list[Any]:
+def _box_traces(go: Any, box: OpenedBox, title: str, colours: Mapping[str, str], hover: bool) -> list[Any]:
     kind = box.kind
     ox, oy, oz = _edges(_corners(0, 0, 0, kind.width, kind.length, kind.depth))
     outline = go.Scatter3d(
-        x=ox, y=oy, z=oz, mode="lines", line={"color": "#7f7f7f", "width": 3},
-        name=_text(kind.reference), hovertext=title, hoverinfo="text", showlegend=False,
+        x=ox,
+        y=oy,
+        z=oz,
+        mode="lines",
+        line={"color": "#7f7f7f", "width": 3},
+        name=_text(kind.reference),
+        hovertext=title,
+        hoverinfo="text",
+        showlegend=False,
     )
     corners = [
-        _corners(block.x, block.y, block.z, block.width, block.length, block.depth)
-        for block in box.blocks
+        _corners(block.x, block.y, block.z, block.width, block.length, block.depth) for block in box.blocks
     ]
     xs, ys, zs = ([corner[axis] for block in corners for corner in block] for axis in range(3))
     i, j, k = (
@@ -356,12 +371,27 @@ def _box_traces(
     # Plotly hovers over a mesh by vertex, so each block's text is repeated per corner.
     text = [_hover(block) for block in box.blocks for _ in _CORNERS] if hover else None
     blocks = go.Mesh3d(
-        x=xs, y=ys, z=zs, i=i, j=j, k=k, vertexcolor=vertex_colours, flatshading=True,
-        text=text, hovertemplate="%{text}<extra></extra>", name="items", showlegend=False,
+        x=xs,
+        y=ys,
+        z=zs,
+        i=i,
+        j=j,
+        k=k,
+        vertexcolor=vertex_colours,
+        flatshading=True,
+        text=text,
+        hovertemplate="%{text}<extra></extra>",
+        name="items",
+        showlegend=False,
     )
     edges = go.Scatter3d(
-        x=ex, y=ey, z=ez, mode="lines", line={"color": _EDGE_COLOUR, "width": 2},
-        hoverinfo="skip", showlegend=False,
+        x=ex,
+        y=ey,
+        z=ez,
+        mode="lines",
+        line={"color": _EDGE_COLOUR, "width": 2},
+        hoverinfo="skip",
+        showlegend=False,
     )
     return [outline, blocks, edges]
 
@@ -408,9 +438,7 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
         "margin": {"l": 0, "r": 0, "t": 60, "b": 0},
         "height": 760,
     }
-    sliders = (
-        [_loading_slider(picture.boxes[p], n) for n, p in enumerate(positions)] if for_page else []
-    )
+    sliders = [_loading_slider(picture.boxes[p], n) for n, p in enumerate(positions)] if for_page else []
     if sliders:
         layout["sliders"] = [sliders[0]]
     if len(positions) > 1:
@@ -423,12 +451,8 @@ def _build(picture: Picture, positions: Sequence[int], for_page: bool) -> go.Fig
             items = _count(len(box.blocks), "item", "items")
             label = f"Box {position + 1}: {_text(box.kind.reference)} ({items})"
             visible = [n == shown // _TRACES_PER_BOX for shown in range(len(traces))]
-            buttons.append(
-                {"method": "update", "args": [{"visible": visible}, view], "label": label}
-            )
-        layout["updatemenus"] = [
-            {"buttons": buttons, "x": 0, "xanchor": "left", "y": 1, "yanchor": "top"}
-        ]
+            buttons.append({"method": "update", "args": [{"visible": visible}, view], "label": label})
+        layout["updatemenus"] = [{"buttons": buttons, "x": 0, "xanchor": "left", "y": 1, "yanchor": "top"}]
     return go.Figure(data=traces, layout=layout)
 
 

@@ -27,11 +27,28 @@ TEST(FixedKey, EqualExactlyWhenTheCFormatWritesAlike) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     // Signs, specials, extremes, ties at the sixth decimal (0.0078125 is
     // 7812.5 millionths), and neighbours that print alike or apart.
-    std::vector<double> values{0.0, -0.0, -1e-7, 1e-7, inf, -inf, nan, -nan,
+    std::vector<double> values{0.0,
+                               -0.0,
+                               -1e-7,
+                               1e-7,
+                               inf,
+                               -inf,
+                               nan,
+                               -nan,
                                std::numeric_limits<double>::max(),
-                               std::numeric_limits<double>::denorm_min(), 0.0078125, 0.0234375,
-                               -0.0078125, 2.0000001, 2.0000002, 2.0000006, 0x1p53, 0x1p53 - 1,
-                               0x1p53 + 2, 1e22, 0.1, 0.3};
+                               std::numeric_limits<double>::denorm_min(),
+                               0.0078125,
+                               0.0234375,
+                               -0.0078125,
+                               2.0000001,
+                               2.0000002,
+                               2.0000006,
+                               0x1p53,
+                               0x1p53 - 1,
+                               0x1p53 + 2,
+                               1e22,
+                               0.1,
+                               0.3};
     std::mt19937_64 bits(2024);
     for (int i = 0; i < 20000; ++i) {
         const std::uint64_t pattern = bits();
@@ -42,7 +59,8 @@ TEST(FixedKey, EqualExactlyWhenTheCFormatWritesAlike) {
         const double near = static_cast<double>(pattern % 4000001) / 2e6 - 1;
         values.push_back(near);
         values.push_back(std::nextafter(near, inf));
-        values.push_back(std::ldexp(static_cast<double>(pattern >> 11), static_cast<int>(pattern % 90) - 120));
+        values.push_back(
+            std::ldexp(static_cast<double>(pattern >> 11), static_cast<int>(pattern % 90) - 120));
     }
     std::map<std::string, FixedKey> keyOfText;
     std::map<std::tuple<int, bool, std::uint64_t, std::uint64_t>, std::string> textOfKey;

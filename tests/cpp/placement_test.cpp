@@ -73,10 +73,10 @@ TEST(FittingCandidates, KeepTheFirstOfEqualSizesInGenerationOrder) {
                                          big, big)),
               (Codes{"WLD 1x2x2", "LWD 2x1x2", "LDW 2x2x1"}));
     // A rotation value outside the enum turns like BEST_FIT.
-    EXPECT_EQ(describe(fittingCandidates(*piece("o", 1, 2, 3, static_cast<Rotation>(7)), nullptr,
-                                         big, big, big)),
-              (Codes{"WLD 1x2x3", "LWD 2x1x3", "WDL 1x3x2", "LDW 2x3x1", "DWL 3x1x2",
-                     "DLW 3x2x1"}));
+    EXPECT_EQ(
+        describe(fittingCandidates(*piece("o", 1, 2, 3, static_cast<Rotation>(7)), nullptr, big,
+                                   big, big)),
+        (Codes{"WLD 1x2x3", "LWD 2x1x3", "WDL 1x3x2", "LDW 2x3x1", "DWL 3x1x2", "DLW 3x2x1"}));
     EXPECT_EQ(describe(fittingCandidates(*piece("k", 10, 20, 5, Rotation::KEEP_FLAT), nullptr, 20,
                                          10, 5)),
               (Codes{"LWD 20x10x5"}));
@@ -98,9 +98,9 @@ TEST(FittingCandidates, SameShapeAsThePreferredOffersOnlyTheItemsOwnMatchingOrie
               (Codes{"WLD 2x3x4"}));
 
     const OrientedItem cube{other.get(), 1, 1, 1, "WLD"};
-    EXPECT_EQ(describe(fittingCandidates(*piece("k", 2, 3, 4, Rotation::KEEP_FLAT), &cube, 10, 10,
-                                         10)),
-              (Codes{"WLD 2x3x4", "LWD 3x2x4"}));
+    EXPECT_EQ(
+        describe(fittingCandidates(*piece("k", 2, 3, 4, Rotation::KEEP_FLAT), &cube, 10, 10, 10)),
+        (Codes{"WLD 2x3x4", "LWD 3x2x4"}));
 }
 
 TEST(OrientationChoice, RulesInOrder) {
@@ -117,34 +117,86 @@ TEST(OrientationChoice, RulesInOrder) {
         const char* expected;
     } cases[] = {
         // Filling the width exactly comes first, then the length, then the depth.
-        {"LWD fills the width, WLD only the length", piece("a", 3, 5, 1, R::KEEP_FLAT), 5, 5, 10, {}, false, "LWD"},
+        {"LWD fills the width, WLD only the length",
+         piece("a", 3, 5, 1, R::KEEP_FLAT),
+         5,
+         5,
+         10,
+         {},
+         false,
+         "LWD"},
         {"WDL also fills the length", piece("b", 5, 3, 5, R::BEST_FIT), 5, 5, 10, {}, false, "WDL"},
-        {"LDW and DLW fill the depth and tie after: the earlier stays first although flat fits tighter",
-         piece("c", 6, 3, 2, R::BEST_FIT), 10, 10, 6, {}, false, "LDW"},
+        {"LDW and DLW fill the depth and tie after: the earlier stays first although flat fits "
+         "tighter",
+         piece("c", 6, 3, 2, R::BEST_FIT),
+         10,
+         10,
+         6,
+         {},
+         false,
+         "LDW"},
         // A queue of the same shape: the grid that holds it all, then the larger grid.
         {"LWD's grid holds 12 of 11", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1,
          copies(11, 1, 3, 1, R::KEEP_FLAT), false, "LWD"},
         {"alone, the tighter fit", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, {}, false, "WLD"},
-        {"a mixed queue is no grid", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, tenAndOdd, false, "WLD"},
-        {"both grids hold twelve: the larger (22) wins", piece("j", 1, 6, 1, R::KEEP_FLAT), 12, 11, 1,
-         copies(11, 1, 6, 1, R::KEEP_FLAT), false, "LWD"},
+        {"a mixed queue is no grid", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, tenAndOdd, false,
+         "WLD"},
+        {"both grids hold twelve: the larger (22) wins", piece("j", 1, 6, 1, R::KEEP_FLAT), 12, 11,
+         1, copies(11, 1, 6, 1, R::KEEP_FLAT), false, "LWD"},
         // Room beside for the next item, before the tighter fit.
         {"LWD is tighter", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1, {}, false, "LWD"},
-        {"only WLD leaves room for a 3 wide item", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
-         {fixed("wide", 3, 1, 1)}, false, "WLD"},
-        {"the same shape is tried in the candidate's sizes", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
-         {piece("same", 2, 5, 1, R::KEEP_FLAT), odd}, false, "WLD"},
-        {"one that may not turn is tried as it is", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
-         {fixed("never", 2, 5, 1), odd}, false, "LWD"},
+        {"only WLD leaves room for a 3 wide item",
+         piece("i", 2, 5, 1, R::KEEP_FLAT),
+         7,
+         10,
+         1,
+         {fixed("wide", 3, 1, 1)},
+         false,
+         "WLD"},
+        {"the same shape is tried in the candidate's sizes",
+         piece("i", 2, 5, 1, R::KEEP_FLAT),
+         7,
+         10,
+         1,
+         {piece("same", 2, 5, 1, R::KEEP_FLAT), odd},
+         false,
+         "WLD"},
+        {"one that may not turn is tried as it is",
+         piece("i", 2, 5, 1, R::KEEP_FLAT),
+         7,
+         10,
+         1,
+         {fixed("never", 2, 5, 1), odd},
+         false,
+         "LWD"},
         // LWD (3 x 7) leaves room for both queued items, WLD (7 x 3) for one.
-        {"look-ahead decides", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
-         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)}, true, "LWD"},
-        {"without look-ahead, the tighter fit", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
-         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)}, false, "WLD"},
+        {"look-ahead decides",
+         piece("i", 7, 3, 1, R::KEEP_FLAT),
+         10,
+         12,
+         1,
+         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)},
+         true,
+         "LWD"},
+        {"without look-ahead, the tighter fit",
+         piece("i", 7, 3, 1, R::KEEP_FLAT),
+         10,
+         12,
+         1,
+         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)},
+         false,
+         "WLD"},
         // Smallest side over largest at most 0.3: lying on the largest face first.
         {"thin", piece("flat", 3, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "LDW"},
         {"0.31 is not thin", piece("thick", 3.1, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "WDL"},
-        {"tighter fit, then the smaller footprint", piece("i", 3, 2, 4, R::BEST_FIT), 10, 10, 10, {}, false, "LDW"},
+        {"tighter fit, then the smaller footprint",
+         piece("i", 3, 2, 4, R::BEST_FIT),
+         10,
+         10,
+         10,
+         {},
+         false,
+         "LDW"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(chosen(c.item, c.W, c.L, c.D, c.queued, c.lookAhead), c.expected) << c.rule;
@@ -202,10 +254,9 @@ Codes blocks(const std::vector<FreeSpace>& spaces) {
 
 TEST(FreeSpaceCarving, FaceContactOrNoItemLeavesTheSpaceWhole) {
     const std::vector<FreeSpace> space{FreeSpace(0, 0, 0, 10, 10, 10)};
-    for (const PackedItem& touching :
-         {test::placed(fixed("right", 4, 4, 4), 10, 0, 0),
-          test::placed(fixed("left", 4, 4, 4), -4, 0, 0),
-          test::placed(fixed("above", 4, 4, 4), 0, 0, 10)}) {
+    for (const PackedItem& touching : {test::placed(fixed("right", 4, 4, 4), 10, 0, 0),
+                                       test::placed(fixed("left", 4, 4, 4), -4, 0, 0),
+                                       test::placed(fixed("above", 4, 4, 4), 0, 0, 10)}) {
         EXPECT_EQ(blocks(carveFreeSpaces(space, {touching})), Codes{"0,0,0 10x10x10"});
     }
     EXPECT_EQ(blocks(carveFreeSpaces(space, {})), Codes{"0,0,0 10x10x10"});

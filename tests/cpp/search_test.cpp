@@ -74,8 +74,9 @@ class SupportRule : public testing::TestWithParam<std::pair<double, bool>> {};
 TEST_P(SupportRule, AnItemOverhangingItsOnlyBaseNeedsALowEnoughMinimum) {
     // The only room for the board is on the block, which carries 12 of its 32 units of base.
     const auto [minSupport, accepted] = GetParam();
-    const Problem problem = problemOf({test::fixed("block", 4, 3, 5), test::fixed("board", 4, 8, 2)},
-                                      {test::box("narrow", 4, 10, 10)}, minSupport);
+    const Problem problem =
+        problemOf({test::fixed("block", 4, 3, 5), test::fixed("board", 4, 8, 2)},
+                  {test::box("narrow", 4, 10, 10)}, minSupport);
     OpenBox box(problem, 0);
     const int block = problem.items[0].source->item_code() == "block" ? 0 : 1;
     ASSERT_TRUE(box.place(block));

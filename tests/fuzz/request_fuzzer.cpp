@@ -49,8 +49,7 @@ void checkSound(const PackRequest& request, const PackResponse& response) {
     std::size_t placed = 0;
     for (const PackedBox& packed : response.packedBoxes().entries()) {
         const Box& box = *packed.box;
-        const double tolerance =
-            1e-9 * std::max({1.0, box.width(), box.length(), box.depth()});
+        const double tolerance = 1e-9 * std::max({1.0, box.width(), box.length(), box.depth()});
         std::set<std::string> groups;
         for (const PackedItem& p : packed.items) {
             require(within(p.x, p.width, box.width(), tolerance) &&

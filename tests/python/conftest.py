@@ -14,7 +14,9 @@ def dask_client():
     """A Dask cluster of two worker processes on this machine, shared by the tests."""
     distributed = pytest.importorskip("distributed")
     with (
-        distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0") as cluster,
+        distributed.LocalCluster(
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0"
+        ) as cluster,
         distributed.Client(cluster) as client,
     ):
         yield client

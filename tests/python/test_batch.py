@@ -90,7 +90,9 @@ def test_outcomes_equal_serial_solve(processes, ordered):
     assert as_pairs(outcomes) == EXPECTED
     assert [o.ok for o in outcomes[-4:]] == [False] * 4 if ordered else True
     misspelt = {"items": [{"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "Wieght": 2}]}
-    strict = as_pairs(pack_batch([REQUESTS[0], misspelt], workers=2, processes=processes, ordered=ordered, strict=True))
+    strict = as_pairs(
+        pack_batch([REQUESTS[0], misspelt], workers=2, processes=processes, ordered=ordered, strict=True)
+    )
     assert strict[0] == EXPECTED[0] and strict[1][1][1].endswith("(at /items/0/Wieght)")
     assert pool_workers() == []
 
@@ -124,7 +126,9 @@ def test_arguments_are_checked_before_any_work():
         pack_batch([], time_limit=math.nan)
     with pytest.raises(TypeError, match="executor must be .* not str"):
         pack_batch([], executor="tcp://localhost:8786")
-    with pytest.raises(ValueError, match="processes=True packs on quarvex's own processes; it takes no executor"):
+    with pytest.raises(
+        ValueError, match="processes=True packs on quarvex's own processes; it takes no executor"
+    ):
         pack_batch([], executor=ThreadPoolExecutor(1), processes=True)
 
 
@@ -148,8 +152,12 @@ STUCK = ("TimeoutError", "request 0 was still packing after its time limit of 3 
         ("slow", dict, SLOW_TEXT, (None, TIMED_OUT)),
         ("slow", lambda: {"executor": ThreadPoolExecutor(2)}, SLOW_TEXT, (None, TIMED_OUT)),
         ("stuck", lambda: {"processes": True}, {"items": [HangsItsWorker()]}, (None, STUCK)),
-        ("killer", lambda: {"executor": ProcessPoolExecutor(2, mp_context=get_context("forkserver"))},
-         {"items": [KillsItsWorker()]}, (None, ("WorkerDied", "worker process died while packing request 0"))),
+        (
+            "killer",
+            lambda: {"executor": ProcessPoolExecutor(2, mp_context=get_context("forkserver"))},
+            {"items": [KillsItsWorker()]},
+            (None, ("WorkerDied", "worker process died while packing request 0")),
+        ),
         ("reader", dict, None, None),
         ("reader", lambda: {"processes": True}, None, None),
     ],

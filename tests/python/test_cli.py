@@ -10,14 +10,17 @@ import time
 from pathlib import Path
 
 import pytest
-
-import quarvex
 from quarvex.cli import main
 from quarvex.summary import summary_text
+
+import quarvex
 from bench import generators
 
 ORDER = Path(__file__).parents[2] / "examples" / "order.json"
-LINES = [json.dumps(generators.feature_request(seed)) for seed in range(20)] + ["not json", '{"items": [{"ItemCode": "A"}]}']
+LINES = [json.dumps(generators.feature_request(seed)) for seed in range(20)] + [
+    "not json",
+    '{"items": [{"ItemCode": "A"}]}',
+]
 
 
 def run(capsys, *argv):
@@ -34,18 +37,32 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
     not_packed = "quarvex: 1 of 37 items not packed\n"
     assert run(capsys, "pack", ORDER) == (1, result.to_json(2) + "\n", not_packed)
     assert run(capsys, "pack", ORDER, "--indent", -1)[1] == quarvex.solve(text) + "\n"
-    assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (1, summary_text(result) + "\n", not_packed)
+    assert run(capsys, "pack", ORDER, "--summary", "-o", tmp_path / "r.json") == (
+        1,
+        summary_text(result) + "\n",
+        not_packed,
+    )
     assert (tmp_path / "r.json").read_text() == result.to_json(2) + "\n"
     assert run(capsys, "pack", ORDER, "--explain", "--strict")[1] == result.to_json(2, explain=True) + "\n"
     # Nouns agree with their counts; weights carry no unit, which the request does not state.
     cube = {"ItemCode": "A", "ItemReference": "a", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1.5}
     box = {"Reference": "S", "Width": 2, "Length": 2, "Depth": 2, "MaxWeight": 10}
     for items, status, summary, err in [
-        ([cube], 0, "Packed 1 of 1 item into 1 box, 12.5 % of their volume used.\n\n"
-         "Box 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n", ""),
-        ([cube, dict(cube, ItemCode="B", Width=3)], 1, "Packed 1 of 2 items into 1 box, 12.5 % of their volume "
-         "used.\n\nBox 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n\nNot packed (1):\n"
-         "    B: a, 3 x 1 x 1, weight 1.5: larger than every box type in every allowed orientation\n", "quarvex: 1 of 2 items not packed\n"),
+        (
+            [cube],
+            0,
+            "Packed 1 of 1 item into 1 box, 12.5 % of their volume used.\n\n"
+            "Box 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n",
+            "",
+        ),
+        (
+            [cube, dict(cube, ItemCode="B", Width=3)],
+            1,
+            "Packed 1 of 2 items into 1 box, 12.5 % of their volume "
+            "used.\n\nBox 1: S (2 x 2 x 2), 1 item, 12.5 % full, weight 1.5 of 10\n    A\n\nNot packed (1):\n"
+            "    B: a, 3 x 1 x 1, weight 1.5: larger than every box type in every allowed orientation\n",
+            "quarvex: 1 of 2 items not packed\n",
+        ),
     ]:
         (tmp_path / "small.json").write_text(json.dumps({"items": items, "boxes": [box]}))
         assert run(capsys, "pack", tmp_path / "small.json", "--summary") == (status, summary, err)
@@ -56,13 +73,20 @@ def test_pack_writes_the_response_or_the_summary(capsys, tmp_path):
     [
         (None, "missing.json: No such file or directory"),
         ("{", "order.json: not valid JSON: Expecting property name enclosed in double quotes"),
-        ('{"items": [{"ItemCode": "A", "Width": NaN}]}', "order.json: not valid JSON: NaN is not a JSON number"),
+        (
+            '{"items": [{"ItemCode": "A", "Width": NaN}]}',
+            "order.json: not valid JSON: NaN is not a JSON number",
+        ),
         ('{"items": [{"Width": 1}]}', "order.json: item is missing required field 'ItemCode'"),
-        ('{"items": [{"ItemCode": "A", "Width": -10, "Length": 10, "Depth": 10}]}',
-         "order.json: item 'A': Width must be a finite number of 0 or more, not -10"),
-        ('{"items": [{"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "AllowedRotation": "Upright"}]}',
-         "order.json: item 'A': AllowedRotation must be \"Never\", \"KeepFlat\" or \"BestFit\", not \"Upright\" "
-         "(at /items/0/AllowedRotation)"),
+        (
+            '{"items": [{"ItemCode": "A", "Width": -10, "Length": 10, "Depth": 10}]}',
+            "order.json: item 'A': Width must be a finite number of 0 or more, not -10",
+        ),
+        (
+            '{"items": [{"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "AllowedRotation": "Upright"}]}',
+            'order.json: item \'A\': AllowedRotation must be "Never", "KeepFlat" or "BestFit", not "Upright" '
+            "(at /items/0/AllowedRotation)",
+        ),
     ],
 )
 def test_pack_input_errors_are_one_line_and_status_2(capsys, tmp_path, monkeypatch, content, message):
@@ -81,7 +105,11 @@ def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, w
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     # Blank lines are no requests: answered by blank lines, output line N answers input line N.
     orders.write_text("\n".join(LINES[:10] + ["", " \r"] + LINES[10:]) + "\n\n")
-    pool = ["--workers", 2, "--processes"] if where == "processes" else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
+    pool = (
+        ["--workers", 2, "--processes"]
+        if where == "processes"
+        else ["--scheduler", request.getfixturevalue("dask_client").scheduler.address]
+    )
     status, out, err = run(capsys, "batch", orders, "-o", results, *pool)
     written = results.read_text().split("\n")
     assert (status, out, len(written)) == (1, "", len(LINES) + 4)
@@ -90,7 +118,10 @@ def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, w
     assert written[:20] == [quarvex.solve(line) for line in LINES[:20]]
     assert json.loads(written[20])["error"]["line"] == 23
     assert json.loads(written[21])["error"] == {
-        "line": 24, "type": "RuntimeError", "message": "[json.exception.out_of_range.403] key 'Depth' not found"}
+        "line": 24,
+        "type": "RuntimeError",
+        "message": "[json.exception.out_of_range.403] key 'Depth' not found",
+    }
     assert err.splitlines()[1:] == [
         f"quarvex: error: {orders}:24: RuntimeError: [json.exception.out_of_range.403] key 'Depth' not found",
         "quarvex: 2 of 22 requests failed",
@@ -100,15 +131,22 @@ def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, w
 
 
 def test_usage_errors_and_help(capsys):
-    assert run(capsys, "batch", "missing.jsonl")[::2] == (2, "quarvex: error: missing.jsonl: No such file or directory\n")
+    assert run(capsys, "batch", "missing.jsonl")[::2] == (
+        2,
+        "quarvex: error: missing.jsonl: No such file or directory\n",
+    )
     for indent in (65, 200_000, 2**70):  # refused before packing: it overran the writer's buffer
         assert run(capsys, "pack", "missing.json", "--indent", indent)[::2] == (
-            2, "quarvex: error: --indent must be 0..64, or negative for one line\n")
+            2,
+            "quarvex: error: --indent must be 0..64, or negative for one line\n",
+        )
     with pytest.raises(SystemExit) as exit:
         main(["batch", "o.jsonl", "--workers", "0"])
     assert exit.value.code == 2 and "--workers: must be at least 1, not 0" in capsys.readouterr().err
     for command in ["pack", "batch"]:
-        shown = subprocess.run([sys.executable, "-m", "quarvex", command, "--help"], capture_output=True, text=True)
+        shown = subprocess.run(
+            [sys.executable, "-m", "quarvex", command, "--help"], capture_output=True, text=True
+        )
         assert shown.returncode == 0 and f"usage: quarvex {command}" in shown.stdout
 
 
@@ -117,15 +155,22 @@ def test_optimize_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
         return [json.loads(line)["summary"]["box_count"] for line in lines]
 
     status, out, _ = run(capsys, "pack", ORDER, "--optimize", "0.1")
-    assert status == 1 and box_counts([out]) <= box_counts([quarvex.solve(ORDER.read_text())])  # the rug fits nowhere
+    assert status == 1 and box_counts([out]) <= box_counts(
+        [quarvex.solve(ORDER.read_text())]
+    )  # the rug fits nowhere
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     orders.write_text("\n".join(LINES[:6]))
     assert run(capsys, "batch", orders, "-o", results, "--workers", 2, "--optimize", "0.02")[0] == 0
-    optimized, packed = box_counts(results.read_text().splitlines()), box_counts(map(quarvex.solve, LINES[:6]))
+    optimized, packed = (
+        box_counts(results.read_text().splitlines()),
+        box_counts(map(quarvex.solve, LINES[:6])),
+    )
     assert all(mine <= theirs for mine, theirs in zip(optimized, packed, strict=True))
     with pytest.raises(SystemExit) as exit:
         main(["pack", str(ORDER), "--optimize", "nan"])
-    assert exit.value.code == 2 and "--optimize: must be a finite number of seconds" in capsys.readouterr().err
+    assert (
+        exit.value.code == 2 and "--optimize: must be a finite number of seconds" in capsys.readouterr().err
+    )
 
 
 SLOW_LINE = json.dumps(generators.scaling_request(8000))  # seconds in the default packer
@@ -140,8 +185,12 @@ def cpu_seconds(pid):
 @pytest.mark.timeout(60)
 def test_ctrl_c_ends_a_pack_with_one_line_and_status_130(tmp_path):
     (tmp_path / "slow.json").write_text(SLOW_LINE)
-    process = subprocess.Popen([sys.executable, "-m", "quarvex", "pack", tmp_path / "slow.json"], stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, text=True)
+    process = subprocess.Popen(
+        [sys.executable, "-m", "quarvex", "pack", tmp_path / "slow.json"],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+        text=True,
+    )
     # More processor time than starting and reading take: it is packing (for seconds yet).
     while process.poll() is None and cpu_seconds(process.pid) < 1.5:
         time.sleep(0.05)
@@ -183,8 +232,13 @@ def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, comm
     # A file-size limit too small for the response makes the write fail midway.
     argv, limit = (["-o", old], limit_file_size(1000)) if target == "a file" else ([], None)
     with open("/dev/full", "w") as full:
-        run = subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv], stdout=full,
-                             stderr=subprocess.PIPE, text=True, preexec_fn=limit)
+        run = subprocess.run(
+            [sys.executable, "-m", "quarvex", command, orders, *argv],
+            stdout=full,
+            stderr=subprocess.PIPE,
+            text=True,
+            preexec_fn=limit,
+        )
     reason = "File too large" if target == "a file" else "No space left on device"
     name = old if target == "a file" else "<stdout>"
     assert (run.returncode, run.stderr) == (2, f"quarvex: error: {name}: {reason}\n")
@@ -192,7 +246,9 @@ def test_a_failed_write_is_one_line_and_leaves_the_old_file_whole(tmp_path, comm
     assert sorted(path.name for path in tmp_path.iterdir()) == ["orders.jsonl", "results.json"]
     if target == "a file":
         # 1 for pack: the order leaves its rug out; the batch answered its one request.
-        written = subprocess.run([sys.executable, "-m", "quarvex", command, orders, *argv], stderr=subprocess.DEVNULL)
+        written = subprocess.run(
+            [sys.executable, "-m", "quarvex", command, orders, *argv], stderr=subprocess.DEVNULL
+        )
         assert written.returncode == {"pack": 1, "batch": 0}[command]
         assert json.loads(old.read_text()) and old.stat().st_mode & 0o777 == 0o640
 

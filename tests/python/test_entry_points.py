@@ -22,8 +22,12 @@ UNICODE_TEXT = json.dumps({"items": [UNICODE_ITEM], "boxes": [BOX]}, ensure_asci
 
 @pytest.mark.parametrize(
     "argument",
-    [UNICODE_TEXT, json.dumps({"items": [UNICODE_ITEM], "boxes": [BOX]}), UNICODE_TEXT.encode(),
-     bytearray(UNICODE_TEXT.encode())],
+    [
+        UNICODE_TEXT,
+        json.dumps({"items": [UNICODE_ITEM], "boxes": [BOX]}),
+        UNICODE_TEXT.encode(),
+        bytearray(UNICODE_TEXT.encode()),
+    ],
     ids=["str", "str-escaped", "bytes", "bytearray"],
 )
 def test_solve_takes_text_and_bytes_and_returns_utf8_text(argument):
@@ -46,10 +50,34 @@ def outcome(call):
 
 @pytest.mark.parametrize(
     "value",
-    [2**63, 2**64, -(2**63) - 1, -0.0, 1e16, 0.1 + 0.2, 5.0, True, None, (1, [2.5]), {"k": {}},
-     'q"\\\n\x00\u2713\U0001F600'],
-    ids=["2^63", "2^64", "below-int64", "minus-zero", "1e16", "inexact", "whole-float", "true",
-         "none", "tuple", "dict", "escapes"],
+    [
+        2**63,
+        2**64,
+        -(2**63) - 1,
+        -0.0,
+        1e16,
+        0.1 + 0.2,
+        5.0,
+        True,
+        None,
+        (1, [2.5]),
+        {"k": {}},
+        'q"\\\n\x00\u2713\U0001f600',
+    ],
+    ids=[
+        "2^63",
+        "2^64",
+        "below-int64",
+        "minus-zero",
+        "1e16",
+        "inexact",
+        "whole-float",
+        "true",
+        "none",
+        "tuple",
+        "dict",
+        "escapes",
+    ],
 )
 @pytest.mark.parametrize("key", ["Width", "Weight", "ItemReference", "Unread"])
 def test_pack_dicts_reads_values_as_json_dumps_and_parsing_would(value, key):
@@ -62,24 +90,49 @@ NOT_SERIALISABLE = [{1, 2}, (x for x in ()), Item("A", "A", 1, 1, 1, 1), b"bytes
 NOT_ARGUMENTS = "incompatible function arguments"
 PARSE_ERROR = r"^\[json\.exception\.parse_error\.101\]"
 REFUSALS = {
-    **{f"solve-{name}": (lambda v=v: quarvex.solve(v), TypeError, NOT_ARGUMENTS)
-       for name, v in [("None", None), ("int", 42), ("list", ["{}"]), ("lone-surrogate", "\ud800")]},
-    "solve-bytes-not-utf8": (lambda: quarvex.solve(b'{"items": [{"ItemCode": "\xff", "Width": 1, "Length": 1, '
-                                                   b'"Depth": 1}]}'), RuntimeError, PARSE_ERROR),
-    **{f"pack-{name}": (lambda i=items, b=boxes: quarvex.pack(i, b), TypeError, NOT_ARGUMENTS)
-       for name, items, boxes in [("dict-as-item", [ITEM], [BOX]), ("box-as-item", [Box("B", 1, 1, 1, 1)], []),
-                                  ("string", "AB", []), ("None", None, []),
-                                  ("item-as-box", [], [Item("A", "A", 1, 1, 1, 1)]), ("dict-as-box", [], [BOX])]},
-    **{f"pack_dicts-{value}-in-{name}": (lambda v=value, p=place: quarvex.pack_dicts(*p(v)), RuntimeError, PARSE_ERROR)
-       for value in (float("nan"), float("inf"), float("-inf"), "\ud800")
-       for name, place in [("width", lambda v: ([{**ITEM, "Width": v}], [BOX])),
-                           ("weight", lambda v: ([{**ITEM, "Weight": v}], [BOX])),
-                           ("max-weight", lambda v: ([ITEM], [{**BOX, "MaxWeight": v}])),
-                           ("unread-key", lambda v: ([{**ITEM, "Unread": [v]}], []))]},
-    **{f"pack_dicts-{side}-{type(value).__name__}": (
-        lambda s=side, v=value: quarvex.pack_dicts(**{"items": [ITEM], "boxes": [BOX], s: [v]}),
-        TypeError, "is not JSON serializable")
-       for side in ("items", "boxes") for value in NOT_SERIALISABLE},
+    **{
+        f"solve-{name}": (lambda v=v: quarvex.solve(v), TypeError, NOT_ARGUMENTS)
+        for name, v in [("None", None), ("int", 42), ("list", ["{}"]), ("lone-surrogate", "\ud800")]
+    },
+    "solve-bytes-not-utf8": (
+        lambda: quarvex.solve(b'{"items": [{"ItemCode": "\xff", "Width": 1, "Length": 1, "Depth": 1}]}'),
+        RuntimeError,
+        PARSE_ERROR,
+    ),
+    **{
+        f"pack-{name}": (lambda i=items, b=boxes: quarvex.pack(i, b), TypeError, NOT_ARGUMENTS)
+        for name, items, boxes in [
+            ("dict-as-item", [ITEM], [BOX]),
+            ("box-as-item", [Box("B", 1, 1, 1, 1)], []),
+            ("string", "AB", []),
+            ("None", None, []),
+            ("item-as-box", [], [Item("A", "A", 1, 1, 1, 1)]),
+            ("dict-as-box", [], [BOX]),
+        ]
+    },
+    **{
+        f"pack_dicts-{value}-in-{name}": (
+            lambda v=value, p=place: quarvex.pack_dicts(*p(v)),
+            RuntimeError,
+            PARSE_ERROR,
+        )
+        for value in (float("nan"), float("inf"), float("-inf"), "\ud800")
+        for name, place in [
+            ("width", lambda v: ([{**ITEM, "Width": v}], [BOX])),
+            ("weight", lambda v: ([{**ITEM, "Weight": v}], [BOX])),
+            ("max-weight", lambda v: ([ITEM], [{**BOX, "MaxWeight": v}])),
+            ("unread-key", lambda v: ([{**ITEM, "Unread": [v]}], [])),
+        ]
+    },
+    **{
+        f"pack_dicts-{side}-{type(value).__name__}": (
+            lambda s=side, v=value: quarvex.pack_dicts(**{"items": [ITEM], "boxes": [BOX], s: [v]}),
+            TypeError,
+            "is not JSON serializable",
+        )
+        for side in ("items", "boxes")
+        for value in NOT_SERIALISABLE
+    },
     # Items are read before boxes are converted.
     "pack_dicts-items-first": (lambda: quarvex.pack_dicts([42], [{1, 2}]), ValueError, "ItemCode"),
 }
@@ -121,7 +174,14 @@ def cube(code, size, weight=0.0, **extra):
 
 
 def carton(reference, size, max_weight=-1, **extra):
-    return {"Reference": reference, "Width": size, "Length": size, "Depth": size, "MaxWeight": max_weight, **extra}
+    return {
+        "Reference": reference,
+        "Width": size,
+        "Length": size,
+        "Depth": size,
+        "MaxWeight": max_weight,
+        **extra,
+    }
 
 
 @pytest.mark.parametrize(
@@ -132,7 +192,11 @@ def carton(reference, size, max_weight=-1, **extra):
         ("too_heavy", [cube("a", 1, 9)], [carton("S", 10, 5), carton("T", 10, 9, BoxWeight=1)]),
         ("no_type_large_and_strong", [cube("a", 20, 9)], [carton("S", 10, 99), carton("L", 30, 5)]),
         ("supply_exhausted", [cube("a", 10), cube("b", 10)], [carton("S", 10, MaximumBoxes=1)]),
-        ("box_group", [cube("a", 1, BoxGroup="g"), cube("b", 1, BoxGroup="h")], [carton("S", 10, MaximumBoxes=1)]),
+        (
+            "box_group",
+            [cube("a", 1, BoxGroup="g"), cube("b", 1, BoxGroup="h")],
+            [carton("S", 10, MaximumBoxes=1)],
+        ),
         # The packer places whatever fits a box type with supply left; a result that
         # left such an item out is made from its state.
         ("no_room_beside_others", [cube("a", 1)], [carton("S", 10)]),
@@ -140,7 +204,14 @@ def carton(reference, size, max_weight=-1, **extra):
 )
 def test_unplaced_items_say_why(reason, items, boxes):
     if reason == "no_room_beside_others":
-        state = (False, [Item("a", "a", 1, 1, 1, 0).__getstate__()], [Box("S", 10, 10, 10, -1).__getstate__()], [], [0], [0])
+        state = (
+            False,
+            [Item("a", "a", 1, 1, 1, 0).__getstate__()],
+            [Box("S", 10, 10, 10, -1).__getstate__()],
+            [],
+            [0],
+            [0],
+        )
         results = [quarvex.PackResult.__new__(quarvex.PackResult)]
         results[0].__setstate__(state)
     else:
@@ -154,10 +225,13 @@ def test_unplaced_items_say_why(reason, items, boxes):
 # Each entry point on a request dict and its Item and Box objects, as compact JSON text.
 ENTRY_POINTS = {
     "solve": lambda request, objects, k: quarvex.solve(json.dumps(request)),
-    "pack_dicts": lambda request, objects, k: quarvex.pack_dicts(request["items"], request["boxes"]).to_json(-1),
+    "pack_dicts": lambda request, objects, k: quarvex.pack_dicts(request["items"], request["boxes"]).to_json(
+        -1
+    ),
     "pack": lambda request, objects, k: quarvex.pack(*objects).to_json(-1),
     "optimize": lambda request, objects, k: quarvex.optimize(
-        *objects, time_limit=None, effort=2000, seed=k, min_support=k % 2).to_json(-1),
+        *objects, time_limit=None, effort=2000, seed=k, min_support=k % 2
+    ).to_json(-1),
 }
 
 

@@ -10,10 +10,10 @@ from pathlib import Path
 
 import jsonschema
 import pytest
+from validator import validate
 
 import quarvex
 from bench import generators
-from validator import validate
 
 DATA = Path(__file__).resolve().parents[1] / "data"
 GOLDEN = sorted((DATA / "golden").glob("*.request.json"))
@@ -37,7 +37,10 @@ def test_golden_response(path):
     REQUEST_SCHEMA.validate(request)
     explained = json.loads(quarvex.solve(text, explain=True))
     RESPONSE_SCHEMA.validate(explained)
-    assert explained.pop("unplaced_reasons") == quarvex.pack_dicts(request["items"], request["boxes"]).unplaced_reasons()
+    assert (
+        explained.pop("unplaced_reasons")
+        == quarvex.pack_dicts(request["items"], request["boxes"]).unplaced_reasons()
+    )
     assert explained == json.loads(expected)
 
 
@@ -48,7 +51,8 @@ def test_generated_requests_match_their_digests():
         text = quarvex.solve(json.dumps(request))
         assert hashlib.sha256(text.encode()).hexdigest() == digest, (
             f"request {index} of {recorded['generator']}(**{recorded['parameters']}) "
-            f"gives another response:\n{json.dumps(request)}")
+            f"gives another response:\n{json.dumps(request)}"
+        )
         if index % 10 == 0:
             validate(json.loads(text), request["items"], request["boxes"])
 

@@ -27,10 +27,27 @@ def one_box():
 
 
 def test_package_names_docstring_and_version():
-    names = ["Rotation", "Item", "Box", "PackedItem", "PackedBox", "PackResult", "solve", "pack_dicts", "pack", "optimize"]
+    names = [
+        "Rotation",
+        "Item",
+        "Box",
+        "PackedItem",
+        "PackedBox",
+        "PackResult",
+        "solve",
+        "pack_dicts",
+        "pack",
+        "optimize",
+    ]
     assert quarvex.__doc__ == quarvex._core.__doc__ == MODULE_DOC
-    assert quarvex.__all__ == names + ["request_fault", "request_schema", "response_schema", "pack_batch",
-                                       "BatchOutcome", "BatchError"]
+    assert quarvex.__all__ == names + [
+        "request_fault",
+        "request_schema",
+        "response_schema",
+        "pack_batch",
+        "BatchOutcome",
+        "BatchError",
+    ]
     # quarvex.TimeoutError stays out of __all__, not to shadow the builtin on a star import.
     names.insert(6, "TimeoutError")
     names.insert(-1, "request_fault")
@@ -44,17 +61,27 @@ def test_package_names_docstring_and_version():
 
 # Functions: the text after the signature line; classes and properties: the whole docstring.
 DOCS = {
-    "solve": (quarvex.solve, 'The simplest entry point: pass a JSON string shaped like\n{"items": [...], "boxes": [...]} '
-              "and get a JSON string back.\nNo quarvex types required on either side."),
-    "pack_dicts": (quarvex.pack_dicts, "Like solve(), but takes/returns native Python objects: pass lists\nof plain "
-                   "dicts shaped like items.json / boxes.json and get back a\nrich PackResult with attribute access "
-                   "to every feature."),
-    "pack": (quarvex.pack, "Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box\nobjects instead of "
-             "plain dicts."),
+    "solve": (
+        quarvex.solve,
+        'The simplest entry point: pass a JSON string shaped like\n{"items": [...], "boxes": [...]} '
+        "and get a JSON string back.\nNo quarvex types required on either side.",
+    ),
+    "pack_dicts": (
+        quarvex.pack_dicts,
+        "Like solve(), but takes/returns native Python objects: pass lists\nof plain "
+        "dicts shaped like items.json / boxes.json and get back a\nrich PackResult with attribute access "
+        "to every feature.",
+    ),
+    "pack": (
+        quarvex.pack,
+        "Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box\nobjects instead of plain dicts.",
+    ),
     "Item.to_dict": (Item.to_dict, "Every feature of this item as a plain Python dict."),
     "Box.to_dict": (Box.to_dict, "Every feature of this box type as a plain Python dict."),
-    "PackResult.to_dict": (PackResult.to_dict, "The full result -- every box, every placed item, and every unplaced "
-                           "item -- as a plain Python dict."),
+    "PackResult.to_dict": (
+        PackResult.to_dict,
+        "The full result -- every box, every placed item, and every unplaced item -- as a plain Python dict.",
+    ),
     "PackResult.to_json": (PackResult.to_json, "The full result as a JSON string."),
     "Item": (Item, "A single item to be packed."),
     "Box": (Box, "A box type available to pack items into."),
@@ -65,11 +92,19 @@ DOCS = {
     "PackedItem.width": (PackedItem.width, "Placed (post-rotation) width."),
     "PackedItem.length": (PackedItem.length, "Placed (post-rotation) length."),
     "PackedItem.depth": (PackedItem.depth, "Placed (post-rotation) depth."),
-    "PackedItem.orientation": (PackedItem.orientation, "Axis mapping used, e.g. 'WLD' = original order, 'LWD' = "
-                               "width/length swapped, etc."),
-    "PackedItem.rotated": (PackedItem.rotated, "True if this item was not placed in its original orientation."),
+    "PackedItem.orientation": (
+        PackedItem.orientation,
+        "Axis mapping used, e.g. 'WLD' = original order, 'LWD' = width/length swapped, etc.",
+    ),
+    "PackedItem.rotated": (
+        PackedItem.rotated,
+        "True if this item was not placed in its original orientation.",
+    ),
     "PackedBox.weight": (PackedBox.weight, "Empty weight + all item weights."),
-    "PackedBox.volume_utilisation": (PackedBox.volume_utilisation, "Used volume as a percentage (0-100) of inner volume."),
+    "PackedBox.volume_utilisation": (
+        PackedBox.volume_utilisation,
+        "Used volume as a percentage (0-100) of inner volume.",
+    ),
     "PackResult.success": (PackResult.success, "True if every item was placed in some box."),
 }
 
@@ -83,21 +118,32 @@ def test_docstrings(documented, doc):
     assert text.rstrip("\n") == doc
 
 
-@pytest.mark.parametrize(("name", "items"), [
-    ("solve", "str"), ("pack_dicts", "Sequence[Mapping[str, Any]] | None"), ("pack", "Sequence[Item]"),
-    ("optimize", "Sequence[Item] | Sequence[Mapping[str, Any]] | None"),
-])
+@pytest.mark.parametrize(
+    ("name", "items"),
+    [
+        ("solve", "str"),
+        ("pack_dicts", "Sequence[Mapping[str, Any]] | None"),
+        ("pack", "Sequence[Item]"),
+        ("optimize", "Sequence[Item] | Sequence[Mapping[str, Any]] | None"),
+    ],
+)
 def test_entry_points_are_functions_of_the_package(name, items):
     function = getattr(quarvex, name)
     # help() of the extension's own function names the binding library's internals as its owner.
-    assert pydoc.render_doc(function).startswith(f"Python Library Documentation: function {name} in module quarvex\n")
+    assert pydoc.render_doc(function).startswith(
+        f"Python Library Documentation: function {name} in module quarvex\n"
+    )
     assert repr(next(iter(inspect.signature(function).parameters.values())).annotation) == items
     assert pickle.loads(pickle.dumps(function)) is function
 
 
 def test_rotation_members():
     assert Rotation.__doc__.startswith("How free an item is to be reoriented while packing.")
-    assert {name: int(member) for name, member in Rotation.__members__.items()} == {"NEVER": 0, "KEEP_FLAT": 1, "BEST_FIT": 2}
+    assert {name: int(member) for name, member in Rotation.__members__.items()} == {
+        "NEVER": 0,
+        "KEEP_FLAT": 1,
+        "BEST_FIT": 2,
+    }
     for line in (
         "NEVER : Must be packed exactly as given (Width/Length/Depth).",
         "KEEP_FLAT : May swap Width/Length but stay 'this way up'.",
@@ -105,8 +151,11 @@ def test_rotation_members():
     ):
         assert line in Rotation.__doc__
     assert Rotation(1) == Rotation.KEEP_FLAT
-    for operation in (lambda: Rotation.NEVER | Rotation.KEEP_FLAT, lambda: Rotation.NEVER < Rotation.BEST_FIT,
-                      lambda: Rotation.NEVER + 1):
+    for operation in (
+        lambda: Rotation.NEVER | Rotation.KEEP_FLAT,
+        lambda: Rotation.NEVER < Rotation.BEST_FIT,
+        lambda: Rotation.NEVER + 1,
+    ):
         with pytest.raises(TypeError):
             operation()
 
@@ -114,13 +163,28 @@ def test_rotation_members():
 @pytest.mark.parametrize(
     ("obj", "expected"),
     [
-        (Item("A", "A", 1, 2, 3, 4), dict(box_group=None, has_box_group=False, allowed_rotation=Rotation.BEST_FIT, volume=6.0)),
-        (Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER), dict(box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER)),
+        (
+            Item("A", "A", 1, 2, 3, 4),
+            dict(box_group=None, has_box_group=False, allowed_rotation=Rotation.BEST_FIT, volume=6.0),
+        ),
+        (
+            Item("A", "ref", 1, 2, 3, 4, "G", Rotation.NEVER),
+            dict(box_group="G", has_box_group=True, allowed_rotation=Rotation.NEVER),
+        ),
         (Item("A", "A", 1, 2, 3, 4, box_group=" "), dict(box_group=" ", has_box_group=True)),
         (Item("A", "A", 1, 2, 3, 4, box_group=""), dict(box_group=None, has_box_group=False)),
         (Item("A", "A", 2, 0, 3, 0), dict(volume=0.0)),
-        (Box("B", 10, 10, 10, -1), dict(has_weight_limit=False, empty_weight=0.0, active=True, max_quantity=None,
-                                        has_limited_quantity=False, inner_volume=1000.0)),
+        (
+            Box("B", 10, 10, 10, -1),
+            dict(
+                has_weight_limit=False,
+                empty_weight=0.0,
+                active=True,
+                max_quantity=None,
+                has_limited_quantity=False,
+                inner_volume=1000.0,
+            ),
+        ),
         (Box("B", 10, 10, 10, -1, max_quantity=0), dict(max_quantity=0, has_limited_quantity=True)),
         (Box("B", 10, 10, 10, -1, max_quantity=-3), dict(max_quantity=-3, has_limited_quantity=True)),
         (Box("B", 1, 2, 3, 0, 0, False), dict(has_weight_limit=True, active=False, inner_volume=6.0)),
@@ -163,19 +227,42 @@ def test_reprs(one_box):
         (result.boxes[0].items[0], "<quarvex.PackedItem 'A' @ (0.000000, 0.000000, 0.000000)>"),
         (result.boxes[0], "<quarvex.PackedBox 'B' items=1>"),
         (result, "<quarvex.PackResult success=True boxes=1 unplaced=0>"),
-        (quarvex.pack([item, Item("C", "C", 5, 5, 5, 0)], []), "<quarvex.PackResult success=False boxes=0 unplaced=2>"),
+        (
+            quarvex.pack([item, Item("C", "C", 5, 5, 5, 0)], []),
+            "<quarvex.PackResult success=False boxes=0 unplaced=2>",
+        ),
     ]:
         assert repr(obj) == text
 
 
 def test_item_and_box_to_dict():
-    assert json.dumps(Item("A", "R", 1, 2, 3, 4, "G", Rotation.KEEP_FLAT).to_dict()) == json.dumps({
-        "AllowedRotation": "KeepFlat", "BoxGroup": "G", "Depth": 3.0, "ItemCode": "A", "ItemReference": "R",
-        "Length": 2.0, "Volume": 6.0, "Weight": 4.0, "Width": 1.0})
+    assert json.dumps(Item("A", "R", 1, 2, 3, 4, "G", Rotation.KEEP_FLAT).to_dict()) == json.dumps(
+        {
+            "AllowedRotation": "KeepFlat",
+            "BoxGroup": "G",
+            "Depth": 3.0,
+            "ItemCode": "A",
+            "ItemReference": "R",
+            "Length": 2.0,
+            "Volume": 6.0,
+            "Weight": 4.0,
+            "Width": 1.0,
+        }
+    )
     assert Item("A", "A", 1, 1, 1, 1).to_dict()["BoxGroup"] is None
-    assert json.dumps(Box("B", 1, 2, 3, -1, 0.5, False, 7).to_dict()) == json.dumps({
-        "Active": False, "BoxWeight": 0.5, "Depth": 3.0, "InnerVolume": 6.0, "Length": 2.0, "MaxWeight": -1.0,
-        "MaximumBoxes": 7, "Reference": "B", "Width": 1.0})
+    assert json.dumps(Box("B", 1, 2, 3, -1, 0.5, False, 7).to_dict()) == json.dumps(
+        {
+            "Active": False,
+            "BoxWeight": 0.5,
+            "Depth": 3.0,
+            "InnerVolume": 6.0,
+            "Length": 2.0,
+            "MaxWeight": -1.0,
+            "MaximumBoxes": 7,
+            "Reference": "B",
+            "Width": 1.0,
+        }
+    )
     assert [Box("B", 1, 2, 3, 10).to_dict()[key] for key in ("MaxWeight", "MaximumBoxes")] == [10.0, None]
 
 
@@ -183,18 +270,33 @@ def test_result_figures_and_to_dict(one_box):
     _, _, result = one_box
     packed_box = result.boxes[0]
     placed = packed_box.items[0]
-    assert (placed.x, placed.y, placed.z, placed.orientation, placed.rotated, placed.weight, placed.volume) == (
-        0.0, 0.0, 0.0, "WLD", False, 1.0, 1.0)
+    assert (
+        placed.x,
+        placed.y,
+        placed.z,
+        placed.orientation,
+        placed.rotated,
+        placed.weight,
+        placed.volume,
+    ) == (0.0, 0.0, 0.0, "WLD", False, 1.0, 1.0)
     # The figures keep -1.0 for "no limit" where the dicts say None.
     assert (packed_box.max_weight, packed_box.remaining_weight) == (-1.0, -1.0)
-    assert (packed_box.weight, packed_box.used_volume, packed_box.unused_volume, packed_box.volume_utilisation,
-            packed_box.used_width, packed_box.remaining_width) == (1.0, 1.0, 7.0, 12.5, 1.0, 1.0)
+    assert (
+        packed_box.weight,
+        packed_box.used_volume,
+        packed_box.unused_volume,
+        packed_box.volume_utilisation,
+        packed_box.used_width,
+        packed_box.remaining_width,
+    ) == (1.0, 1.0, 7.0, 12.5, 1.0, 1.0)
     assert len(packed_box) == 1
     assert (result.overall_volume_utilisation, result.total_placed, result.total_unplaced) == (12.5, 1, 0)
     # The dicts hold what the JSON text holds, in the same order.
     whole = result.to_dict()
     assert json.dumps(whole) == json.dumps(json.loads(result.to_json()))
-    assert json.dumps(packed_box.to_dict()) == json.dumps({k: v for k, v in whole["boxes"][0].items() if k != "box_index"})
+    assert json.dumps(packed_box.to_dict()) == json.dumps(
+        {k: v for k, v in whole["boxes"][0].items() if k != "box_index"}
+    )
     assert json.dumps(placed.to_dict()) == json.dumps(whole["boxes"][0]["items"][0])
 
 
@@ -236,8 +338,17 @@ def test_to_json_indents(one_box):
         lambda: Item("A", "A", 1, 1, 1, 1, b"G"),
         lambda: Box(b"B", 1, 1, 1, 1),
     ],
-    ids=["rotation-as-int", "width-as-str", "weight-missing", "quantity-beyond-int32", "quantity-float", "max-weight-missing",
-         "code-as-bytes", "box-group-as-bytes", "reference-as-bytes"],
+    ids=[
+        "rotation-as-int",
+        "width-as-str",
+        "weight-missing",
+        "quantity-beyond-int32",
+        "quantity-float",
+        "max-weight-missing",
+        "code-as-bytes",
+        "box-group-as-bytes",
+        "reference-as-bytes",
+    ],
 )
 def test_constructors_reject_unconvertible_arguments(make):
     with pytest.raises(TypeError, match="incompatible constructor arguments"):

@@ -4,16 +4,20 @@ import math
 import random
 
 import pytest
+from validator import validate, validate_physical
 
 import quarvex
 from bench.generators import as_objects, feature_request, tight_weight_request, with_physical_keys
-from validator import validate, validate_physical
 
 SMALL = {"time_limit": None, "effort": 3000}
 
 
 def score(result):
-    return (-result.total_placed, len(result.boxes), sum(b.box.width * b.box.length * b.box.depth for b in result.boxes))
+    return (
+        -result.total_placed,
+        len(result.boxes),
+        sum(b.box.width * b.box.length * b.box.depth for b in result.boxes),
+    )
 
 
 @pytest.mark.parametrize("seed", range(300))
@@ -23,7 +27,12 @@ def test_results_are_sound_and_never_worse_than_pack(seed):
     request = with_physical_keys(feature_request(seed)) if physical else feature_request(seed)
     items, boxes = request["items"], request["boxes"]
     min_support = (0.0, 0.5, 1.0)[seed % 3]
-    settings = {**SMALL, "seed": seed, "min_support": min_support, "objective": "cost" if seed % 8 == 7 else "boxes"}
+    settings = {
+        **SMALL,
+        "seed": seed,
+        "min_support": min_support,
+        "objective": "cost" if seed % 8 == 7 else "boxes",
+    }
     if seed % 2:
         result = quarvex.optimize(items, boxes, **settings)
     else:
@@ -37,9 +46,16 @@ def test_results_are_sound_and_never_worse_than_pack(seed):
 
 def stacking_request(count, seed):
     rng = random.Random(seed)
-    items = [{"ItemCode": f"I{k}", "Width": rng.randint(1, 6), "Length": rng.randint(1, 6),
-              "Depth": rng.randint(1, 6), "AllowedRotation": rng.choice(["Never", "KeepFlat", "BestFit"])}
-             for k in range(count)]
+    items = [
+        {
+            "ItemCode": f"I{k}",
+            "Width": rng.randint(1, 6),
+            "Length": rng.randint(1, 6),
+            "Depth": rng.randint(1, 6),
+            "AllowedRotation": rng.choice(["Never", "KeepFlat", "BestFit"]),
+        }
+        for k in range(count)
+    ]
     return items, [{"Reference": "B", "Width": 10, "Length": 12, "Depth": 14, "MaxWeight": -1}]
 
 
@@ -47,7 +63,9 @@ def stacking_request(count, seed):
 @pytest.mark.parametrize("seed", range(4))
 def test_items_rest_on_the_items_below(min_support, seed):
     items, boxes = stacking_request(60, seed)
-    result = quarvex.optimize(items, boxes, time_limit=None, effort=20000, seed=seed, min_support=min_support).to_dict()
+    result = quarvex.optimize(
+        items, boxes, time_limit=None, effort=20000, seed=seed, min_support=min_support
+    ).to_dict()
     validate(result, items, boxes)
     validate_physical(result, items, min_support)
     assert any(p["z"] > 0 for p in result["placements"])
@@ -70,12 +88,18 @@ def test_two_boxes_take_a_load_that_only_a_tight_split_by_weight_gets_into_two(s
 
 def test_an_effort_gives_the_same_result_every_time():
     request = feature_request(11)
-    runs = {quarvex.optimize(request["items"], request["boxes"], time_limit=None, effort=5000, seed=3, min_support=0.5).to_json(-1)
-            for _ in range(3)}
+    runs = {
+        quarvex.optimize(
+            request["items"], request["boxes"], time_limit=None, effort=5000, seed=3, min_support=0.5
+        ).to_json(-1)
+        for _ in range(3)
+    }
     assert len(runs) == 1
 
 
-@pytest.mark.parametrize("budget", [{"time_limit": 0.0}, {"time_limit": None, "effort": 0}, {"time_limit": 0.01, "effort": 10**12}])
+@pytest.mark.parametrize(
+    "budget", [{"time_limit": 0.0}, {"time_limit": None, "effort": 0}, {"time_limit": 0.01, "effort": 10**12}]
+)
 @pytest.mark.parametrize("min_support", [0.0, 1.0])
 def test_the_smallest_budgets_still_answer_with_every_item(budget, min_support):
     items, boxes = stacking_request(30, 1)

@@ -5,16 +5,23 @@ import json
 import math
 
 import pytest
-
-import quarvex
 from quarvex.cli import main
 from validator import validate, validate_physical
+
+import quarvex
 
 EFFORT = {"time_limit": None, "effort": 20000}
 
 
 def cube(code, weight, max_load=None, width=1):
-    item = {"ItemCode": code, "Width": width, "Length": 1, "Depth": 1, "Weight": weight, "AllowedRotation": "Never"}
+    item = {
+        "ItemCode": code,
+        "Width": width,
+        "Length": 1,
+        "Depth": 1,
+        "Weight": weight,
+        "AllowedRotation": "Never",
+    }
     return item if max_load is None else {**item, "MaxLoad": max_load}
 
 
@@ -45,7 +52,9 @@ def test_loads_are_carried_down_stacks_within_every_limit(items, boxes, columns,
     if isinstance(columns, int):
         assert len(result["boxes"]) == columns
     else:
-        assert [[p["ItemCode"] for p in sorted(b["items"], key=lambda p: p["z"])] for b in result["boxes"]] == columns
+        assert [
+            [p["ItemCode"] for p in sorted(b["items"], key=lambda p: p["z"])] for b in result["boxes"]
+        ] == columns
 
 
 @pytest.mark.parametrize("objective, chosen", [("boxes", ["Big"]), ("cost", ["Small", "Small"])])
@@ -58,16 +67,33 @@ def test_the_cost_objective_pays_less_where_more_boxes_cost_less(objective, chos
 @pytest.mark.parametrize(
     "call, message",
     [
-        (lambda: quarvex.optimize([cube("mug", 1, -1)], []), "item 'mug': MaxLoad must be a number of at least 0"),
-        (lambda: quarvex.optimize([cube("mug", 1, "5")], []), "item 'mug': MaxLoad must be a number of at least 0, got string"),
-        (lambda: quarvex.optimize([cube("mug", 1, True)], []), "item 'mug': MaxLoad must be a number .* got boolean"),
-        (lambda: quarvex.Item("mug", "m", 1, 1, 1, 1, max_load=math.nan), "item 'mug': MaxLoad must be .* got nan"),
+        (
+            lambda: quarvex.optimize([cube("mug", 1, -1)], []),
+            "item 'mug': MaxLoad must be a number of at least 0",
+        ),
+        (
+            lambda: quarvex.optimize([cube("mug", 1, "5")], []),
+            "item 'mug': MaxLoad must be a number of at least 0, got string",
+        ),
+        (
+            lambda: quarvex.optimize([cube("mug", 1, True)], []),
+            "item 'mug': MaxLoad must be a number .* got boolean",
+        ),
+        (
+            lambda: quarvex.Item("mug", "m", 1, 1, 1, 1, max_load=math.nan),
+            "item 'mug': MaxLoad must be .* got nan",
+        ),
         (lambda: quarvex.optimize([], [box("S", 1, 1, -2)]), "box 'S': Cost must be a number of at least 0"),
         (lambda: quarvex.optimize([], [box("S", 1, 1, {})]), "box 'S': Cost must be a number .* got object"),
         (lambda: quarvex.Box("S", 1, 1, 1, -1, cost=-0.5), "box 'S': Cost must be a number of at least 0"),
-        (lambda: quarvex.optimize([], [], objective="price"), 'objective must be "boxes" or "cost", got "price"'),
-        (lambda: quarvex.optimize([cube("a", 1)], [box("S", 1, 1, 2), box("U", 1, 1)], objective="cost"),
-         'box \'U\' has no Cost, which the objective "cost" needs'),
+        (
+            lambda: quarvex.optimize([], [], objective="price"),
+            'objective must be "boxes" or "cost", got "price"',
+        ),
+        (
+            lambda: quarvex.optimize([cube("a", 1)], [box("S", 1, 1, 2), box("U", 1, 1)], objective="cost"),
+            "box 'U' has no Cost, which the objective \"cost\" needs",
+        ),
         (lambda: quarvex.pack_batch([], min_support=2), r"min_support must be a fraction in \[0, 1\]"),
         (lambda: quarvex.pack_batch([], objective="cheap"), "objective must be"),
     ],
@@ -92,7 +118,10 @@ def test_the_default_packer_refuses_what_only_the_search_honours(capsys, tmp_pat
     path = tmp_path / "order.json"
     path.write_text(json.dumps(request_))
     assert main(["pack", str(path)]) == 2
-    assert capsys.readouterr().err == f"quarvex: error: {path}: {refused}, which only the search honours: add --optimize\n"
+    assert (
+        capsys.readouterr().err
+        == f"quarvex: error: {path}: {refused}, which only the search honours: add --optimize\n"
+    )
     [outcome] = quarvex.pack_batch([request_], workers=1)
     assert outcome.error.message.startswith(f"{refused}, which only the search honours")
 
@@ -108,4 +137,6 @@ def test_a_request_carries_its_own_settings_and_the_search_honours_them(capsys, 
     [outcome] = quarvex.pack_batch([request], workers=1, objective="boxes")
     assert json.loads(outcome.response)["placements"] == result["placements"]
     [outcome] = quarvex.pack_batch([{**request, "options": {"support": 1}}], workers=1, optimize_seconds=0.1)
-    assert outcome.error.message == "\"options\" has an unknown key 'support'; it takes min_support, objective"
+    assert (
+        outcome.error.message == "\"options\" has an unknown key 'support'; it takes min_support, objective"
+    )

@@ -9,8 +9,8 @@ import pickle
 import pytest
 
 import quarvex
-from quarvex import Box, Item, PackResult, Rotation
 from bench import generators
+from quarvex import Box, Item, PackResult, Rotation
 
 LINKED = Item("L", "linked", 1, 2, 3, 4, "G1", Rotation.KEEP_FLAT)
 PLAIN = Item("P", "plain", 100, 1, 1, 1.5)
@@ -30,7 +30,15 @@ def test_round_trips_keep_every_feature_and_sharing(copy_of, seed):
         again = copy_of(result)
         assert (again.to_json(), again.to_dict()) == (result.to_json(), result.to_dict())
     physical = [Item("F", "fragile", 1, 1, 1, 1, "G", max_load=0), Box("C", 1, 1, 1, -1, cost=2.5)]
-    for original in [LINKED, PLAIN, LIMITED, Box("U", 1, 2, 3, -1), SHARED.boxes[0], SHARED.boxes[0].items[0], *physical]:
+    for original in [
+        LINKED,
+        PLAIN,
+        LIMITED,
+        Box("U", 1, 2, 3, -1),
+        SHARED.boxes[0],
+        SHARED.boxes[0].items[0],
+        *physical,
+    ]:
         again = copy_of(original)
         assert type(again) is type(original) and again.to_dict() == original.to_dict()
     assert [copy_of(o).to_dict().get(k) for o, k in zip(physical, ["MaxLoad", "Cost"])] == [0, 2.5]
@@ -61,19 +69,51 @@ ITEMS, BOXES, PACKED, UNPLACED, TYPES = RESULT_STATE[1:]
         (PackResult, (*RESULT_STATE[:5], [7]), ValueError, "box index 7 is out of range"),
         (PackResult, (True, {}, [], [], [], []), TypeError, "item table must be a list, not dict"),
         (Item, ITEM_STATE[:7] + (7, None), TypeError, "value 7 has the wrong type (int)"),
-        (quarvex.PackedBox, SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
-         ValueError, "item index 5 is out of range (1 in the table)"),
+        (
+            quarvex.PackedBox,
+            SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
+            ValueError,
+            "item index 5 is out of range (1 in the table)",
+        ),
         (quarvex.PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),
         # States that no packing gives.
-        (PackResult, (True, ITEMS, BOXES, PACKED, [0], TYPES), ValueError, "success is True with 1 unplaced items"),
-        (PackResult, (False, ITEMS, BOXES, PACKED, [], TYPES), ValueError, "success is False with 0 unplaced items"),
-        (PackResult, (True, ITEMS, BOXES, [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])], [], TYPES),
-         ValueError, "extents do not match item 'L' in orientation 'WWD'"),
-        (quarvex.PackedItem, ([ITEM_STATE], (0, 2, 1, 3, "WLD", 0, 0, 0)), ValueError,
-         "extents do not match item 'L' in orientation 'WLD'"),
+        (
+            PackResult,
+            (True, ITEMS, BOXES, PACKED, [0], TYPES),
+            ValueError,
+            "success is True with 1 unplaced items",
+        ),
+        (
+            PackResult,
+            (False, ITEMS, BOXES, PACKED, [], TYPES),
+            ValueError,
+            "success is False with 0 unplaced items",
+        ),
+        (
+            PackResult,
+            (True, ITEMS, BOXES, [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])], [], TYPES),
+            ValueError,
+            "extents do not match item 'L' in orientation 'WWD'",
+        ),
+        (
+            quarvex.PackedItem,
+            ([ITEM_STATE], (0, 2, 1, 3, "WLD", 0, 0, 0)),
+            ValueError,
+            "extents do not match item 'L' in orientation 'WLD'",
+        ),
         (Item, (b"L", *ITEM_STATE[1:]), TypeError, "value 0 has the wrong type (bytes)"),
-        (Item, (*ITEM_STATE[:2], -1.0, *ITEM_STATE[3:]), ValueError, "item 'L': Width must be a finite number"),
-        (Box, (*BOX_STATE[:4], math.nan, *BOX_STATE[5:]), ValueError, "box 'S': MaxWeight must be a finite number"),
+        (
+            Item,
+            (*ITEM_STATE[:2], -1.0, *ITEM_STATE[3:]),
+            ValueError,
+            "item 'L': Width must be a finite number",
+        ),
+        (
+            Box,
+            (*BOX_STATE[:4], math.nan, *BOX_STATE[5:]),
+            ValueError,
+            "box 'S': MaxWeight must be a finite number",
+        ),
     ],
 )
 def test_invalid_states_raise_clear_errors(cls, state, error, message):
@@ -85,14 +125,24 @@ def test_invalid_states_raise_clear_errors(cls, state, error, message):
 CLASSES = [Item, Box, quarvex.PackedItem, quarvex.PackedBox, PackResult]
 USES = {
     "repr": repr,
-    "property": lambda o: [getattr(o, name) for name in dir(type(o)) if isinstance(getattr(type(o), name), property)],
+    "property": lambda o: [
+        getattr(o, name) for name in dir(type(o)) if isinstance(getattr(type(o), name), property)
+    ],
     "to_dict": lambda o: o.to_dict(),
     "pickle": pickle.dumps,
 }
-REQUEST_USES = {"pack": quarvex.pack, "optimize": lambda items, boxes: quarvex.optimize(items, boxes, effort=10)}
+REQUEST_USES = {
+    "pack": quarvex.pack,
+    "optimize": lambda items, boxes: quarvex.optimize(items, boxes, effort=10),
+}
 CASES = [pytest.param(cls, use, id=f"{cls.__name__}-{name}") for cls in CLASSES for name, use in USES.items()]
-CASES += [pytest.param(Item, lambda o, f=f: f([o], [LIMITED]), id=f"Item-{name}") for name, f in REQUEST_USES.items()]
-CASES += [pytest.param(Box, lambda o, f=f: f([LINKED], [o]), id=f"Box-{name}") for name, f in REQUEST_USES.items()]
+CASES += [
+    pytest.param(Item, lambda o, f=f: f([o], [LIMITED]), id=f"Item-{name}")
+    for name, f in REQUEST_USES.items()
+]
+CASES += [
+    pytest.param(Box, lambda o, f=f: f([LINKED], [o]), id=f"Box-{name}") for name, f in REQUEST_USES.items()
+]
 
 
 @pytest.mark.parametrize(("cls", "use"), CASES)
@@ -109,6 +159,9 @@ def test_objects_without_a_state_are_refused_on_use(make, cls, use):
 def test_rotations_exist_only_as_the_three_members():
     with pytest.raises(ValueError, match="99 is not a quarvex.Rotation value"):
         Rotation(99)
-    for make in [lambda: Rotation.__new__(Rotation), lambda: pickle.loads(b"\x80\x02cquarvex\nRotation\n)\x81.")]:
+    for make in [
+        lambda: Rotation.__new__(Rotation),
+        lambda: pickle.loads(b"\x80\x02cquarvex\nRotation\n)\x81."),
+    ]:
         with pytest.raises(TypeError):
             make()

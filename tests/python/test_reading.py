@@ -41,10 +41,15 @@ PARSE_ERROR = "[json.exception.parse_error.101] parse error at line 1, column "
 @pytest.mark.parametrize(
     ("text", "start"),
     [
-        ('{"items": [{"ItemCode": "A", "Width": 1e400}]}',
-         "[json.exception.out_of_range.406] number overflow parsing '1e400'"),
-        ("", PARSE_ERROR + "1: attempting to parse an empty input; check that your input string or stream "
-         "contains the expected JSON"),
+        (
+            '{"items": [{"ItemCode": "A", "Width": 1e400}]}',
+            "[json.exception.out_of_range.406] number overflow parsing '1e400'",
+        ),
+        (
+            "",
+            PARSE_ERROR + "1: attempting to parse an empty input; check that your input string or stream "
+            "contains the expected JSON",
+        ),
         (" ", PARSE_ERROR + "2: syntax error"),
         ("{} x", PARSE_ERROR + "4: syntax error"),
         ("{} // note", PARSE_ERROR),
@@ -52,11 +57,27 @@ PARSE_ERROR = "[json.exception.parse_error.101] parse error at line 1, column "
         ('{"items": [', PARSE_ERROR),
         ('{"items": [}', PARSE_ERROR),
         # The parser would stop at a NUL byte and call what came before the whole text.
-        ("{}\0 x", PARSE_ERROR + "3: syntax error while parsing value - unexpected NUL byte; expected end of input"),
-        ('{"items": []}\n \0', "[json.exception.parse_error.101] parse error at line 2, column 2: syntax error"),
+        (
+            "{}\0 x",
+            PARSE_ERROR + "3: syntax error while parsing value - unexpected NUL byte; expected end of input",
+        ),
+        (
+            '{"items": []}\n \0',
+            "[json.exception.parse_error.101] parse error at line 2, column 2: syntax error",
+        ),
     ],
-    ids=["number-overflow", "empty", "blank", "trailing-text", "trailing-comment", "leading-comment",
-         "unterminated", "unbalanced", "nul-byte", "nul-byte-on-line-2"],
+    ids=[
+        "number-overflow",
+        "empty",
+        "blank",
+        "trailing-text",
+        "trailing-comment",
+        "leading-comment",
+        "unterminated",
+        "unbalanced",
+        "nul-byte",
+        "nul-byte-on-line-2",
+    ],
 )
 def test_request_text_faults(text, start):
     with pytest.raises(RuntimeError) as caught:
@@ -78,10 +99,20 @@ DEFAULTS = {"ItemReference": "A", "Weight": 0.0, "AllowedRotation": "BestFit", "
         ({"Width": 1.5, "Length": 2, "Depth": 0}, {"Width": 1.5, "Length": 2.0, "Depth": 0.0, "Volume": 0.0}),
         ({"Comment": "ignored"}, {"ItemCode": "A"}),
         (WRITTEN_ITEM.to_dict(), WRITTEN_ITEM.to_dict()),
-        *[({"AllowedRotation": name}, {"AllowedRotation": rule}) for name, rule in [
-            ("NEVER", "Never"), ("never", "Never"), ("keepflat", "KeepFlat"), ("KEEP_FLAT", "KeepFlat"),
-            ("", "BestFit"), ("Keep Flat", "BestFit"), ("keep-flat", "BestFit"), (" never", "BestFit"),
-            ("NEVERÉ", "BestFit")]],
+        *[
+            ({"AllowedRotation": name}, {"AllowedRotation": rule})
+            for name, rule in [
+                ("NEVER", "Never"),
+                ("never", "Never"),
+                ("keepflat", "KeepFlat"),
+                ("KEEP_FLAT", "KeepFlat"),
+                ("", "BestFit"),
+                ("Keep Flat", "BestFit"),
+                ("keep-flat", "BestFit"),
+                (" never", "BestFit"),
+                ("NEVERÉ", "BestFit"),
+            ]
+        ],
     ],
 )
 def test_item_fields(road, extra, expected):
@@ -97,18 +128,31 @@ INT32_MAX = 2**31 - 1
     ("extra", "expected"),
     [
         ({}, dict(max_quantity=None, active=True, empty_weight=0.0, has_weight_limit=False)),
-        ({"MaximumBoxes": None, "Active": None, "BoxWeight": None}, dict(max_quantity=None, active=True, empty_weight=0.0)),
+        (
+            {"MaximumBoxes": None, "Active": None, "BoxWeight": None},
+            dict(max_quantity=None, active=True, empty_weight=0.0),
+        ),
         ({"MaximumBoxes": 2.9}, dict(max_quantity=2)),
         ({"MaximumBoxes": True}, dict(max_quantity=1)),
         ({"MaximumBoxes": 3}, dict(max_quantity=3, has_limited_quantity=True)),
-        *[({"MaximumBoxes": n}, dict(max_quantity=INT32_MAX)) for n in (2**32, 2**32 + 1, 2**64 - 1, 2**64,
-                                                                        2147483647.9, 1e20)],
+        *[
+            ({"MaximumBoxes": n}, dict(max_quantity=INT32_MAX))
+            for n in (2**32, 2**32 + 1, 2**64 - 1, 2**64, 2147483647.9, 1e20)
+        ],
         ({"MaxWeight": 0, "BoxWeight": 0}, dict(max_weight=0.0, has_weight_limit=True)),
         ({"MaxWeight": 5, "BoxWeight": 1.5}, dict(max_weight=5.0, empty_weight=1.5)),
         ({"Comment": "ignored"}, dict(reference="S")),
         # What Box.to_dict writes reads back as the same box type, with or without a weight limit.
-        *[(box.to_dict(), {name: getattr(box, name) for name in ("reference", "max_weight", "empty_weight", "max_quantity")})
-          for box in (quarvex.Box("U", 10, 10, 10, -1.5, 0.5, True, 3), quarvex.Box("L", 10, 10, 10, 7))],
+        *[
+            (
+                box.to_dict(),
+                {
+                    name: getattr(box, name)
+                    for name in ("reference", "max_weight", "empty_weight", "max_quantity")
+                },
+            )
+            for box in (quarvex.Box("U", 10, 10, 10, -1.5, 0.5, True, 3), quarvex.Box("L", 10, 10, 10, 7))
+        ],
     ],
 )
 def test_box_fields_of_an_opened_box(extra, expected):
@@ -120,8 +164,17 @@ def test_box_fields_of_an_opened_box(extra, expected):
 
 
 @pytest.mark.parametrize("road", ROADS)
-@pytest.mark.parametrize("extra", [{"MaximumBoxes": 0}, {"MaximumBoxes": False}, {"MaximumBoxes": -1},
-                                   {"MaximumBoxes": -4294967296}, {"MaximumBoxes": -0.5}, {"Active": False}])
+@pytest.mark.parametrize(
+    "extra",
+    [
+        {"MaximumBoxes": 0},
+        {"MaximumBoxes": False},
+        {"MaximumBoxes": -1},
+        {"MaximumBoxes": -4294967296},
+        {"MaximumBoxes": -0.5},
+        {"Active": False},
+    ],
+)
 def test_box_types_never_opened(road, extra):
     result = road([ITEM], [{**BOX, **extra}])
     assert (result["success"], result["boxes"], result["unplaced_item_codes"]) == (False, [], ["A"])
@@ -138,7 +191,9 @@ def test_walk_yields_nothing(road, nothing):
 
 
 @pytest.mark.parametrize("road", ROADS)
-@pytest.mark.parametrize("items", [42, "A", True, ITEM], ids=["number", "string", "boolean", "single-item-object"])
+@pytest.mark.parametrize(
+    "items", [42, "A", True, ITEM], ids=["number", "string", "boolean", "single-item-object"]
+)
 def test_walk_fails_on_values_that_are_not_item_objects(road, items):
     with pytest.raises(ValueError, match="^item is missing required field 'ItemCode'$"):
         road(items, [BOX])
@@ -156,7 +211,9 @@ def test_walk_reads_object_members_in_key_order(road):
     assert [box["box_reference"] for box in road([ITEM], [{**BOX, "Reference": "2"}, BOX])["boxes"]] == ["2"]
 
 
-@pytest.mark.parametrize("text", ["{}", " [] ", "null", "42", '"text"', '{"items": null, "boxes": null}', '{"Items": [1]}'])
+@pytest.mark.parametrize(
+    "text", ["{}", " [] ", "null", "42", '"text"', '{"items": null, "boxes": null}', '{"Items": [1]}']
+)
 def test_requests_without_items_or_boxes(text):
     assert quarvex.solve(text) == (
         '{"boxes":[],"placements":[],"success":true,"summary":{"box_count":0,"overall_volume_utilisation":0.0,'
@@ -169,10 +226,22 @@ def test_requests_without_items_or_boxes(text):
 
 STRICT = json.loads((Path(__file__).resolve().parents[1] / "data" / "strict_faults.json").read_text())
 STRICT_ROWS = [
-    *[pytest.param({"items": row["items"], "boxes": row["boxes"]}, "search", row["strict_pointer"], None, id=row["case"])
-      for row in FAULTS],
-    *[pytest.param(row["request"], row.get("reader", "search"), row["pointer"], row["message"], id=row["case"])
-      for row in STRICT],
+    *[
+        pytest.param(
+            {"items": row["items"], "boxes": row["boxes"]},
+            "search",
+            row["strict_pointer"],
+            None,
+            id=row["case"],
+        )
+        for row in FAULTS
+    ],
+    *[
+        pytest.param(
+            row["request"], row.get("reader", "search"), row["pointer"], row["message"], id=row["case"]
+        )
+        for row in STRICT
+    ],
 ]
 
 
@@ -192,4 +261,3 @@ def test_strict_reading_names_the_fault_and_the_schema_agrees(request_, reader, 
         else:
             with pytest.raises(ValueError, match=re.escape(f"(at {pointer})")):
                 call(request_.get("items"), request_.get("boxes"), strict=True)
-

@@ -21,7 +21,9 @@ scalars = st.one_of(
 )
 json_like = st.recursive(
     scalars,
-    lambda children: st.lists(children, max_size=4) | st.dictionaries(st.text(max_size=6), children, max_size=4),
+    lambda children: (
+        st.lists(children, max_size=4) | st.dictionaries(st.text(max_size=6), children, max_size=4)
+    ),
     max_leaves=12,
 )
 # Sizes and weights that every entry point takes, at their edges.
@@ -60,9 +62,17 @@ def box_like(junk_one_in=None):
     def f(values):
         return field(values, junk_one_in)
 
-    quantities = st.one_of(st.integers(-(2**40), 2**40), st.floats(allow_nan=False, allow_infinity=False), st.booleans())
+    quantities = st.one_of(
+        st.integers(-(2**40), 2**40), st.floats(allow_nan=False, allow_infinity=False), st.booleans()
+    )
     return st.fixed_dictionaries(
-        {"Reference": f(st.text(max_size=4)), "Width": f(sizes), "Length": f(sizes), "Depth": f(sizes), "MaxWeight": f(max_weights)},
+        {
+            "Reference": f(st.text(max_size=4)),
+            "Width": f(sizes),
+            "Length": f(sizes),
+            "Depth": f(sizes),
+            "MaxWeight": f(max_weights),
+        },
         optional={"BoxWeight": f(weights), "Active": f(st.booleans()), "MaximumBoxes": f(quantities)},
     )
 
@@ -134,9 +144,18 @@ DEPTH = 1_000_000
     [
         ("[" * DEPTH + "]" * DEPTH, None),
         ('{"a":' * DEPTH + "1" + "}" * DEPTH, None),
-        ('{"items":' + "[" * DEPTH + "]" * DEPTH + "}", (ValueError, "item is missing required field 'ItemCode'")),
-        ('{"items":[{"ItemCode":' + '{"b":' * DEPTH + "1" + "}" * DEPTH + "}]}", (RuntimeError, "type must be string, but is object")),
-        ('{"items":[{"ItemCode":"A","Depth":' + "[" * DEPTH + "]" * DEPTH + "}]}", (RuntimeError, "type must be number, but is array")),
+        (
+            '{"items":' + "[" * DEPTH + "]" * DEPTH + "}",
+            (ValueError, "item is missing required field 'ItemCode'"),
+        ),
+        (
+            '{"items":[{"ItemCode":' + '{"b":' * DEPTH + "1" + "}" * DEPTH + "}]}",
+            (RuntimeError, "type must be string, but is object"),
+        ),
+        (
+            '{"items":[{"ItemCode":"A","Depth":' + "[" * DEPTH + "]" * DEPTH + "}]}",
+            (RuntimeError, "type must be number, but is array"),
+        ),
         ("[" * DEPTH, (RuntimeError, "[json.exception.parse_error.101]")),
     ],
     ids=["arrays", "objects", "items-array", "item-code", "depth", "unterminated"],
@@ -160,20 +179,32 @@ def test_pack_dicts_refuses_a_million_levels_of_nesting():
 
 
 BAD_SIZES = [-1, -3e-7, math.nan, math.inf, -math.inf]
-BAD_FIGURES = [("item", field, value) for field in ("Width", "Length", "Depth", "Weight") for value in BAD_SIZES]
-BAD_FIGURES += [("box", field, value) for field in ("Width", "Length", "Depth", "BoxWeight") for value in BAD_SIZES]
+BAD_FIGURES = [
+    ("item", field, value) for field in ("Width", "Length", "Depth", "Weight") for value in BAD_SIZES
+]
+BAD_FIGURES += [
+    ("box", field, value) for field in ("Width", "Length", "Depth", "BoxWeight") for value in BAD_SIZES
+]
 BAD_FIGURES += [("box", "MaxWeight", value) for value in (math.nan, math.inf, -math.inf)]
 ITEM = {"ItemCode": "A", "Width": 10, "Length": 10, "Depth": 10, "Weight": 1}
 BOX = {"Reference": "B", "Width": 10, "Length": 10, "Depth": 10, "MaxWeight": 10, "BoxWeight": 0}
 ITEM_ARGUMENTS = {"Width": "width", "Length": "length", "Depth": "depth", "Weight": "weight"}
-BOX_ARGUMENTS = {"Width": "width", "Length": "length", "Depth": "depth", "MaxWeight": "max_weight", "BoxWeight": "empty_weight"}
+BOX_ARGUMENTS = {
+    "Width": "width",
+    "Length": "length",
+    "Depth": "depth",
+    "MaxWeight": "max_weight",
+    "BoxWeight": "empty_weight",
+}
 
 
 def as_objects(items, boxes):
     item_arguments = [{argument: item[field] for field, argument in ITEM_ARGUMENTS.items()} for item in items]
     box_arguments = [{argument: box[field] for field, argument in BOX_ARGUMENTS.items()} for box in boxes]
-    return ([quarvex.Item(item["ItemCode"], "", **arguments) for item, arguments in zip(items, item_arguments)],
-            [quarvex.Box(box["Reference"], **arguments) for box, arguments in zip(boxes, box_arguments)])
+    return (
+        [quarvex.Item(item["ItemCode"], "", **arguments) for item, arguments in zip(items, item_arguments)],
+        [quarvex.Box(box["Reference"], **arguments) for box, arguments in zip(boxes, box_arguments)],
+    )
 
 
 # The dict roads read JSON, which carries no NaN or infinity (they fail to
@@ -184,9 +215,12 @@ ROADS = {
     "optimize": lambda items, boxes: quarvex.optimize(items, boxes, effort=10),
     "constructors": lambda items, boxes: quarvex.pack(*as_objects(items, boxes)),
 }
-CASES = [pytest.param(road, *figure, id=f"{name}-{figure[0]}-{figure[1]}-{figure[2]}")
-         for name, road in ROADS.items() for figure in BAD_FIGURES
-         if name == "constructors" or math.isfinite(figure[2])]
+CASES = [
+    pytest.param(road, *figure, id=f"{name}-{figure[0]}-{figure[1]}-{figure[2]}")
+    for name, road in ROADS.items()
+    for figure in BAD_FIGURES
+    if name == "constructors" or math.isfinite(figure[2])
+]
 
 
 @pytest.mark.parametrize(("road", "kind", "field", "value"), CASES)
@@ -196,5 +230,7 @@ def test_sizes_and_weights_no_packing_can_use_are_refused(road, kind, field, val
         items[1][field] = value
     else:
         boxes[0] = {**BOX, field: value}
-    with pytest.raises(ValueError, match=f"^{kind} '{'C' if kind == 'item' else 'B'}': {field} must be a finite number"):
+    with pytest.raises(
+        ValueError, match=f"^{kind} '{'C' if kind == 'item' else 'B'}': {field} must be a finite number"
+    ):
         road(items, boxes)

@@ -49,7 +49,11 @@ class Server:
 
     def in_flight(self):
         metrics = self.request("GET", "/metrics")[2].decode()
-        return int(next(line for line in metrics.splitlines() if line.startswith("quarvex_requests_in_flight ")).split()[1])
+        return int(
+            next(
+                line for line in metrics.splitlines() if line.startswith("quarvex_requests_in_flight ")
+            ).split()[1]
+        )
 
     def stop(self):
         self.process.send_signal(signal.SIGTERM)
@@ -72,10 +76,16 @@ def test_endpoints_answer_as_the_library_does(server):
 
     status, _, body = server.request("POST", "/v1/optimize?time_limit=0.1&min_support=1", ORDER)
     summary = json.loads(body)["summary"]
-    assert status == 200 and summary["total_placed"] + summary["total_unplaced"] == len(json.loads(ORDER)["items"])
+    assert status == 200 and summary["total_placed"] + summary["total_unplaced"] == len(
+        json.loads(ORDER)["items"]
+    )
 
     lines = [json.dumps(generators.feature_request(seed)) for seed in range(6)]
-    lines[1], lines[2], lines[4] = " ", "not json", '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}'
+    lines[1], lines[2], lines[4] = (
+        " ",
+        "not json",
+        '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}',
+    )
     status, _, body = server.request("POST", "/v1/batch", "\n".join(lines) + "\n", "application/x-ndjson")
     answers = body.decode().splitlines()
     assert status == 200 and len(answers) == len(lines)
@@ -91,11 +101,18 @@ def test_endpoints_answer_as_the_library_does(server):
     status, headers, body = server.request("POST", "/v1/view", ORDER)
     assert status == 200 and headers["content-type"].startswith("text/html") and b"Packed boxes" in body
 
-    for path, expected in [("/healthz", b"ok"), ("/readyz", b"ready"), ("/openapi.json", b'"/v1/batch"'),
-                           ("/docs", b"/openapi.json"), ("/", b"/v1/example"), ("/v1/example", ORDER), ("/v1/schema", b'"MaximumBoxes"'), ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2')]:
+    for path, expected in [
+        ("/healthz", b"ok"),
+        ("/readyz", b"ready"),
+        ("/openapi.json", b'"/v1/batch"'),
+        ("/docs", b"/openapi.json"),
+        ("/", b"/v1/example"),
+        ("/v1/example", ORDER),
+        ("/v1/schema", b'"MaximumBoxes"'),
+        ("/metrics", b'quarvex_requests_total{route="/v1/pack",status="200"} 2'),
+    ]:
         status, _, body = server.request("GET", path)
         assert status == 200 and expected in body, path
-
 
 
 def test_the_page_packs_a_request_and_shows_faults_as_text(server, browser):
@@ -105,8 +122,14 @@ def test_the_page_packs_a_request_and_shows_faults_as_text(server, browser):
     page = browser.new_page()
     page.on("console", lambda message: message.type == "error" and errors.append(message.text))
     page.on("pageerror", lambda error: errors.append(str(error)))
-    page.route("**/*", lambda route: route.continue_() if route.request.url.startswith(origin)
-               else (elsewhere.append(route.request.url), route.abort()))
+    page.route(
+        "**/*",
+        lambda route: (
+            route.continue_()
+            if route.request.url.startswith(origin)
+            else (elsewhere.append(route.request.url), route.abort())
+        ),
+    )
     page.goto(origin + "/")
     page.click("#example")
     page.wait_for_function("document.getElementById('request').value.length > 0")
@@ -115,9 +138,15 @@ def test_the_page_packs_a_request_and_shows_faults_as_text(server, browser):
     packed = json.loads(quarvex.solve(ORDER.decode(), explain=True))
     summary = packed["summary"]
     assert page.locator("#summary td").all_text_contents() == [
-        "Boxes used", str(summary["box_count"]), "Items placed", str(summary["total_placed"]),
-        "Items not placed", str(summary["total_unplaced"]),
-        "Volume used", f"{summary['overall_volume_utilisation']:.1f} %"]
+        "Boxes used",
+        str(summary["box_count"]),
+        "Items placed",
+        str(summary["total_placed"]),
+        "Items not placed",
+        str(summary["total_unplaced"]),
+        "Volume used",
+        f"{summary['overall_volume_utilisation']:.1f} %",
+    ]
     assert page.locator("#unplaced td").all_text_contents() == ["RUG", packed["unplaced_reasons"][0]]
 
     markup = "<img src=x onerror=window.hacked=1>"
@@ -137,26 +166,78 @@ ITEM = {"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1}
 BOX = {"Reference": "B", "Width": 2, "Length": 2, "Depth": 2, "BoxWeight": 0, "MaxWeight": 9}
 
 
-@pytest.mark.parametrize(("path", "body", "content_type", "status", "kind", "pointer"), [
-    ("/v1/pack", ORDER, "text/plain", 415, "UnsupportedMediaType", None),
-    ("/v1/batch", ORDER, JSON, 415, "UnsupportedMediaType", None),
-    ("/v1/pack", b'{"items": [', JSON, 400, "InvalidJSON", None),
-    ("/v1/pack", b'{"items": [NaN]}', JSON, 400, "InvalidJSON", None),
-    ("/v1/pack", b"[1]", JSON, 422, "InvalidRequest", ""),
-    ("/v1/pack", {"items": [ITEM, {**ITEM, "MaxLoad": 0}], "boxes": [BOX]}, JSON, 422, "NeedsSearch", "/items/1/MaxLoad"),
-    ("/v1/pack", {"items": [ITEM], "boxes": {"b": {**BOX, "Cost": 1}}}, JSON, 422, "NeedsSearch", "/boxes/b/Cost"),
-    ("/v1/view", {"items": [ITEM], "boxes": [BOX], "options": {}}, JSON, 422, "NeedsSearch", "/options"),
-    ("/v1/pack", {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]}, JSON, 422, "InvalidRequest", "/items/0/Width"),
-    ("/v1/pack?reading=lenient", {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]}, JSON, 422, "RuntimeError", None),
-    ("/v1/optimize", {"items": [{**ITEM, "Wieght": 1}], "boxes": [BOX]}, JSON, 422, "InvalidRequest", "/items/0/Wieght"),
-    ("/v1/pack?reading=loose", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
-    ("/v1/pack", {"items": [ITEM] * 41, "boxes": [BOX]}, JSON, 413, "TooManyItems", "/items"),
-    ("/v1/pack", b" " * 20001, JSON, 413, "PayloadTooLarge", None),
-    ("/v1/optimize?time_limit=3", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
-    ("/v1/optimize?time_limit=inf", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
-    ("/v1/optimize", {"items": [ITEM], "boxes": [BOX], "options": {"objective": "cost"}}, JSON, 422, "ValueError", None),
-    ("/v2/pack", b"{}", JSON, 404, "NotFound", None),
-])
+@pytest.mark.parametrize(
+    ("path", "body", "content_type", "status", "kind", "pointer"),
+    [
+        ("/v1/pack", ORDER, "text/plain", 415, "UnsupportedMediaType", None),
+        ("/v1/batch", ORDER, JSON, 415, "UnsupportedMediaType", None),
+        ("/v1/pack", b'{"items": [', JSON, 400, "InvalidJSON", None),
+        ("/v1/pack", b'{"items": [NaN]}', JSON, 400, "InvalidJSON", None),
+        ("/v1/pack", b"[1]", JSON, 422, "InvalidRequest", ""),
+        (
+            "/v1/pack",
+            {"items": [ITEM, {**ITEM, "MaxLoad": 0}], "boxes": [BOX]},
+            JSON,
+            422,
+            "NeedsSearch",
+            "/items/1/MaxLoad",
+        ),
+        (
+            "/v1/pack",
+            {"items": [ITEM], "boxes": {"b": {**BOX, "Cost": 1}}},
+            JSON,
+            422,
+            "NeedsSearch",
+            "/boxes/b/Cost",
+        ),
+        ("/v1/view", {"items": [ITEM], "boxes": [BOX], "options": {}}, JSON, 422, "NeedsSearch", "/options"),
+        (
+            "/v1/pack",
+            {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]},
+            JSON,
+            422,
+            "InvalidRequest",
+            "/items/0/Width",
+        ),
+        (
+            "/v1/pack?reading=lenient",
+            {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]},
+            JSON,
+            422,
+            "RuntimeError",
+            None,
+        ),
+        (
+            "/v1/optimize",
+            {"items": [{**ITEM, "Wieght": 1}], "boxes": [BOX]},
+            JSON,
+            422,
+            "InvalidRequest",
+            "/items/0/Wieght",
+        ),
+        ("/v1/pack?reading=loose", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
+        ("/v1/pack", {"items": [ITEM] * 41, "boxes": [BOX]}, JSON, 413, "TooManyItems", "/items"),
+        ("/v1/pack", b" " * 20001, JSON, 413, "PayloadTooLarge", None),
+        ("/v1/optimize?time_limit=3", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
+        (
+            "/v1/optimize?time_limit=inf",
+            {"items": [ITEM], "boxes": [BOX]},
+            JSON,
+            422,
+            "InvalidParameter",
+            None,
+        ),
+        (
+            "/v1/optimize",
+            {"items": [ITEM], "boxes": [BOX], "options": {"objective": "cost"}},
+            JSON,
+            422,
+            "ValueError",
+            None,
+        ),
+        ("/v2/pack", b"{}", JSON, 404, "NotFound", None),
+    ],
+)
 def test_faults_answer_a_json_error_naming_the_field(server, path, body, content_type, status, kind, pointer):
     if isinstance(body, dict):
         body = json.dumps(body)
@@ -183,11 +264,18 @@ def test_a_full_service_refuses_with_503_and_answers_504_past_the_deadline():
         while server.in_flight() < 3:
             time.sleep(0.01)
         status, headers, body = server.request("POST", "/v1/pack", ORDER)
-        assert (status, headers.get("retry-after"), json.loads(body)["error"]["type"]) == (503, "1", "Saturated")
+        assert (status, headers.get("retry-after"), json.loads(body)["error"]["type"]) == (
+            503,
+            "1",
+            "Saturated",
+        )
         first.join()
         queued.join()
         assert answers["first"][0] == 200
-        assert (answers["queued"][0], json.loads(answers["queued"][2])["error"]["type"]) == (504, "DeadlineExceeded")
+        assert (answers["queued"][0], json.loads(answers["queued"][2])["error"]["type"]) == (
+            504,
+            "DeadlineExceeded",
+        )
     finally:
         server.stop()
 
@@ -195,8 +283,12 @@ def test_a_full_service_refuses_with_503_and_answers_504_past_the_deadline():
 def test_sigterm_finishes_accepted_requests_and_exits_0():
     server = Server("--concurrency", 2, "--queue", 4)
     answers = []
-    clients = [threading.Thread(target=lambda: answers.append(server.request("POST", "/v1/optimize?time_limit=1", ORDER)))
-               for _ in range(4)]
+    clients = [
+        threading.Thread(
+            target=lambda: answers.append(server.request("POST", "/v1/optimize?time_limit=1", ORDER))
+        )
+        for _ in range(4)
+    ]
     for client in clients:
         client.start()
     while server.in_flight() < 5:

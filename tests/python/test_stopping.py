@@ -8,10 +8,10 @@ import time
 from pathlib import Path
 
 import pytest
+from validator import validate
 
 import quarvex
 from bench.generators import as_objects, scaling_request
-from validator import validate
 
 # Seconds in the default packer: long enough to be stopped midway.
 SLOW = scaling_request(8000)
@@ -30,8 +30,9 @@ CALLS = {
 @pytest.mark.timeout(60)
 @pytest.mark.parametrize("name", [*CALLS, "optimize"])
 def test_ctrl_c_stops_a_call_midway(name):
-    call = CALLS.get(name) or (lambda: quarvex.optimize(TWO_HUNDRED["items"], TWO_HUNDRED["boxes"], time_limit=None,
-                                                       effort=2**62))
+    call = CALLS.get(name) or (
+        lambda: quarvex.optimize(TWO_HUNDRED["items"], TWO_HUNDRED["boxes"], time_limit=None, effort=2**62)
+    )
     # From another process, as from a terminal: a thread of this one would wait for the lock.
     sender = subprocess.Popen(["sh", "-c", f"sleep 0.3; kill -INT {os.getpid()}"])
     try:

@@ -4,9 +4,9 @@ from io import BytesIO
 from pathlib import Path
 
 import pytest
+from quarvex.cli import main
 
 import quarvex
-from quarvex.cli import main
 
 pytest.importorskip("plotly", reason="the viz extra is not installed: pip install quarvex[viz]")
 from quarvex import viz  # noqa: E402 (after the skip when plotly is missing)
@@ -31,8 +31,11 @@ def test_blocks_lie_where_the_result_places_them(as_json):
     for box, mesh in zip(result.boxes, meshes(fig), strict=True):
         for n, placed in enumerate(box.items):
             corners = range(8 * n, 8 * n + 8)
-            for axis, start, size in (("x", placed.x, placed.width), ("y", placed.y, placed.length),
-                                      ("z", placed.z, placed.depth)):
+            for axis, start, size in (
+                ("x", placed.x, placed.width),
+                ("y", placed.y, placed.length),
+                ("z", placed.z, placed.depth),
+            ):
                 values = [getattr(mesh, axis)[c] for c in corners]
                 assert (min(values), max(values)) == (start, start + size)
             assert placed.item.item_code in mesh.text[8 * n]
@@ -51,8 +54,7 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     mesh = meshes(viz.figure(result))[0]
     placements = result.boxes[0].items
     colour = {
-        placed.item.item_code: set(mesh.vertexcolor[8 * n : 8 * n + 8])
-        for n, placed in enumerate(placements)
+        placed.item.item_code: set(mesh.vertexcolor[8 * n : 8 * n + 8]) for n, placed in enumerate(placements)
     }
     assert colour["MUG-01"] == colour["MUG-02"] and len(colour["MUG-01"]) == 1
     assert len(colour["MUG-01"] | colour["VASE"] | colour["VASE-XL"]) == 3
@@ -68,10 +70,18 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
         f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight 0.5<br>carries 0"
     }
     # A fragile item on top of one carrying it against its limit.
-    stack = [{"ItemCode": c, "Width": 1, "Length": 1, "Depth": 1, "Weight": 1, "MaxLoad": m} for c, m in [("a", 0), ("b", 2)]]
-    stacked = quarvex.optimize(stack, [{"Reference": "T", "Width": 1, "Length": 1, "Depth": 2, "MaxWeight": -1}], effort=100)
+    stack = [
+        {"ItemCode": c, "Width": 1, "Length": 1, "Depth": 1, "Weight": 1, "MaxLoad": m}
+        for c, m in [("a", 0), ("b", 2)]
+    ]
+    stacked = quarvex.optimize(
+        stack, [{"Reference": "T", "Width": 1, "Length": 1, "Depth": 2, "MaxWeight": -1}], effort=100
+    )
     texts = set(meshes(viz.figure(stacked))[0].text)
-    assert {t.rsplit("<br>", 1)[1] for t in texts} == {"carries 1 of 2 allowed", "<b>fragile</b>: nothing on top"}
+    assert {t.rsplit("<br>", 1)[1] for t in texts} == {
+        "carries 1 of 2 allowed",
+        "<b>fragile</b>: nothing on top",
+    }
 
 
 def test_unplaced_items_say_why_as_the_engine_judges():
@@ -132,7 +142,7 @@ def test_a_malformed_result_is_named(draw, error):
 
 
 # Text a page must show as itself: quotes, an entity, markup, non-ASCII.
-ODD = "Tom's \"Café\" <img src=x onerror=window.hacked=1> &amp;"
+ODD = 'Tom\'s "Café" <img src=x onerror=window.hacked=1> &amp;'
 
 
 def legend_of(result):
@@ -154,16 +164,20 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, browser):
     page = browser.new_page(viewport={"width": 1200, "height": 900})
     page.on("console", lambda message: message.type == "error" and errors.append(message.text))
     page.on("pageerror", lambda error: errors.append(str(error)))
-    page.route("**/*", lambda route: route.continue_() if route.request.url.startswith("file:")
-               else (requests.append(route.request.url), route.abort()))
+    page.route(
+        "**/*",
+        lambda route: (
+            route.continue_()
+            if route.request.url.startswith("file:")
+            else (requests.append(route.request.url), route.abort())
+        ),
+    )
     page.goto(page_path.as_uri())
     page.wait_for_selector("#packing .gl-container canvas")
 
     def colours(name):
         # WebGL draws on a later frame than the event that changed the figure.
-        page.evaluate(
-            "new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)))"
-        )
+        page.evaluate("new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)))")
         shot = page.locator("#packing").screenshot(path=ARTEFACTS / f"{name}.png")
         return image.open(BytesIO(shot)).convert("RGB").getcolors(1 << 24)
 
@@ -185,6 +199,6 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, browser):
     assert len(first_item) < len(second_box)
     assert loaded.startswith("Loading order, up to item 1 of ")
     assert legend == legend_of(result) and any(entry.startswith(ODD) for entry in legend)
-    assert title.startswith(f'Box 1 of {len(result.boxes)}: {result.boxes[0].box.reference},')
+    assert title.startswith(f"Box 1 of {len(result.boxes)}: {result.boxes[0].box.reference},")
     assert ODD in unplaced and hacked is None
     assert (errors, requests) == ([], [])

@@ -50,17 +50,35 @@ class BoxType:
 def item_signature(item):
     """What identifies one requested item, from a request item dict."""
     reference, weight = item.get("ItemReference"), item.get("Weight")
-    return (item["ItemCode"], item["ItemCode"] if reference is None else reference, item["Width"], item["Length"],
-            item["Depth"], 0.0 if weight is None else weight, item.get("BoxGroup") or None)
+    return (
+        item["ItemCode"],
+        item["ItemCode"] if reference is None else reference,
+        item["Width"],
+        item["Length"],
+        item["Depth"],
+        0.0 if weight is None else weight,
+        item.get("BoxGroup") or None,
+    )
 
 
 def placement_signature(p):
-    return (p["ItemCode"], p["ItemReference"], p["original_width"], p["original_length"], p["original_depth"],
-            p["weight"], p["box_group"])
+    return (
+        p["ItemCode"],
+        p["ItemReference"],
+        p["original_width"],
+        p["original_length"],
+        p["original_depth"],
+        p["weight"],
+        p["box_group"],
+    )
 
 
 def placed_dims_for(code, placement):
-    own = {"W": placement["original_width"], "L": placement["original_length"], "D": placement["original_depth"]}
+    own = {
+        "W": placement["original_width"],
+        "L": placement["original_length"],
+        "D": placement["original_depth"],
+    }
     return tuple(own[letter] for letter in code)
 
 
@@ -86,7 +104,11 @@ def validate(result, items, boxes):
         assert packed["box_index"] == index
         box_type = types[packed["box_reference"]]
         assert box_type.active, f"inactive box type {packed['box_reference']} opened"
-        assert (packed["width"], packed["length"], packed["depth"]) == (box_type.width, box_type.length, box_type.depth)
+        assert (packed["width"], packed["length"], packed["depth"]) == (
+            box_type.width,
+            box_type.length,
+            box_type.depth,
+        )
         contents = packed["items"]
         assert contents, f"box {index} opened empty"
         assert packed["item_count"] == len(contents)
@@ -94,7 +116,9 @@ def validate(result, items, boxes):
 
         for p in contents:
             codes = rotation_of[placement_signature(p)]
-            assert p["orientation"] in codes, f"{p['ItemCode']} in {p['orientation']}, allowed {sorted(codes)}"
+            assert p["orientation"] in codes, (
+                f"{p['ItemCode']} in {p['orientation']}, allowed {sorted(codes)}"
+            )
             assert (p["width"], p["length"], p["depth"]) == placed_dims_for(p["orientation"], p)
             assert p["rotated"] == (p["orientation"] != "WLD")
             for start, size, room in (
@@ -102,7 +126,9 @@ def validate(result, items, boxes):
                 (p["y"], p["length"], box_type.length),
                 (p["z"], p["depth"], box_type.depth),
             ):
-                assert start >= -tolerance and start + size <= room + tolerance, f"{p} sticks out of box {index}"
+                assert start >= -tolerance and start + size <= room + tolerance, (
+                    f"{p} sticks out of box {index}"
+                )
             expected_placements.append({**p, "box_index": index, "box_reference": packed["box_reference"]})
 
         for a, b in combinations(contents, 2):
@@ -124,7 +150,9 @@ def validate(result, items, boxes):
     opened = Counter(packed["box_reference"] for packed in result["boxes"])
     for reference, box_type in types.items():
         if box_type.max_quantity is not None:
-            assert opened[reference] <= max(0, box_type.max_quantity), f"{reference} opened {opened[reference]} times"
+            assert opened[reference] <= max(0, box_type.max_quantity), (
+                f"{reference} opened {opened[reference]} times"
+            )
 
     assert result["placements"] == expected_placements
     unplaced = [item_signature(item) for item in result["unplaced_items"]]
@@ -163,19 +191,28 @@ def validate_physical(result, items, min_support):
         # Whatever rests on an item has its base at the item's top, so tops
         # from the highest down pass every load on before it is read; among
         # flat items at one height, the later placed rests on the earlier.
-        order = sorted(range(len(contents)), key=lambda k: (-(contents[k]["z"] + contents[k]["depth"]), -contents[k]["z"], -k))
+        order = sorted(
+            range(len(contents)),
+            key=lambda k: (-(contents[k]["z"] + contents[k]["depth"]), -contents[k]["z"], -k),
+        )
         load = [0.0] * len(contents)
         for rank, k in enumerate(order):
             p = contents[k]
             on_floor = p["z"] <= tolerance
-            areas = {j: 0.0 if on_floor else contact_area(p, contents[j], tolerance) for j in order[rank + 1:]}
+            areas = {
+                j: 0.0 if on_floor else contact_area(p, contents[j], tolerance) for j in order[rank + 1 :]
+            }
             areas = {j: a for j, a in areas.items() if a > 0}
             contact = sum(areas.values())
             base = p["width"] * p["length"]
             if not on_floor and base > 0:
-                assert contact >= min_support * base * (1 - 1e-9), f"{p['ItemCode']} rests on {contact} of {base}"
+                assert contact >= min_support * base * (1 - 1e-9), (
+                    f"{p['ItemCode']} rests on {contact} of {base}"
+                )
             limit = limits.get(placement_signature(p), float("inf"))
-            assert load[k] <= limit * (1 + 1e-6) + 1e-9, f"{p['ItemCode']} carries {load[k]}, more than {limit}"
+            assert load[k] <= limit * (1 + 1e-6) + 1e-9, (
+                f"{p['ItemCode']} carries {load[k]}, more than {limit}"
+            )
             for j, area in areas.items():
                 fragile = limits.get(placement_signature(contents[j])) == 0
                 assert not fragile, f"{p['ItemCode']} stands on fragile {contents[j]['ItemCode']}"

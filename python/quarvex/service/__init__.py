@@ -34,19 +34,51 @@ def add_parser(commands: Any, positive: Any, seconds: Any) -> None:
     )
     serve.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
     serve.add_argument("--port", type=int, default=8080, help="port to listen on (default 8080)")
-    serve.add_argument("--workers", type=positive, default=1, metavar="N", help="server processes (default 1)")
-    serve.add_argument("--max-body", type=positive, default=defaults.max_body, metavar="BYTES",
-                       help=f"largest request body; larger ones get 413 (default {defaults.max_body})")
-    serve.add_argument("--max-items", type=positive, default=defaults.max_items, metavar="N",
-                       help=f"most items in one request; more get 413 (default {defaults.max_items})")
-    serve.add_argument("--max-time-limit", type=seconds, default=defaults.max_time_limit, metavar="SECONDS",
-                       help=f"longest search a request may ask for (default {defaults.max_time_limit})")
-    serve.add_argument("--concurrency", type=positive, default=defaults.concurrency, metavar="N",
-                       help=f"engine threads per process (default {defaults.concurrency})")
-    serve.add_argument("--queue", type=int, default=defaults.queue, metavar="N",
-                       help=f"requests waiting for an engine thread before 503 (default {defaults.queue})")
-    serve.add_argument("--deadline", type=seconds, default=defaults.deadline, metavar="SECONDS",
-                       help=f"answer 504 when packing a request takes longer (default {defaults.deadline})")
+    serve.add_argument(
+        "--workers", type=positive, default=1, metavar="N", help="server processes (default 1)"
+    )
+    serve.add_argument(
+        "--max-body",
+        type=positive,
+        default=defaults.max_body,
+        metavar="BYTES",
+        help=f"largest request body; larger ones get 413 (default {defaults.max_body})",
+    )
+    serve.add_argument(
+        "--max-items",
+        type=positive,
+        default=defaults.max_items,
+        metavar="N",
+        help=f"most items in one request; more get 413 (default {defaults.max_items})",
+    )
+    serve.add_argument(
+        "--max-time-limit",
+        type=seconds,
+        default=defaults.max_time_limit,
+        metavar="SECONDS",
+        help=f"longest search a request may ask for (default {defaults.max_time_limit})",
+    )
+    serve.add_argument(
+        "--concurrency",
+        type=positive,
+        default=defaults.concurrency,
+        metavar="N",
+        help=f"engine threads per process (default {defaults.concurrency})",
+    )
+    serve.add_argument(
+        "--queue",
+        type=int,
+        default=defaults.queue,
+        metavar="N",
+        help=f"requests waiting for an engine thread before 503 (default {defaults.queue})",
+    )
+    serve.add_argument(
+        "--deadline",
+        type=seconds,
+        default=defaults.deadline,
+        metavar="SECONDS",
+        help=f"answer 504 when packing a request takes longer (default {defaults.deadline})",
+    )
     serve.set_defaults(run=run)
 
 
@@ -61,11 +93,24 @@ def run(args: argparse.Namespace) -> int:
     if args.queue < 0:
         raise InputError(f"--queue must be at least 0, not {args.queue}")
     if args.deadline <= args.max_time_limit:
-        raise InputError(f"--deadline ({args.deadline} s) must be longer than --max-time-limit ({args.max_time_limit} s)")
-    limits = Limits(max_body=args.max_body, max_items=args.max_items, max_time_limit=args.max_time_limit,
-                    concurrency=args.concurrency, queue=args.queue, deadline=args.deadline)
+        raise InputError(
+            f"--deadline ({args.deadline} s) must be longer than --max-time-limit ({args.max_time_limit} s)"
+        )
+    limits = Limits(
+        max_body=args.max_body,
+        max_items=args.max_items,
+        max_time_limit=args.max_time_limit,
+        concurrency=args.concurrency,
+        queue=args.queue,
+        deadline=args.deadline,
+    )
     os.environ[_LIMITS_VARIABLE] = json.dumps(asdict(limits))
-    options: dict[str, Any] = {"host": args.host, "port": args.port, "access_log": False, "log_level": "warning"}
+    options: dict[str, Any] = {
+        "host": args.host,
+        "port": args.port,
+        "access_log": False,
+        "log_level": "warning",
+    }
     target = "quarvex.service:app_from_environment"
     if args.workers > 1:
         # The supervisor passes SIGTERM on to the workers, waits for them and returns.

@@ -81,7 +81,9 @@ def create_app(limits: Limits) -> Starlette:
         _check_items(parsed, limits)
         if found := unhonoured_at(parsed):
             pointer, what = found
-            raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer)
+            raise ApiError(
+                422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer
+            )
         _check_strictly(request, parsed, search=False)
         # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
         text = await _packed(request, engine, limits, partial(solve, explain=_explain(request)), body)
@@ -104,7 +106,9 @@ def create_app(limits: Limits) -> Starlette:
         search = _search(request, limits, always=False)
         if search is None and (found := unhonoured_at(parsed)):
             pointer, what = found
-            raise ApiError(422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer)
+            raise ApiError(
+                422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer
+            )
         _check_strictly(request, parsed, search=search is not None)
         if importlib.util.find_spec("plotly") is None:
             raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]")
@@ -127,7 +131,9 @@ def create_app(limits: Limits) -> Starlette:
                     yield b"\n"
                     continue
                 try:
-                    text = await ticket.run(deadline, _batch_line, index, line, search, limits.max_items, strict)
+                    text = await ticket.run(
+                        deadline, _batch_line, index, line, search, limits.max_items, strict
+                    )
                 except DeadlinePassed:
                     error = BatchError(index, "DeadlineExceeded", f"not packed within {limits.deadline} s")
                     text = _outcome_line(BatchOutcome(index, error=error))
@@ -175,12 +181,14 @@ def create_app(limits: Limits) -> Starlette:
         Route("/", page, methods=["GET"]),
         Route("/v1/example", example, methods=["GET"]),
     ]
+
     async def api_error(_: Request, error: Exception) -> Response:
         assert isinstance(error, ApiError)
         return error.response({"Retry-After": str(limits.retry_after)} if error.status == 503 else None)
 
-    app = Starlette(routes=routes, lifespan=lifespan,
-                    exception_handlers={ApiError: api_error, HTTPException: _http_error})
+    app = Starlette(
+        routes=routes, lifespan=lifespan, exception_handlers={ApiError: api_error, HTTPException: _http_error}
+    )
     app.add_middleware(_Observed, metrics=metrics, limits=limits, routes={route.path for route in routes})
     return app
 
@@ -188,7 +196,9 @@ def create_app(limits: Limits) -> Starlette:
 async def _body(request: Request, limits: Limits, media_types: tuple[str, ...]) -> bytes:
     media = request.headers.get("content-type", "").split(";")[0].strip().lower()
     if media not in media_types:
-        raise ApiError(415, "UnsupportedMediaType", f"send Content-Type {media_types[0]}, not {media or 'none'}")
+        raise ApiError(
+            415, "UnsupportedMediaType", f"send Content-Type {media_types[0]}, not {media or 'none'}"
+        )
     too_large = ApiError(413, "PayloadTooLarge", f"the body is over {limits.max_body} bytes (--max-body)")
     declared = request.headers.get("content-length", "")
     if declared.isdigit() and int(declared) > limits.max_body:
@@ -216,7 +226,9 @@ def _parsed(body: bytes) -> dict[str, Any]:
     except (ValueError, RecursionError) as error:  # ValueError covers UnicodeDecodeError
         raise ApiError(400, "InvalidJSON", f"not valid JSON: {error}") from None
     if not isinstance(request, dict):
-        raise ApiError(422, "InvalidRequest", f"the request must be a JSON object, not {type(request).__name__}", "")
+        raise ApiError(
+            422, "InvalidRequest", f"the request must be a JSON object, not {type(request).__name__}", ""
+        )
     return request
 
 
@@ -283,15 +295,21 @@ def _admitted(engine: Engine) -> Ticket:
     try:
         return engine.admit()
     except Saturated:
-        raise ApiError(503, "Saturated", "every engine thread is busy and the queue is full; try again") from None
+        raise ApiError(
+            503, "Saturated", "every engine thread is busy and the queue is full; try again"
+        ) from None
 
 
-async def _packed(request: Request, engine: Engine, limits: Limits, work: Callable[..., Any], *args: Any) -> Any:
+async def _packed(
+    request: Request, engine: Engine, limits: Limits, work: Callable[..., Any], *args: Any
+) -> Any:
     ticket = _admitted(engine)
     try:
         return await ticket.run(request.state.deadline, work, *args)
     except DeadlinePassed:
-        raise ApiError(504, "DeadlineExceeded", f"not packed within {limits.deadline} s (--deadline)") from None
+        raise ApiError(
+            504, "DeadlineExceeded", f"not packed within {limits.deadline} s (--deadline)"
+        ) from None
     except (ValueError, RuntimeError) as error:  # the reader's and the search's faults of input
         raise ApiError(422, type(error).__name__, str(error)) from None
     finally:
@@ -315,7 +333,9 @@ class _Streamed(StreamingResponse):
 def _page(request: dict[str, Any], search: Search | None) -> str:
     from .. import viz
 
-    result: PackResult = search.run(request) if search else pack_dicts(request.get("items"), request.get("boxes"))
+    result: PackResult = (
+        search.run(request) if search else pack_dicts(request.get("items"), request.get("boxes"))
+    )
     return viz.to_html(result)
 
 
@@ -378,6 +398,13 @@ class _Observed:
             seconds = time.monotonic() - start
             route = scope["path"] if scope["path"] in self.routes else "other"
             self.metrics.finished(route, status, seconds)
-            record = {"time": round(time.time(), 3), "request_id": request_id, "method": scope["method"],
-                      "path": scope["path"], "status": status, "bytes": sent, "seconds": round(seconds, 6)}
+            record = {
+                "time": round(time.time(), 3),
+                "request_id": request_id,
+                "method": scope["method"],
+                "path": scope["path"],
+                "status": status,
+                "bytes": sent,
+                "seconds": round(seconds, 6),
+            }
             print(json.dumps(record), file=sys.stderr, flush=True)

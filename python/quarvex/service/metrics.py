@@ -57,9 +57,13 @@ class Metrics:
             for route, buckets in sorted(self._buckets.items()):
                 total = sum(count for (name, _), count in self._requests.items() if name == route)
                 for bound, count in zip(BUCKETS, buckets, strict=True):
-                    lines.append(f'quarvex_request_duration_seconds_bucket{{route="{route}",le="{bound}"}} {count}')
+                    lines.append(
+                        f'quarvex_request_duration_seconds_bucket{{route="{route}",le="{bound}"}} {count}'
+                    )
                 lines.append(f'quarvex_request_duration_seconds_bucket{{route="{route}",le="+Inf"}} {total}')
-                lines.append(f'quarvex_request_duration_seconds_sum{{route="{route}"}} {self._sums[route]:.6f}')
+                lines.append(
+                    f'quarvex_request_duration_seconds_sum{{route="{route}"}} {self._sums[route]:.6f}'
+                )
                 lines.append(f'quarvex_request_duration_seconds_count{{route="{route}"}} {total}')
             lines += [
                 "# HELP quarvex_requests_in_flight Requests being answered now.",

@@ -41,19 +41,19 @@ const char* objectiveName(Objective objective) {
 // request brought is the request's fault when it is refused.
 OptimizeOptions optionsFor(const Request& request, const SearchOptions& settings) {
     const std::optional<double>& minSupport = request.options.min_support;
-    const auto effort = settings.effort ? std::optional<std::int64_t>(static_cast<std::int64_t>(
-                                              std::min<std::uint64_t>(
-                                                  *settings.effort,
-                                                  std::numeric_limits<std::int64_t>::max())))
-                                        : std::nullopt;
+    const auto effort =
+        settings.effort
+            ? std::optional<std::int64_t>(static_cast<std::int64_t>(std::min<std::uint64_t>(
+                  *settings.effort, std::numeric_limits<std::int64_t>::max())))
+            : std::nullopt;
     if (minSupport && !(*minSupport >= 0.0 && *minSupport <= 1.0)) {
-        throw RequestError("min_support must be a fraction in [0, 1], got " +
-                               std::to_string(*minSupport),
-                           "/options/min_support");
+        throw RequestError(
+            "min_support must be a fraction in [0, 1], got " + std::to_string(*minSupport),
+            "/options/min_support");
     }
-    return checkedOptimizeOptions(settings.time_limit, effort, settings.seed,
-                                  minSupport.value_or(settings.min_support),
-                                  objectiveName(request.options.objective.value_or(settings.objective)));
+    return checkedOptimizeOptions(
+        settings.time_limit, effort, settings.seed, minSupport.value_or(settings.min_support),
+        objectiveName(request.options.objective.value_or(settings.objective)));
 }
 
 }  // namespace

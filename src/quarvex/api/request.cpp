@@ -43,9 +43,14 @@ AllowedRotation publicRotation(Rotation rotation) {
 
 Request::Item publicItem(const quarvex::Item& item) {
     const std::string* group = boxGroupOf(item);
-    return {item.item_code(), item.item_reference(), item.width(),
-            item.length(),    item.depth(),          item.weight(),
-            publicRotation(item.allowed_rotation()), group ? *group : std::string(),
+    return {item.item_code(),
+            item.item_reference(),
+            item.width(),
+            item.length(),
+            item.depth(),
+            item.weight(),
+            publicRotation(item.allowed_rotation()),
+            group ? *group : std::string(),
             item.max_load()};
 }
 
@@ -102,9 +107,9 @@ Request::Options readOptions(const json& value) {
         const std::string where = "/options/" + pointerToken(key);
         if (key == "min_support") {
             if (!setting.is_number()) {
-                throw RequestError("\"options\": min_support must be a number, not " +
-                                       pythonTypeName(setting),
-                                   where);
+                throw RequestError(
+                    "\"options\": min_support must be a number, not " + pythonTypeName(setting),
+                    where);
             }
             options.min_support = setting.get<double>();
         } else if (key == "objective") {
@@ -116,14 +121,14 @@ Request::Options readOptions(const json& value) {
                 throw RequestError("objective must be \"boxes\" or \"cost\", got " + setting.dump(),
                                    where);
             } else {
-                throw RequestError(
-                    "\"options\": objective must be \"boxes\" or \"cost\", not " + pythonRepr(setting),
-                    where);
+                throw RequestError("\"options\": objective must be \"boxes\" or \"cost\", not " +
+                                       pythonRepr(setting),
+                                   where);
             }
         } else {
-            throw RequestError("\"options\" has an unknown key '" + key +
-                                   "'; it takes min_support, objective",
-                               where);
+            throw RequestError(
+                "\"options\" has an unknown key '" + key + "'; it takes min_support, objective",
+                where);
         }
     }
     return options;
@@ -185,19 +190,18 @@ PackRequest engineRequest(const Request& request, bool withSearchKeys) {
         for (std::size_t index = 0; index < request.items.size(); ++index) {
             const Request::Item& item = request.items[index];
             at.element = "/items/" + std::to_string(index);
-            items.insert(checkedFigures(makeItem(
-                item.code, item.reference, item.width, item.length, item.depth, item.weight,
-                engineRotation(item.rotation), item.box_group,
-                withSearchKeys ? item.max_load : std::nullopt)));
+            items.insert(checkedFigures(makeItem(item.code, item.reference, item.width, item.length,
+                                                 item.depth, item.weight,
+                                                 engineRotation(item.rotation), item.box_group,
+                                                 withSearchKeys ? item.max_load : std::nullopt)));
         }
         BoxCollection boxes(std::make_shared<DefaultBoxSorter>());
         for (std::size_t index = 0; index < request.boxes.size(); ++index) {
             const Request::Box& box = request.boxes[index];
             at.element = "/boxes/" + std::to_string(index);
-            boxes.insert(checkedFigures(makeBox(box.reference, box.width, box.length, box.depth,
-                                                box.max_weight, box.empty_weight, box.active,
-                                                box.max_quantity,
-                                                withSearchKeys ? box.cost : std::nullopt)));
+            boxes.insert(checkedFigures(makeBox(
+                box.reference, box.width, box.length, box.depth, box.max_weight, box.empty_weight,
+                box.active, box.max_quantity, withSearchKeys ? box.cost : std::nullopt)));
         }
         return PackRequest{std::move(items), std::move(boxes)};
     } catch (...) {

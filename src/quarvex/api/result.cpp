@@ -7,7 +7,9 @@ namespace quarvex {
 
 Result::Result(std::shared_ptr<const State> state) : state_(std::move(state)) {}
 
-bool Result::success() const { return state_->response.success(); }
+bool Result::success() const {
+    return state_->response.success();
+}
 
 std::vector<Result::Box> Result::boxes() const {
     std::vector<Box> boxes;

@@ -42,8 +42,7 @@ PackResponse packDicts(const RequestDicts& items, const RequestDicts& boxes,
 // A parse fault quotes the bytes last read, which may end inside a UTF-8
 // sequence or not be UTF-8 at all; Python needs valid text for the message,
 // so such bytes are written as \xNN escapes.
-std::string solveText(std::string_view requestText, std::optional<double> timeLimit,
-                      bool explain) {
+std::string solveText(std::string_view requestText, std::optional<double> timeLimit, bool explain) {
     const InterruptibleCall call(timeLimit);
     // A copy: the view may be of a bytearray, which another thread could change.
     const std::string text(requestText);

@@ -40,9 +40,8 @@ struct ClassOf<Member Class::*> {
 template <auto member>
 auto read() {
     using Class = typename ClassOf<decltype(member)>::type;
-    return [](const std::shared_ptr<Class>& self) {
-        return std::invoke(member, initialised(self));
-    };
+    return
+        [](const std::shared_ptr<Class>& self) { return std::invoke(member, initialised(self)); };
 }
 
 // A function of a bound object, called through initialised().

@@ -24,9 +24,14 @@ void checkSignals() {
 // would only contend for the lock.
 bool inMainThread() {
     PYBIND11_CONSTINIT static py::gil_safe_call_once_and_store<unsigned long> mainThread;
-    const unsigned long ident = mainThread.call_once_and_store_result([] {
-        return py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
-    }).get_stored();
+    const unsigned long ident = mainThread
+                                    .call_once_and_store_result([] {
+                                        return py::module_::import("threading")
+                                            .attr("main_thread")()
+                                            .attr("ident")
+                                            .cast<unsigned long>();
+                                    })
+                                    .get_stored();
     return PyThread_get_thread_ident() == ident;
 }
 

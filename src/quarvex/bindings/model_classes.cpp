@@ -68,7 +68,9 @@ void bindRotation(py::module_& module) {
 
 // Text arguments are str only: bytes would be taken as they are and then
 // fail, or print oddly, wherever the text is read back.
-std::string utf8(const py::str& text) { return text.cast<std::string>(); }
+std::string utf8(const py::str& text) {
+    return text.cast<std::string>();
+}
 
 void bindItem(py::module_& module) {
     py::classh<Item>(module, "Item", "A single item to be packed.")
@@ -88,11 +90,11 @@ void bindItem(py::module_& module) {
         .def_property_readonly("length", read<&Item::length>())
         .def_property_readonly("depth", read<&Item::depth>())
         .def_property_readonly("weight", read<&Item::weight>())
-        .def_property_readonly(
-            "box_group", on<Item>([](const Item& item) -> std::optional<std::string> {
-                const std::string* group = boxGroupOf(item);
-                return group ? std::optional(*group) : std::nullopt;
-            }))
+        .def_property_readonly("box_group",
+                               on<Item>([](const Item& item) -> std::optional<std::string> {
+                                   const std::string* group = boxGroupOf(item);
+                                   return group ? std::optional(*group) : std::nullopt;
+                               }))
         .def_property_readonly(
             "has_box_group", on<Item>([](const Item& item) { return boxGroupOf(item) != nullptr; }))
         .def_property_readonly("allowed_rotation", read<&Item::allowed_rotation>())
@@ -146,9 +148,8 @@ void bindBox(py::module_& module) {
         .def(py::pickle(on<Box>([](const Box& box) { return boxState(box); }),
                         [](const py::object& state) { return boxFromState(state); }))
         .def("__reduce__", &reduceByState)
-        .def("__repr__", on<Box>([](const Box& box) {
-                 return "<quarvex.Box '" + box.reference() + "'>";
-             }));
+        .def("__repr__",
+             on<Box>([](const Box& box) { return "<quarvex.Box '" + box.reference() + "'>"; }));
 }
 
 }  // namespace

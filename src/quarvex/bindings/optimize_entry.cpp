@@ -43,12 +43,12 @@ PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& bo
                            isObjectList<Box>(boxes) ? py::object(py::none()) : py::object(boxes),
                            RequestReader::Search);
     }
-    const ItemCollection itemCollection =
-        isObjectList<Item>(items) ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
-                                  : itemsFromDicts(items, searchItemFromJson);
-    const BoxCollection boxCollection =
-        isObjectList<Box>(boxes) ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
-                                 : boxesFromDicts(boxes, searchBoxFromJson);
+    const ItemCollection itemCollection = isObjectList<Item>(items)
+                                              ? itemsFromObjects(items.cast<std::vector<ItemPtr>>())
+                                              : itemsFromDicts(items, searchItemFromJson);
+    const BoxCollection boxCollection = isObjectList<Box>(boxes)
+                                            ? boxesFromObjects(boxes.cast<std::vector<BoxPtr>>())
+                                            : boxesFromDicts(boxes, searchBoxFromJson);
     const py::gil_scoped_release release;
     const PackResponse result = optimize(itemCollection, boxCollection, options);
     // The result judges its unplaced items against every box type given.

@@ -23,7 +23,9 @@ namespace quarvex {
 
 namespace {
 
-std::string typeName(const py::handle& value) { return Py_TYPE(value.ptr())->tp_name; }
+std::string typeName(const py::handle& value) {
+    return Py_TYPE(value.ptr())->tp_name;
+}
 
 template <class Sequence>
 Sequence checkedSequence(const py::handle& value, const char* kind, const std::string& what) {
@@ -53,8 +55,8 @@ T field(const py::tuple& state, std::size_t position, const std::string& what) {
         }
         return value.cast<T>();
     } catch (const py::cast_error&) {
-        throw py::type_error(what + ": value " + std::to_string(position) + " has the wrong type (" +
-                             typeName(value) + ")");
+        throw py::type_error(what + ": value " + std::to_string(position) +
+                             " has the wrong type (" + typeName(value) + ")");
     }
 }
 
@@ -119,7 +121,8 @@ public:
         }
     }
 
-    const ItemPtr& item(const py::tuple& state, std::size_t position, const std::string& what) const {
+    const ItemPtr& item(const py::tuple& state, std::size_t position,
+                        const std::string& what) const {
         return entry(items_, field<std::int64_t>(state, position, what), "item", what);
     }
 
@@ -132,10 +135,14 @@ public:
         for (const py::handle& state : checkedSequence<py::list>(states, "list", "placements")) {
             const std::string what = "placement";
             const py::tuple values = stateTuple(state, 8, what);
-            PackedItem placed{item(values, 0, what),          field<double>(values, 1, what),
-                              field<double>(values, 2, what), field<double>(values, 3, what),
-                              field<std::string>(values, 4, what), field<double>(values, 5, what),
-                              field<double>(values, 6, what), field<double>(values, 7, what)};
+            PackedItem placed{item(values, 0, what),
+                              field<double>(values, 1, what),
+                              field<double>(values, 2, what),
+                              field<double>(values, 3, what),
+                              field<std::string>(values, 4, what),
+                              field<double>(values, 5, what),
+                              field<double>(values, 6, what),
+                              field<double>(values, 7, what)};
             if (!extentsFitOrientation(placed)) {
                 throw py::value_error(what + ": extents do not match item '" +
                                       placed.item->item_code() + "' in orientation '" +
@@ -174,18 +181,18 @@ py::tuple itemState(const Item& item) {
 ItemPtr itemFromState(const py::handle& state) {
     const std::string what = "quarvex.Item state";
     const py::tuple values = stateTuple(state, 9, what);
-    return checkedFigures(makeItem(
-        field<std::string>(values, 0, what), field<std::string>(values, 1, what),
-        field<double>(values, 2, what), field<double>(values, 3, what),
-        field<double>(values, 4, what), field<double>(values, 5, what),
-        field<Rotation>(values, 7, what), field<std::string>(values, 6, what),
-        field<std::optional<double>>(values, 8, what)));
+    return checkedFigures(
+        makeItem(field<std::string>(values, 0, what), field<std::string>(values, 1, what),
+                 field<double>(values, 2, what), field<double>(values, 3, what),
+                 field<double>(values, 4, what), field<double>(values, 5, what),
+                 field<Rotation>(values, 7, what), field<std::string>(values, 6, what),
+                 field<std::optional<double>>(values, 8, what)));
 }
 
 py::tuple boxState(const Box& box) {
     const LimitedSupplyBox* limited = limitedSupplyOf(box);
-    return py::make_tuple(box.reference(), box.width(), box.length(), box.depth(),
-                          box.max_weight(), box.empty_weight(), box.active(),
+    return py::make_tuple(box.reference(), box.width(), box.length(), box.depth(), box.max_weight(),
+                          box.empty_weight(), box.active(),
                           limited ? py::object(py::int_(limited->max_quantity())) : py::none(),
                           box.cost());
 }
@@ -242,8 +249,8 @@ py::tuple packResultState(const PackResponse& response) {
     }
     py::list boxTypes;
     for (const BoxPtr& box : response.box_types()) boxTypes.append(writer.boxIndex(box));
-    return py::make_tuple(response.success(), writer.items(), writer.boxes(), packedBoxes,
-                          unplaced, boxTypes);
+    return py::make_tuple(response.success(), writer.items(), writer.boxes(), packedBoxes, unplaced,
+                          boxTypes);
 }
 
 PackResponse packResultFromState(const py::handle& state) {
@@ -253,8 +260,8 @@ PackResponse packResultFromState(const py::handle& state) {
     PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
     for (const py::handle& entry : checkedSequence<py::list>(values[3], "list", "packed boxes")) {
         const py::tuple boxValues = stateTuple(entry, 2, "packed box");
-        packed.insert(PackedBox{reader.box(boxValues, 0, "packed box"),
-                                reader.placements(boxValues[1])});
+        packed.insert(
+            PackedBox{reader.box(boxValues, 0, "packed box"), reader.placements(boxValues[1])});
     }
     ItemCollection unplaced(std::make_shared<DefaultItemSorter>());
     const py::list unplacedIndices = checkedSequence<py::list>(values[4], "list", "unplaced items");

@@ -16,17 +16,15 @@ namespace quarvex {
 
 ItemCollection itemsFromDicts(const py::object& items, ItemPtr (*read)(const nlohmann::json&)) {
     ItemCollection collection(std::make_shared<DefaultItemSorter>());
-    forEachElement(pythonToJson(items), [&](const nlohmann::json& element) {
-        collection.insert(read(element));
-    });
+    forEachElement(pythonToJson(items),
+                   [&](const nlohmann::json& element) { collection.insert(read(element)); });
     return collection;
 }
 
 BoxCollection boxesFromDicts(const py::object& boxes, BoxPtr (*read)(const nlohmann::json&)) {
     BoxCollection collection(std::make_shared<DefaultBoxSorter>());
-    forEachElement(pythonToJson(boxes), [&](const nlohmann::json& element) {
-        collection.insert(read(element));
-    });
+    forEachElement(pythonToJson(boxes),
+                   [&](const nlohmann::json& element) { collection.insert(read(element)); });
     return collection;
 }
 

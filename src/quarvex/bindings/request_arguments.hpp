@@ -14,8 +14,10 @@ namespace quarvex {
 // a dict of them, None or a single one), converted and read in full before
 // the caller reads anything else, so the first fault ends the call.
 // The search reads them with its own readers, which also take MaxLoad and Cost.
-ItemCollection itemsFromDicts(const pybind11::object& items, ItemPtr (*read)(const nlohmann::json&) = itemFromJson);
-BoxCollection boxesFromDicts(const pybind11::object& boxes, BoxPtr (*read)(const nlohmann::json&) = boxFromJson);
+ItemCollection itemsFromDicts(const pybind11::object& items,
+                              ItemPtr (*read)(const nlohmann::json&) = itemFromJson);
+BoxCollection boxesFromDicts(const pybind11::object& boxes,
+                             BoxPtr (*read)(const nlohmann::json&) = boxFromJson);
 // Throws std::invalid_argument naming the first fault that strict reading
 // finds in the request dicts, and where it is; None stands for no list.
 void refuseStrictFaults(const pybind11::object& items, const pybind11::object& boxes,

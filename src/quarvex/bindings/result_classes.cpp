@@ -122,16 +122,14 @@ void bindPackResult(py::module_& module) {
                                read<&PackResponse::overall_volume_utilisation>())
         .def_property_readonly("total_placed", read<&PackResponse::total_placed>())
         .def_property_readonly("total_unplaced", read<&PackResponse::total_unplaced>())
-        .def("to_dict",
-             on<PackResponse>([](const PackResponse& response) {
+        .def("to_dict", on<PackResponse>([](const PackResponse& response) {
                  return jsonToPython(responseToJson(response));
              }),
              "The full result -- every box, every placed item, and every unplaced item -- as a "
              "plain Python dict.")
         .def("to_json", &responseText, py::arg("indent") = 2, py::kw_only(),
              py::arg("explain") = false, "The full result as a JSON string.")
-        .def("unplaced_reasons",
-             on<PackResponse>([](const PackResponse& response) {
+        .def("unplaced_reasons", on<PackResponse>([](const PackResponse& response) {
                  std::vector<std::string> names;
                  for (const UnplacedReason reason : unplacedReasons(response)) {
                      names.emplace_back(unplacedReasonName(reason));
@@ -146,9 +144,8 @@ judged against every box type the run was given: "no_active_box_type",
 >>> pack_dicts([{"ItemCode": "big", "Width": 9, "Length": 9, "Depth": 9}],
 ...            [{"Reference": "S", "Width": 1, "Length": 1, "Depth": 1, "MaxWeight": -1}]).unplaced_reasons()
 ['too_large'])")
-        .def(py::pickle(on<PackResponse>([](const PackResponse& response) {
-                            return packResultState(response);
-                        }),
+        .def(py::pickle(on<PackResponse>(
+                            [](const PackResponse& response) { return packResultState(response); }),
                         [](const py::object& state) { return packResultFromState(state); }))
         .def("__reduce__", &reduceByState)
         .def("__repr__", on<PackResponse>([](const PackResponse& response) {

@@ -8,7 +8,9 @@ namespace quarvex {
 // wrong with one), named in signatures and the type stub for what callers
 // pass. pybind11's own typing classes test an argument with PyObject_Type,
 // which keeps a reference to its type for every call.
-inline int anyObject(PyObject* /*object*/) { return 1; }
+inline int anyObject(PyObject* /*object*/) {
+    return 1;
+}
 
 template <class Named>
 class TypedArgument : public pybind11::object {
@@ -17,17 +19,19 @@ class TypedArgument : public pybind11::object {
 
 // None, as a request without the key, holds nothing.
 struct RequestDictsName {
-    static constexpr auto name =
-        pybind11::detail::const_name("collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None");
+    static constexpr auto name = pybind11::detail::const_name(
+        "collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None");
 };
 struct ItemsName {
     static constexpr auto name = pybind11::detail::const_name(
-        "collections.abc.Sequence[quarvex.Item] | collections.abc.Sequence[collections.abc.Mapping[str, "
+        "collections.abc.Sequence[quarvex.Item] | "
+        "collections.abc.Sequence[collections.abc.Mapping[str, "
         "typing.Any]] | None");
 };
 struct BoxesName {
     static constexpr auto name = pybind11::detail::const_name(
-        "collections.abc.Sequence[quarvex.Box] | collections.abc.Sequence[collections.abc.Mapping[str, "
+        "collections.abc.Sequence[quarvex.Box] | "
+        "collections.abc.Sequence[collections.abc.Mapping[str, "
         "typing.Any]] | None");
 };
 

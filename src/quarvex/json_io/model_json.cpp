@@ -52,7 +52,9 @@ nlohmann::json ConcreteLinkedItem::to_json() const {
     return json;
 }
 
-nlohmann::json ConcreteBox::to_json() const { return boxToJson(*this); }
+nlohmann::json ConcreteBox::to_json() const {
+    return boxToJson(*this);
+}
 
 nlohmann::json ConcreteLimitedSupplyBox::to_json() const {
     nlohmann::json json = boxToJson(*this);
@@ -60,6 +62,8 @@ nlohmann::json ConcreteLimitedSupplyBox::to_json() const {
     return json;
 }
 
-nlohmann::json WorkingVolume::to_json() const { return boxToJson(*this); }
+nlohmann::json WorkingVolume::to_json() const {
+    return boxToJson(*this);
+}
 
 }  // namespace quarvex

@@ -109,8 +109,7 @@ std::optional<double> physicalNumber(const Fields& fields, const char* key, cons
     if (!value) return std::nullopt;
     if (!value->is_number()) {
         throw std::invalid_argument(std::string(kind) + " '" + name + "': " + key +
-                                    " must be a number of at least 0, got " +
-                                    value->type_name());
+                                    " must be a number of at least 0, got " + value->type_name());
     }
     return value->get<double>();  // makeItem and makeBox refuse negatives
 }
@@ -197,10 +196,18 @@ Rotation rotationFromName(std::string_view name) {
 }
 
 // The reads run in a fixed order: it decides which fault is reported first.
-ItemPtr itemFromJson(const json& element) { return readItem(element, false); }
-BoxPtr boxFromJson(const json& element) { return readBox(element, false); }
-ItemPtr searchItemFromJson(const json& element) { return readItem(element, true); }
-BoxPtr searchBoxFromJson(const json& element) { return readBox(element, true); }
+ItemPtr itemFromJson(const json& element) {
+    return readItem(element, false);
+}
+BoxPtr boxFromJson(const json& element) {
+    return readBox(element, false);
+}
+ItemPtr searchItemFromJson(const json& element) {
+    return readItem(element, true);
+}
+BoxPtr searchBoxFromJson(const json& element) {
+    return readBox(element, true);
+}
 ItemPtr searchItemFromJson(const json& element, ReadPosition& at) {
     return readItem(element, true, &at);
 }
@@ -264,6 +271,8 @@ json parseJsonText(std::string_view text) {
     return request;
 }
 
-PackRequest parseRequestText(std::string_view text) { return readRequest(parseJsonText(text)); }
+PackRequest parseRequestText(std::string_view text) {
+    return readRequest(parseJsonText(text));
+}
 
 }  // namespace quarvex

@@ -125,7 +125,8 @@ nlohmann::json explainedResponseToJson(const PackResponse& response) {
 }
 
 std::string responseToJsonText(const PackResponse& response, std::int32_t indent, bool explain) {
-    const nlohmann::json json = explain ? explainedResponseToJson(response) : responseToJson(response);
+    const nlohmann::json json =
+        explain ? explainedResponseToJson(response) : responseToJson(response);
     return json.dump(indent < 0 ? -1 : indent, ' ', false, nlohmann::json::error_handler_t::strict);
 }
 

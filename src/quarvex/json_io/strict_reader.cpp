@@ -26,18 +26,23 @@ struct Field {
 // "Volume" and "InnerVolume" are written in results and ignored on reading,
 // so an item or box written by quarvex reads back.
 constexpr std::array kItemFields{
-    Field{"ItemCode", Kind::Text, true},       Field{"ItemReference", Kind::Text},
-    Field{"Width", Kind::Amount, true},        Field{"Length", Kind::Amount, true},
-    Field{"Depth", Kind::Amount, true},        Field{"Weight", Kind::Amount},
-    Field{"AllowedRotation", Kind::Rotation},  Field{"BoxGroup", Kind::Text},
+    Field{"ItemCode", Kind::Text, true},         Field{"ItemReference", Kind::Text},
+    Field{"Width", Kind::Amount, true},          Field{"Length", Kind::Amount, true},
+    Field{"Depth", Kind::Amount, true},          Field{"Weight", Kind::Amount},
+    Field{"AllowedRotation", Kind::Rotation},    Field{"BoxGroup", Kind::Text},
     Field{"MaxLoad", Kind::Amount, false, true}, Field{"Volume", Kind::Amount},
 };
 constexpr std::array kBoxFields{
-    Field{"Reference", Kind::Text, true},  Field{"Width", Kind::Amount, true},
-    Field{"Length", Kind::Amount, true},   Field{"Depth", Kind::Amount, true},
-    Field{"MaxWeight", Kind::Limit, true}, Field{"BoxWeight", Kind::Amount},
-    Field{"Active", Kind::Flag},           Field{"MaximumBoxes", Kind::Count},
-    Field{"Cost", Kind::Amount, false, true}, Field{"InnerVolume", Kind::Amount},
+    Field{"Reference", Kind::Text, true},
+    Field{"Width", Kind::Amount, true},
+    Field{"Length", Kind::Amount, true},
+    Field{"Depth", Kind::Amount, true},
+    Field{"MaxWeight", Kind::Limit, true},
+    Field{"BoxWeight", Kind::Amount},
+    Field{"Active", Kind::Flag},
+    Field{"MaximumBoxes", Kind::Count},
+    Field{"Cost", Kind::Amount, false, true},
+    Field{"InnerVolume", Kind::Amount},
 };
 constexpr std::array kOptionFields{
     Field{"min_support", Kind::Fraction},
@@ -46,14 +51,22 @@ constexpr std::array kOptionFields{
 
 const char* expected(Kind kind) {
     switch (kind) {
-        case Kind::Text: return "a string";
-        case Kind::Amount: return "a finite number of 0 or more";
-        case Kind::Limit: return "a finite number (negative for no limit)";
-        case Kind::Flag: return "true or false";
-        case Kind::Count: return "a whole number (0 or less: never opened)";
-        case Kind::Rotation: return "\"Never\", \"KeepFlat\" or \"BestFit\"";
-        case Kind::Fraction: return "a number from 0 to 1";
-        case Kind::Objective: return "\"boxes\" or \"cost\"";
+        case Kind::Text:
+            return "a string";
+        case Kind::Amount:
+            return "a finite number of 0 or more";
+        case Kind::Limit:
+            return "a finite number (negative for no limit)";
+        case Kind::Flag:
+            return "true or false";
+        case Kind::Count:
+            return "a whole number (0 or less: never opened)";
+        case Kind::Rotation:
+            return "\"Never\", \"KeepFlat\" or \"BestFit\"";
+        case Kind::Fraction:
+            return "a number from 0 to 1";
+        case Kind::Objective:
+            return "\"boxes\" or \"cost\"";
     }
     return "";
 }
@@ -72,17 +85,22 @@ bool isRotationName(std::string name) {
 
 bool fits(Kind kind, const json& value) {
     switch (kind) {
-        case Kind::Text: return value.is_string();
-        case Kind::Amount: return finiteNumber(value) && value.get<double>() >= 0.0;
-        case Kind::Limit: return finiteNumber(value);
-        case Kind::Flag: return value.is_boolean();
+        case Kind::Text:
+            return value.is_string();
+        case Kind::Amount:
+            return finiteNumber(value) && value.get<double>() >= 0.0;
+        case Kind::Limit:
+            return finiteNumber(value);
+        case Kind::Flag:
+            return value.is_boolean();
         case Kind::Count: {
             if (!finiteNumber(value)) return false;
             const double count = value.get<double>();
             return count >= std::numeric_limits<std::int32_t>::min() &&
                    count <= std::numeric_limits<std::int32_t>::max() && count == std::trunc(count);
         }
-        case Kind::Rotation: return value.is_string() && isRotationName(value.get<std::string>());
+        case Kind::Rotation:
+            return value.is_string() && isRotationName(value.get<std::string>());
         case Kind::Fraction:
             return finiteNumber(value) && value.get<double>() >= 0.0 && value.get<double>() <= 1.0;
         case Kind::Objective:
@@ -97,9 +115,12 @@ std::string childPointer(const std::string& parent, std::string_view key) {
     std::string pointer = parent;
     pointer += '/';
     for (const char c : key) {
-        if (c == '~') pointer += "~0";
-        else if (c == '/') pointer += "~1";
-        else pointer += c;
+        if (c == '~')
+            pointer += "~0";
+        else if (c == '/')
+            pointer += "~1";
+        else
+            pointer += c;
     }
     return pointer;
 }
@@ -130,8 +151,8 @@ std::optional<ReadingFault> objectFault(const json& object, std::span<const Fiel
                                         [&](const Field& field) { return field.key == key; });
         const std::string at = childPointer(pointer, key);
         if (known == fields.end()) {
-            return ReadingFault{at, owner + " has an unknown key \"" + key + "\"; it takes " +
-                                        keyList(fields)};
+            return ReadingFault{
+                at, owner + " has an unknown key \"" + key + "\"; it takes " + keyList(fields)};
         }
         if (known->searchOnly && reader == RequestReader::Packer && !value.is_null()) {
             return ReadingFault{at, owner + ": " + key +
@@ -175,10 +196,9 @@ std::optional<ReadingFault> listFault(const json& request, const char* listKey,
                                         " must be an object, not " + element.type_name()};
         }
         const auto name = element.find(nameKey);
-        const std::string owner =
-            name != element.end() && name->is_string()
-                ? std::string(kind) + " '" + name->get<std::string>() + "'"
-                : std::string(kind) + " " + std::to_string(position);
+        const std::string owner = name != element.end() && name->is_string()
+                                      ? std::string(kind) + " '" + name->get<std::string>() + "'"
+                                      : std::string(kind) + " " + std::to_string(position);
         if (auto fault = objectFault(element, fields, owner, at, reader)) return fault;
     }
     return std::nullopt;
@@ -188,14 +208,15 @@ std::optional<ReadingFault> listFault(const json& request, const char* listKey,
 
 std::optional<ReadingFault> strictReadingFault(const json& request, RequestReader reader) {
     if (!request.is_object()) {
-        return ReadingFault{"", std::string("the request must be an object, not ") +
-                                    request.type_name()};
+        return ReadingFault{
+            "", std::string("the request must be an object, not ") + request.type_name()};
     }
     // "note" is the caller's own remark, which JSON has no comments for.
     for (const auto& [key, value] : request.items()) {
         if (key != "items" && key != "boxes" && key != "options" && key != "note") {
-            return ReadingFault{childPointer("", key), "the request has an unknown key \"" + key +
-                                                            "\"; it takes items, boxes, options, note"};
+            return ReadingFault{childPointer("", key),
+                                "the request has an unknown key \"" + key +
+                                    "\"; it takes items, boxes, options, note"};
         }
     }
     if (auto fault = listFault(request, "items", kItemFields, "item", reader)) return fault;
@@ -203,12 +224,13 @@ std::optional<ReadingFault> strictReadingFault(const json& request, RequestReade
     const auto options = request.find("options");
     if (options == request.end() || options->is_null()) return std::nullopt;
     if (reader == RequestReader::Packer) {
-        return ReadingFault{"/options", "\"options\" are honoured only by the search (optimize), "
-                                        "not by the default packer"};
+        return ReadingFault{"/options",
+                            "\"options\" are honoured only by the search (optimize), "
+                            "not by the default packer"};
     }
     if (!options->is_object()) {
-        return ReadingFault{"/options",
-                            std::string("\"options\" must be an object, not ") + options->type_name()};
+        return ReadingFault{
+            "/options", std::string("\"options\" must be an object, not ") + options->type_name()};
     }
     return objectFault(*options, kOptionFields, "\"options\"", "/options", reader);
 }

@@ -24,7 +24,6 @@ enum class RequestReader { Packer, Search };
 
 // The first fault in a whole request {"items": [...], "boxes": [...], "options": {...}},
 // or nothing when it reads cleanly.
-std::optional<ReadingFault> strictReadingFault(const nlohmann::json& request,
-                                               RequestReader reader);
+std::optional<ReadingFault> strictReadingFault(const nlohmann::json& request, RequestReader reader);
 
 }  // namespace quarvex

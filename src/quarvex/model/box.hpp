@@ -52,9 +52,8 @@ using BoxPtr = std::shared_ptr<Box>;
 
 class ConcreteBox final : public Box {
 public:
-    ConcreteBox(std::string reference, double width, double length, double depth,
-                double max_weight, double empty_weight, bool active,
-                std::optional<double> cost = std::nullopt);
+    ConcreteBox(std::string reference, double width, double length, double depth, double max_weight,
+                double empty_weight, bool active, std::optional<double> cost = std::nullopt);
 
     const std::string& reference() const override { return reference_; }
     double width() const override { return width_; }

@@ -78,9 +78,13 @@ protected:
 
 private:
     template <class T>
-    static const T& deref(const std::shared_ptr<T>& p) { return *p; }
+    static const T& deref(const std::shared_ptr<T>& p) {
+        return *p;
+    }
     template <class T>
-    static const T& deref(const T& value) { return value; }
+    static const T& deref(const T& value) {
+        return value;
+    }
 };
 
 class ItemCollection : public SortedCollection<ItemPtr, ItemSorter> {

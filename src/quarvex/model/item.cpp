@@ -39,8 +39,8 @@ ItemPtr makeItem(std::string item_code, std::string item_reference, double width
                  double depth, double weight, Rotation allowed_rotation, std::string box_group,
                  std::optional<double> maxLoad) {
     checkPhysicalLimit(maxLoad, "item '" + item_code + "'", "MaxLoad");
-    ConcreteItem item(std::move(item_code), std::move(item_reference), width, length, depth,
-                      weight, allowed_rotation, maxLoad);
+    ConcreteItem item(std::move(item_code), std::move(item_reference), width, length, depth, weight,
+                      allowed_rotation, maxLoad);
     if (box_group.empty()) {
         return std::make_shared<ConcreteItem>(std::move(item));
     }

@@ -28,7 +28,9 @@ double PackedBox::item_weight() const {
     return sum;
 }
 
-double PackedBox::weight() const { return box->empty_weight() + item_weight(); }
+double PackedBox::weight() const {
+    return box->empty_weight() + item_weight();
+}
 
 double PackedBox::remaining_weight() const {
     if (!box->has_weight_limit()) {

@@ -10,9 +10,9 @@ namespace quarvex {
 // [x, x + width) x [y, y + length) x [z, z + depth).
 struct PackedItem {
     ItemPtr item;
-    double width = 0.0;   // placed extent along x
-    double length = 0.0;  // placed extent along y
-    double depth = 0.0;   // placed extent along z
+    double width = 0.0;       // placed extent along x
+    double length = 0.0;      // placed extent along y
+    double depth = 0.0;       // placed extent along z
     std::string orientation;  // which item dimension lies along x, y, z, e.g. "WLD"
     double x = 0.0;
     double y = 0.0;

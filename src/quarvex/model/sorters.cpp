@@ -8,7 +8,9 @@ namespace {
 
 // Larger first. A NaN on either side counts as "different" and, since no
 // comparison with NaN holds, puts b first in both argument orders.
-bool differ(double a, double b) { return !(a == b); }
+bool differ(double a, double b) {
+    return !(a == b);
+}
 
 std::int32_t compareText(const std::string& a, const std::string& b) {
     const int c = a.compare(b);  // unsigned-byte order for std::string

@@ -26,9 +26,8 @@ bool inPositionOrder(const PackedItem& a, const PackedItem& b) {
 
 PackedBox inPositionOrder(PackedBox packed) {
     if (packed.items.size() > 1) {
-        stableSort(packed.items, [](const PackedItem& a, const PackedItem& b) {
-            return inPositionOrder(a, b);
-        });
+        stableSort(packed.items,
+                   [](const PackedItem& a, const PackedItem& b) { return inPositionOrder(a, b); });
     }
     return packed;
 }
@@ -68,8 +67,8 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     });
     // A box whose width and length are the same double would repeat every
     // try with the same inputs, and a repeat never beats the first on a tie.
-    const bool square = std::bit_cast<std::uint64_t>(box_->width()) ==
-                        std::bit_cast<std::uint64_t>(box_->length());
+    const bool square =
+        std::bit_cast<std::uint64_t>(box_->width()) == std::bit_cast<std::uint64_t>(box_->length());
     if (!lookAheadDisabled && !anyNever && !square) {
         footprints.push_back(true);
     }

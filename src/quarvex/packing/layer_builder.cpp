@@ -36,8 +36,8 @@ bool hasItems(const std::vector<Layer>& layers) {
 // one space do not overlap. So when some queued item fits no space, or the
 // queued volume exceeds that of the spaces any of them fits, not all of them
 // can go in. The margins cover rounding in the positions and volumes.
-bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces,
-                    double boxWidth, double boxLength, double boxDepth) {
+bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces, double boxWidth,
+                    double boxLength, double boxDepth) {
     const double scale = std::max({boxWidth, boxLength, boxDepth});
     if (!(std::isfinite(scale) && boxWidth >= 0.0 && boxLength >= 0.0 && boxDepth >= 0.0)) {
         return false;
@@ -74,8 +74,7 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
 }  // namespace
 
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
-                     const std::optional<OrientedItem>& firstOption,
-                     const ItemQueue& items) {
+                     const std::optional<OrientedItem>& firstOption, const ItemQueue& items) {
     OrientationChooser chooser(filler.box(), filler.lookAheadDisabled);
     ItemQueue queue = items;
     std::vector<Layer> layers;
@@ -87,8 +86,7 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
             z += layer.depth;
         }
         double packedWeight = weightOf(layers);
-        const std::optional<OrientedItem> preset =
-            hasItems(layers) ? std::nullopt : firstOption;
+        const std::optional<OrientedItem> preset = hasItems(layers) ? std::nullopt : firstOption;
         const Region floor{0.0, 0.0, z, footprintWidth, footprintLength, boxDepth - z};
 
         // A trial with stacking up to the layer's own height so far; a layer
@@ -111,8 +109,8 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
 
     if (!filler.lookAheadDisabled && !layers.empty()) {
         layers = restackLayers(std::move(layers));
-        layers = fillGaps(filler, std::move(layers), queue, chooser, footprintWidth,
-                          footprintLength);
+        layers =
+            fillGaps(filler, std::move(layers), queue, chooser, footprintWidth, footprintLength);
     }
     layers = restoreFrame(filler, std::move(layers), footprintWidth);
     return PackedBox{filler.box(), allItems(layers)};
@@ -165,8 +163,8 @@ std::vector<Layer> restoreFrame(const BoxFiller& filler, std::vector<Layer> laye
             if (code.size() >= 2) {
                 std::swap(code[0], code[1]);
             }
-            turned.insert(PackedItem{p.item, p.length, p.width, p.depth, std::move(code), p.y,
-                                     p.x, p.z});
+            turned.insert(
+                PackedItem{p.item, p.length, p.width, p.depth, std::move(code), p.y, p.x, p.z});
         }
         restored.push_back(std::move(turned));
     }

@@ -30,7 +30,9 @@ UnplacedReason reasonFor(const Item& item, const std::vector<const Box*>& active
     if (!anyType([&](const Box* box) { return takesWeight(item, *box); })) {
         return UnplacedReason::TooHeavy;
     }
-    const auto takes = [&](const Box& box) { return fitsBySize(item, box) && takesWeight(item, box); };
+    const auto takes = [&](const Box& box) {
+        return fitsBySize(item, box) && takesWeight(item, box);
+    };
     if (!anyType([&](const Box* box) { return takes(*box); })) {
         return UnplacedReason::NoTypeLargeAndStrong;
     }
@@ -38,7 +40,8 @@ UnplacedReason reasonFor(const Item& item, const std::vector<const Box*>& active
         const auto found = opened.find(box.reference());
         return found == opened.end() ? 0 : found->second;
     };
-    if (anyType([&](const Box* box) { return takes(*box) && hasSupplyLeft(*box, openedOf(*box)); })) {
+    if (anyType(
+            [&](const Box* box) { return takes(*box) && hasSupplyLeft(*box, openedOf(*box)); })) {
         return UnplacedReason::NoRoomBesideOthers;
     }
     if (const std::string* group = boxGroupOf(item)) {
@@ -56,13 +59,20 @@ UnplacedReason reasonFor(const Item& item, const std::vector<const Box*>& active
 
 const char* unplacedReasonName(UnplacedReason reason) {
     switch (reason) {
-        case UnplacedReason::NoActiveBoxType: return "no_active_box_type";
-        case UnplacedReason::TooLarge: return "too_large";
-        case UnplacedReason::TooHeavy: return "too_heavy";
-        case UnplacedReason::NoTypeLargeAndStrong: return "no_type_large_and_strong";
-        case UnplacedReason::BoxGroup: return "box_group";
-        case UnplacedReason::SupplyExhausted: return "supply_exhausted";
-        case UnplacedReason::NoRoomBesideOthers: return "no_room_beside_others";
+        case UnplacedReason::NoActiveBoxType:
+            return "no_active_box_type";
+        case UnplacedReason::TooLarge:
+            return "too_large";
+        case UnplacedReason::TooHeavy:
+            return "too_heavy";
+        case UnplacedReason::NoTypeLargeAndStrong:
+            return "no_type_large_and_strong";
+        case UnplacedReason::BoxGroup:
+            return "box_group";
+        case UnplacedReason::SupplyExhausted:
+            return "supply_exhausted";
+        case UnplacedReason::NoRoomBesideOthers:
+            return "no_room_beside_others";
     }
     return "no_room_beside_others";
 }
@@ -74,7 +84,8 @@ std::vector<UnplacedReason> unplacedReasons(const PackResponse& response) {
     }
     // Types of one reference share one count, as the packer counts them.
     std::unordered_map<std::string, std::int32_t> opened;
-    for (const PackedBox& packed : response.packedBoxes().entries()) ++opened[packed.box->reference()];
+    for (const PackedBox& packed : response.packedBoxes().entries())
+        ++opened[packed.box->reference()];
     std::vector<UnplacedReason> reasons;
     for (const ItemPtr& item : response.unplaced_items()) {
         reasons.push_back(reasonFor(*item, active, opened, response));

@@ -48,7 +48,8 @@ std::vector<WeightBalancer::PackKey> stateOf(const std::vector<PackedBox>& boxes
 PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
     target_ = packed.meanItemWeight();
     work_ = packed.sorted();
-    stableSort(work_, [](const PackedBox& a, const PackedBox& b) { return a.weight() > b.weight(); });
+    stableSort(work_,
+               [](const PackedBox& a, const PackedBox& b) { return a.weight() > b.weight(); });
 
     // Rounding can make moving an item back look like an improvement, so one
     // item could travel between two boxes forever. The next move depends on
@@ -135,8 +136,8 @@ std::vector<const Box*> WeightBalancer::boxesExcept(std::size_t skipA, std::size
     return boxes;
 }
 
-std::optional<PackedBox> WeightBalancer::fitAllInOneBox(const std::vector<ItemPtr>& items,
-                                                        const std::vector<const Box*>& others) const {
+std::optional<PackedBox> WeightBalancer::fitAllInOneBox(
+    const std::vector<ItemPtr>& items, const std::vector<const Box*>& others) const {
     if (items.empty()) {
         return std::nullopt;
     }
@@ -173,7 +174,9 @@ bool WeightBalancer::mayUse(const Box& box, const std::vector<const Box*>& other
 namespace {
 
 // Beyond a bound with room for rounding (sums of up to a million terms).
-bool clearlyAbove(double total, double bound) { return total > bound + std::abs(bound) * 1e-9; }
+bool clearlyAbove(double total, double bound) {
+    return total > bound + std::abs(bound) * 1e-9;
+}
 
 // Items of non-negative sizes that all fit do not overlap, so their volumes
 // add up to at most the inner volume. Negative sizes make no such promise.

@@ -29,7 +29,8 @@ void carve(const FreeSpace& s, const PackedItem& item, std::vector<FreeSpace>& o
 
 }  // namespace
 
-std::vector<FreeSpace> freeSpaces(double W, double L, double D, const std::vector<PackedItem>& items) {
+std::vector<FreeSpace> freeSpaces(double W, double L, double D,
+                                  const std::vector<PackedItem>& items) {
     return carveFreeSpaces({FreeSpace(0.0, 0.0, 0.0, W, L, D)}, items);
 }
 

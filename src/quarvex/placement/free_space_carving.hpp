@@ -8,7 +8,8 @@
 namespace quarvex {
 
 // The free blocks of a W x L x D box once the items are cut out.
-std::vector<FreeSpace> freeSpaces(double W, double L, double D, const std::vector<PackedItem>& items);
+std::vector<FreeSpace> freeSpaces(double W, double L, double D,
+                                  const std::vector<PackedItem>& items);
 
 // Cuts each item out of the spaces in turn: a space an item overlaps gives
 // way to up to six disjoint slabs around the overlap (left, right, front,

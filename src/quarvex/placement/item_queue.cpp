@@ -18,7 +18,8 @@ struct SizesHash {
         std::size_t hash = 0;
         for (double value : sizes) {
             // +0.0 folds -0.0 into 0.0, which compares equal to it.
-            hash = hash * 1000003u ^ std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value + 0.0));
+            hash = hash * 1000003u ^
+                   std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value + 0.0));
         }
         return hash;
     }
@@ -59,7 +60,8 @@ void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
     // The items were popped from this queue, so they normally fit in front.
     if (head_ >= items.size()) {
         head_ -= items.size();
-        std::copy(items.begin(), items.end(), entries_.begin() + static_cast<std::ptrdiff_t>(head_));
+        std::copy(items.begin(), items.end(),
+                  entries_.begin() + static_cast<std::ptrdiff_t>(head_));
     } else {
         entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(head_), items.begin(),
                         items.end());

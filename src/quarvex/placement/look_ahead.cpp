@@ -71,9 +71,8 @@ void placeInto(double width, double length, double depth, ItemCollection& items)
     // whether some ordering of it may fit there first, so a block none of
     // them passes stays empty.
     const std::vector<ItemPtr>& sorted = items.sorted();
-    if (std::none_of(sorted.begin(), sorted.end(), [&](const ItemPtr& item) {
-            return mayFit(*item, width, length, depth);
-        })) {
+    if (std::none_of(sorted.begin(), sorted.end(),
+                     [&](const ItemPtr& item) { return mayFit(*item, width, length, depth); })) {
         return;
     }
     BoxFiller filler(std::make_shared<WorkingVolume>(width, length, depth));
@@ -125,6 +124,8 @@ std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& can
     return score;
 }
 
-std::size_t lookAheadMemoSize() { return threadState().scores.size(); }
+std::size_t lookAheadMemoSize() {
+    return threadState().scores.size();
+}
 
 }  // namespace quarvex

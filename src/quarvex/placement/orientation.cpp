@@ -80,9 +80,8 @@ std::int64_t gridCount(double W, double L, double D, double w, double l, double 
     if (w <= 0.0 || l <= 0.0 || d <= 0.0) {
         return 0;
     }
-    return saturatingProduct(
-        saturatingProduct(truncatedQuotient(W, w), truncatedQuotient(L, l)),
-        truncatedQuotient(D, d));
+    return saturatingProduct(saturatingProduct(truncatedQuotient(W, w), truncatedQuotient(L, l)),
+                             truncatedQuotient(D, d));
 }
 
 }  // namespace quarvex

@@ -13,9 +13,9 @@ namespace quarvex {
 // cursor position, and need no zeroing.
 struct OrientedItem {
     const Item* item;
-    double w;  // extent along x once placed
-    double l;  // extent along y
-    double d;  // extent along z (height)
+    double w;          // extent along x once placed
+    double l;          // extent along y
+    double d;          // extent along z (height)
     const char* code;  // one of the six static codes, e.g. "WLD"
 };
 

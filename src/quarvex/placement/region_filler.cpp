@@ -10,7 +10,6 @@
 #include "quarvex/placement/orientation.hpp"
 #include "quarvex/runtime/cancellation.hpp"
 
-
 namespace quarvex {
 
 namespace {
@@ -193,10 +192,11 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                     f.preset.reset();
                 } else if (mayFit(item, f.region.x1 - f.x, f.region.y1 - f.y, f.region.h)) {
                     // An item that fails mayFit gets no orientation, so it is asked first.
-                    const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y, f.region.h,
-                                               queue, f.rowDepth, chooser.lookAheadDisabled()};
-                    choice = chooseOrientation(chooser, item, f.last ? &*f.last : nullptr,
-                                               space, stabilityCheck);
+                    const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y,
+                                               f.region.h,        queue,
+                                               f.rowDepth,        chooser.lookAheadDisabled()};
+                    choice = chooseOrientation(chooser, item, f.last ? &*f.last : nullptr, space,
+                                               stabilityCheck);
                 }
                 if (!choice) {
                     if (!queue.empty()) {
@@ -220,8 +220,8 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                     f.last.reset();
                     break;
                 }
-                PackedItem p{*cur.item, choice->w,  choice->l, choice->d,
-                             std::string(choice->code), f.x, f.y, f.region.z};
+                PackedItem p{*cur.item, choice->w, choice->l, choice->d, std::string(choice->code),
+                             f.x,       f.y,       f.region.z};
                 packedWeight += p.weight();
                 f.rowDepth = std::max(f.rowDepth, p.length);
                 f.last = choice;
@@ -236,8 +236,12 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 f.next = Step::AfterTop;
                 if (headroom > 0 && !queue.empty()) {
                     startChild = true;
-                    childRegion = {f.x,          f.y, f.region.z + f.placedDepth,
-                                   f.x + f.placedWidth, f.y + f.placedLength, headroom};
+                    childRegion = {f.x,
+                                   f.y,
+                                   f.region.z + f.placedDepth,
+                                   f.x + f.placedWidth,
+                                   f.y + f.placedLength,
+                                   headroom};
                     childCeiling = headroom;
                 }
                 break;
@@ -248,8 +252,9 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 if (f.rowDepth > f.placedLength && !queue.empty()) {
                     // The strip in front of an item shallower than its row.
                     startChild = true;
-                    childRegion = {f.x - f.placedWidth, f.y + f.placedLength, f.region.z,
-                                   f.x,                 f.y + f.rowDepth,     f.region.h};
+                    childRegion = {f.x - f.placedWidth, f.y + f.placedLength,
+                                   f.region.z,          f.x,
+                                   f.y + f.rowDepth,    f.region.h};
                     childCeiling = f.span.depth();
                 }
                 break;

@@ -35,15 +35,20 @@ void Cancellation::checkNow() {
 
 Cancellation::Clock::time_point deadlineAfter(double seconds) {
     const std::chrono::duration<double> span(std::min(seconds, kLongestSeconds));
-    return Cancellation::Clock::now() + std::chrono::duration_cast<Cancellation::Clock::duration>(span);
+    return Cancellation::Clock::now() +
+           std::chrono::duration_cast<Cancellation::Clock::duration>(span);
 }
 
 CancellationScope::CancellationScope(Cancellation& cancellation) : outer_(current) {
     current = &cancellation;
 }
 
-CancellationScope::~CancellationScope() { current = outer_; }
+CancellationScope::~CancellationScope() {
+    current = outer_;
+}
 
-Cancellation* currentCancellation() { return current; }
+Cancellation* currentCancellation() {
+    return current;
+}
 
 }  // namespace quarvex

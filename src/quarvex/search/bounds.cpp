@@ -30,8 +30,8 @@ int columnBound(const std::vector<std::array<double, 3>>& sizes, const std::arra
         if (s[a] > box[a] / 2 && s[b] > box[b] / 2) column.push_back(s[c]);
     }
     const double height = box[c];
-    const auto tall = std::count_if(column.begin(), column.end(),
-                                    [&](double h) { return h > height / 2; });
+    const auto tall =
+        std::count_if(column.begin(), column.end(), [&](double h) { return h > height / 2; });
     int best = static_cast<int>(tall);
     for (const double p : column) {
         if (p > height / 2) continue;
@@ -43,8 +43,8 @@ int columnBound(const std::vector<std::array<double, 3>>& sizes, const std::arra
             if (h >= p && h <= height / 2) shortSum += h;
             if (h > height / 2 && h <= height - p) room += height - h;
         }
-        best = std::max(best, static_cast<int>(tall) +
-                                  std::max(0, ceilQuotient(shortSum - room, height)));
+        best = std::max(
+            best, static_cast<int>(tall) + std::max(0, ceilQuotient(shortSum - room, height)));
     }
     return best;
 }
@@ -86,8 +86,7 @@ bool takesAllAlone(const BoxType& type, const Problem& problem, double volume, d
         return item.orientations.empty() ||
                std::any_of(item.orientations.begin(), item.orientations.end(),
                            [&](const Orientation& o) {
-                               return o.w <= type.width && o.l <= type.length &&
-                                      o.d <= type.depth;
+                               return o.w <= type.width && o.l <= type.length && o.d <= type.depth;
                            });
     });
 }
@@ -99,7 +98,8 @@ double lowestPrice(const Problem& problem, double itemVolume, int boxes) {
     double cheapestPerVolume = std::numeric_limits<double>::infinity();
     for (const BoxType& type : problem.types) {
         cheapest = std::min(cheapest, type.cost);
-        if (type.volume > 0.0) cheapestPerVolume = std::min(cheapestPerVolume, type.cost / type.volume);
+        if (type.volume > 0.0)
+            cheapestPerVolume = std::min(cheapestPerVolume, type.cost / type.volume);
     }
     const double byVolume = std::isfinite(cheapestPerVolume) ? itemVolume * cheapestPerVolume : 0.0;
     return std::max(boxes * cheapest, byVolume * (1.0 - kRounding));
@@ -134,8 +134,8 @@ Score bestPossible(const Problem& problem) {
                               : std::max(largestCapacity, type.capacity);
     }
     int boxes = std::max(1, static_cast<int>(groups.size()));
-    boxes = std::max(boxes, oneDimensionalBound(problem, largestVolume,
-                                                weightsUsable ? largestCapacity : -1.0));
+    boxes = std::max(
+        boxes, oneDimensionalBound(problem, largestVolume, weightsUsable ? largestCapacity : -1.0));
     if (problem.types.size() == 1) boxes = std::max(boxes, martelloPisingerVigoL1(problem));
 
     double oneBoxVolume = -1.0;
@@ -179,8 +179,7 @@ int binPackingBound(const std::vector<double>& sizes, double capacity) {
 
 bool meets(const Score& score, const Score& bound) {
     return score.placed >= bound.placed && score.price <= bound.price * (1.0 + 1e-12) &&
-           score.boxes <= bound.boxes &&
-           score.volume <= bound.volume * (1.0 + 1e-12);
+           score.boxes <= bound.boxes && score.volume <= bound.volume * (1.0 + 1e-12);
 }
 
 }  // namespace quarvex::search

@@ -4,8 +4,7 @@
 
 namespace quarvex::search {
 
-Budget::Budget(std::optional<std::uint64_t> units, std::optional<double> seconds)
-    : units_(units) {
+Budget::Budget(std::optional<std::uint64_t> units, std::optional<double> seconds) : units_(units) {
     if (seconds) deadline_ = deadlineAfter(*seconds);
 }
 

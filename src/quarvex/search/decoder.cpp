@@ -14,8 +14,8 @@ bool hasSupply(const BoxType& type, const std::vector<std::int32_t>& opened) {
     return type.maxQuantity < 0 || opened[type.supplyKey] < type.maxQuantity;
 }
 
-std::optional<Solution> packInOrder(const Problem& problem, std::span<const int> order,
-                                    Merit merit, Budget& budget) {
+std::optional<Solution> packInOrder(const Problem& problem, std::span<const int> order, Merit merit,
+                                    Budget& budget) {
     Solution solution;
     std::vector<std::int32_t> opened(problem.supplyKeys, 0);
     for (const int item : order) {

@@ -14,8 +14,8 @@
 namespace quarvex::search {
 
 // Empty when the budget runs out first.
-std::optional<Solution> packInOrder(const Problem& problem, std::span<const int> order,
-                                    Merit merit, Budget& budget);
+std::optional<Solution> packInOrder(const Problem& problem, std::span<const int> order, Merit merit,
+                                    Budget& budget);
 
 // How many boxes of each supply key the solution opens.
 std::vector<std::int32_t> boxesOpened(const Problem& problem, const Solution& solution);

@@ -114,7 +114,8 @@ std::optional<std::vector<OpenBox>> splitByWeight(const Problem& problem, std::v
     double weight = 0.0;
     for (const int item : items) weight += problem.items[item].weight;
     const std::vector<int> part = subsetNear(problem, items, (first + weight - second) / 2, first);
-    std::erase_if(items, [&](int item) { return std::find(part.begin(), part.end(), item) != part.end(); });
+    std::erase_if(
+        items, [&](int item) { return std::find(part.begin(), part.end(), item) != part.end(); });
     std::vector<OpenBox> targets;
     for (const auto& [box, contents] : {std::pair{empty[0], part}, std::pair{empty[1], items}}) {
         targets.push_back(box);
@@ -218,7 +219,8 @@ bool mergeBoxes(const Problem& problem, Solution& solution, int discrepancies, B
             if (!merged) continue;
             std::sort(group.begin(), group.end());
             for (std::size_t g = group.size(); g-- > 0;) {
-                solution.boxes.erase(solution.boxes.begin() + static_cast<std::ptrdiff_t>(group[g]));
+                solution.boxes.erase(solution.boxes.begin() +
+                                     static_cast<std::ptrdiff_t>(group[g]));
             }
             for (OpenBox& box : *merged) solution.boxes.push_back(std::move(box));
             return true;

@@ -22,9 +22,8 @@ std::vector<int> itemsOf(const OpenBox& box) {
 }
 
 std::vector<int> largestFirst(const Problem& problem, std::vector<int> items) {
-    stableSort(items, [&](int a, int b) {
-        return problem.items[a].volume > problem.items[b].volume;
-    });
+    stableSort(items,
+               [&](int a, int b) { return problem.items[a].volume > problem.items[b].volume; });
     return items;
 }
 
@@ -45,9 +44,8 @@ std::optional<OpenBox> packAlone(const Problem& problem, int type,
 }
 
 // The boxes other than `skipped`, holding the items too, or empty.
-std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem,
-                                                   const Solution& solution, std::size_t skipped,
-                                                   Budget& budget) {
+std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem, const Solution& solution,
+                                                   std::size_t skipped, Budget& budget) {
     std::vector<OpenBox> others;
     for (std::size_t b = 0; b < solution.boxes.size(); ++b) {
         if (b != skipped) others.push_back(solution.boxes[b]);
@@ -164,8 +162,7 @@ namespace {
 // The items packed into fresh boxes of the types a and b, a filled first;
 // empty when some item fits neither or the budget ran out.
 std::optional<std::pair<OpenBox, OpenBox>> packPair(const Problem& problem, int a, int b,
-                                                    const std::vector<int>& items,
-                                                    Budget& budget) {
+                                                    const std::vector<int>& items, Budget& budget) {
     std::pair<OpenBox, OpenBox> pair{OpenBox(problem, a), OpenBox(problem, b)};
     for (const int item : items) {
         if (!budget.spend()) return std::nullopt;

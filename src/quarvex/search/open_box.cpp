@@ -35,9 +35,15 @@ constexpr int kX = 0;
 constexpr int kY = 1;
 constexpr int kZ = 2;
 
-double startOf(const Block& b, int axis) { return axis == kX ? b.x : axis == kY ? b.y : b.z; }
-double extentOf(const Block& b, int axis) { return axis == kX ? b.w : axis == kY ? b.l : b.d; }
-double coordinateOf(const Point& p, int axis) { return axis == kX ? p.x : axis == kY ? p.y : p.z; }
+double startOf(const Block& b, int axis) {
+    return axis == kX ? b.x : axis == kY ? b.y : b.z;
+}
+double extentOf(const Block& b, int axis) {
+    return axis == kX ? b.w : axis == kY ? b.l : b.d;
+}
+double coordinateOf(const Point& p, int axis) {
+    return axis == kX ? p.x : axis == kY ? p.y : p.z;
+}
 
 }  // namespace
 

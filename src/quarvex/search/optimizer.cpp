@@ -102,8 +102,7 @@ PackResponse Optimizer::result() const {
     // The default packer knows no support rule nor load limits: its result
     // stands only without them.
     if (start_ && problem_.minSupport <= 0.0 && !problem_.hasLoadLimits &&
-        !search::isBetter(search::scoreOf(problem_, *best_),
-                          search::scoreOf(problem_, *start_))) {
+        !search::isBetter(search::scoreOf(problem_, *best_), search::scoreOf(problem_, *start_))) {
         return *start_;
     }
     return responseOf(problem_, *best_);

@@ -17,7 +17,9 @@ namespace {
 
 constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
-bool usableSize(double value) { return std::isfinite(value) && value >= 0.0; }
+bool usableSize(double value) {
+    return std::isfinite(value) && value >= 0.0;
+}
 
 std::vector<BoxType> usableTypes(const BoxCollection& boxes, int& supplyKeys) {
     std::map<std::string, int> keyOf;
@@ -25,14 +27,13 @@ std::vector<BoxType> usableTypes(const BoxCollection& boxes, int& supplyKeys) {
     for (const BoxPtr& box : boxes.sorted()) {
         const LimitedSupplyBox* limited = limitedSupplyOf(*box);
         if (!box->active() || (limited && limited->max_quantity() <= 0) ||
-            !usableSize(box->width()) || !usableSize(box->length()) ||
-            !usableSize(box->depth())) {
+            !usableSize(box->width()) || !usableSize(box->length()) || !usableSize(box->depth())) {
             continue;
         }
         const auto [entry, added] = keyOf.emplace(box->reference(), static_cast<int>(keyOf.size()));
-        types.push_back({box, box->width(), box->length(), box->depth(),
-                         box->max_content_weight(), box->inner_volume(),
-                         box->cost().value_or(0.0), entry->second, limited ? limited->max_quantity() : -1});
+        types.push_back({box, box->width(), box->length(), box->depth(), box->max_content_weight(),
+                         box->inner_volume(), box->cost().value_or(0.0), entry->second,
+                         limited ? limited->max_quantity() : -1});
     }
     stableSort(types, [](const BoxType& a, const BoxType& b) { return a.volume > b.volume; });
     supplyKeys = static_cast<int>(keyOf.size());

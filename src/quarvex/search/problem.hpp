@@ -12,9 +12,9 @@
 namespace quarvex::search {
 
 struct Orientation {
-    double w;  // extent along x
-    double l;  // extent along y
-    double d;  // extent along z (height)
+    double w;          // extent along x
+    double l;          // extent along y
+    double d;          // extent along z (height)
     const char* code;  // which item dimension lies along x, y, z, e.g. "WLD"
 };
 
@@ -36,7 +36,7 @@ struct BoxType {
     double depth;
     double capacity;  // weight the contents may add; negative means no limit
     double volume;
-    double cost;  // 0 when not given
+    double cost;               // 0 when not given
     int supplyKey;             // types of one reference share one count, as in the packer
     std::int32_t maxQuantity;  // -1 for unlimited supply
 };
