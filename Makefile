@@ -3,8 +3,8 @@ SHELL := /bin/bash
 VENV := .venv
 PY := $(VENV)/bin/python
 JOBS ?= 2
-# clang-format: `make lint` checks the C++ layout. chromium: the browser test of quarvex.viz's pages runs it headless; clang and
-# its runtimes: the request fuzzer is built with libFuzzer.
+# clang-format: `make lint` checks the C++ layout. chromium: the browser test of quarvex.viz's
+# pages runs it headless; clang and its runtimes: the request fuzzer is built with libFuzzer.
 APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang libclang-rt-dev clang-format
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
@@ -85,7 +85,7 @@ stub-check: module
 typecheck: module
 	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py python/quarvex/service
 
-test: cpp-test cpp-package json-fallback py-test sanitize tsan fuzz-smoke
+test: lint cpp-test cpp-package json-fallback py-test sanitize tsan fuzz-smoke
 	@$(PY) scripts/test_ratio.py
 
 build/sanitize/Makefile: CMakeLists.txt | setup

@@ -1,8 +1,9 @@
 """The two packers behind one interface: pack(request) is what gets timed,
 outcome(result, request) reads (boxes, placed, unplaced, utilisation %) afterwards."""
 
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Any, Callable
+from typing import Any
 
 
 @dataclass(frozen=True)

@@ -7,9 +7,9 @@ and its peak memory is not that of the whole family.
 """
 
 import copy
+from collections.abc import Callable
 from dataclasses import dataclass, field
 from functools import cached_property
-from typing import Callable
 
 from bench import generators, peer
 

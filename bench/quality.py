@@ -243,14 +243,14 @@ def physical_table(quarvex, quick, budgets):
     ]
     for budget in budgets:
 
-        def run_all(requests, **settings):
+        def run_all(requests, budget=budget, **settings):
             return [quarvex.optimize(r["items"], r["boxes"], time_limit=budget, **settings) for r in requests]
 
         rows.append(row(f"optimize {budget:g} s, no keys", run_all(plain)))
         by_boxes = run_all(priced, min_support=1.0)
         by_cost = run_all(priced, min_support=1.0, objective="cost")
         rows.append(row(f"optimize {budget:g} s, keys, support 1", by_boxes))
-        rows.append(row(f"  the same, objective cost", by_cost))
+        rows.append(row("  the same, objective cost", by_cost))
         dearer = sum(_price(c, p) > _price(b, p) * (1 + 1e-9) for b, c, p in zip(by_boxes, by_cost, prices))
         notes.append(f"{budget:g} s: objective cost dearer than objective boxes on {dearer} orders")
     headers = ["", "boxes", "volume", "price", "unplaced", "broken"]

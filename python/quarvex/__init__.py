@@ -2,7 +2,7 @@
 
 import functools
 from collections.abc import Callable
-from typing import TYPE_CHECKING, Any, TypeVar
+from typing import TYPE_CHECKING, Any
 
 from . import _core
 from ._core import (
@@ -12,10 +12,12 @@ from ._core import (
     PackedItem,
     PackResult,
     Rotation,
-    __doc__,
 )
 from ._core import (
     TimeoutError as TimeoutError,
+)
+from ._core import (
+    __doc__ as __doc__,  # the extension's docstring is the package's
 )
 from .schema import request_schema, response_schema
 
@@ -45,10 +47,8 @@ __all__ = [
 # quarvex.TimeoutError (a subclass of the builtin) stays out of __all__, so that
 # a star import does not shadow the builtin name; "as" marks it exported all the same.
 
-_Function = TypeVar("_Function", bound=Callable[..., Any])
 
-
-def _exposed(function: _Function) -> _Function:
+def _exposed[Function: Callable[..., Any]](function: Function) -> Function:
     """The extension's function as a function of this package: help() and inspect
     show its signature and docstring (help() of the function itself names the
     binding library's internals as its owner)."""
