@@ -47,7 +47,7 @@ bool apart(const PackedItem& a, const PackedItem& b, double tolerance) {
 
 void checkSound(const PackRequest& request, const PackResponse& response) {
     std::size_t placed = 0;
-    for (const PackedBox& packed : response.packedBoxes().entries()) {
+    for (const PackedBox& packed : response.packedBoxCollection().entries()) {
         const Box& box = *packed.box;
         const double tolerance = 1e-9 * std::max({1.0, box.width(), box.length(), box.depth()});
         std::set<std::string> groups;
@@ -70,9 +70,9 @@ void checkSound(const PackRequest& request, const PackResponse& response) {
         }
         placed += packed.items.size();
     }
-    require(placed + response.unplacedItems().size() == request.items.size(),
+    require(placed + response.unplacedItemCollection().size() == request.items.size(),
             "items were lost or doubled");
-    require(response.success() == response.unplacedItems().empty(),
+    require(response.success() == response.unplacedItemCollection().empty(),
             "success does not match the unplaced items");
 }
 

@@ -13,7 +13,7 @@ bool Result::success() const {
 
 std::vector<Result::Box> Result::boxes() const {
     std::vector<Box> boxes;
-    for (const PackedBox& packed : state_->response.packedBoxes().sorted()) {
+    for (const PackedBox& packed : state_->response.packedBoxCollection().sorted()) {
         Box& box = boxes.emplace_back(
             Box{packed.box->reference(), packed.weight(), packed.volume_utilisation(), {}});
         for (const PackedItem& p : packed.items) {
@@ -26,7 +26,7 @@ std::vector<Result::Box> Result::boxes() const {
 
 std::vector<std::string> Result::unplaced_item_codes() const {
     std::vector<std::string> codes;
-    for (const ItemPtr& item : state_->response.unplacedItems().sorted()) {
+    for (const ItemPtr& item : state_->response.unplacedItemCollection().sorted()) {
         codes.push_back(item->item_code());
     }
     return codes;

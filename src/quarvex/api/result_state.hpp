@@ -9,8 +9,8 @@ namespace quarvex {
 // once, so that later reads write nothing and any thread may make them.
 struct Result::State {
     explicit State(PackResponse packed) : response(std::move(packed)) {
-        response.packedBoxes().sorted();
-        response.unplacedItems().sorted();
+        response.packedBoxCollection().sorted();
+        response.unplacedItemCollection().sorted();
     }
 
     PackResponse response;

@@ -52,8 +52,8 @@ PackResponse optimizeBinding(const ItemsArgument& items, const BoxesArgument& bo
     const py::gil_scoped_release release;
     const PackResponse result = optimize(itemCollection, boxCollection, options);
     // The result judges its unplaced items against every box type given.
-    return PackResponse(result.success(), result.packedBoxes(), result.unplacedItems(),
-                        boxCollection.entries());
+    return PackResponse(result.success(), result.packedBoxCollection(),
+                        result.unplacedItemCollection(), boxCollection.entries());
 }
 
 }  // namespace

@@ -239,12 +239,12 @@ PackedBox packedBoxFromState(const py::handle& state) {
 py::tuple packResultState(const PackResponse& response) {
     StateWriter writer;
     py::list packedBoxes;
-    for (const PackedBox& packed : response.packedBoxes().entries()) {
+    for (const PackedBox& packed : response.packedBoxCollection().entries()) {
         const std::size_t box = writer.boxIndex(packed.box);
         packedBoxes.append(py::make_tuple(box, writer.placements(packed.items)));
     }
     py::list unplaced;
-    for (const ItemPtr& item : response.unplacedItems().entries()) {
+    for (const ItemPtr& item : response.unplacedItemCollection().entries()) {
         unplaced.append(writer.itemIndex(item));
     }
     py::list boxTypes;

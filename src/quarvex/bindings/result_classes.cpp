@@ -151,8 +151,9 @@ judged against every box type the run was given: "no_active_box_type",
         .def("__repr__", on<PackResponse>([](const PackResponse& response) {
                  return std::string("<quarvex.PackResult success=") +
                         (response.success() ? "True" : "False") +
-                        " boxes=" + std::to_string(response.packedBoxes().size()) +
-                        " unplaced=" + std::to_string(response.unplacedItems().size()) + ">";
+                        " boxes=" + std::to_string(response.packedBoxCollection().size()) +
+                        " unplaced=" + std::to_string(response.unplacedItemCollection().size()) +
+                        ">";
              }));
 }
 

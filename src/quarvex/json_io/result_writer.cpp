@@ -80,7 +80,7 @@ nlohmann::json responseToJson(const PackResponse& response) {
 
     nlohmann::json boxes = nlohmann::json::array();
     nlohmann::json placements = nlohmann::json::array();
-    const std::vector<PackedBox>& packedBoxes = response.packedBoxes().sorted();
+    const std::vector<PackedBox>& packedBoxes = response.packedBoxCollection().sorted();
     for (std::size_t index = 0; index < packedBoxes.size(); ++index) {
         const PackedBox& packed = packedBoxes[index];
         nlohmann::json box = packedBoxToJson(packed);
@@ -98,7 +98,7 @@ nlohmann::json responseToJson(const PackResponse& response) {
 
     nlohmann::json unplaced = nlohmann::json::array();
     nlohmann::json unplacedCodes = nlohmann::json::array();
-    for (const ItemPtr& item : response.unplacedItems().sorted()) {
+    for (const ItemPtr& item : response.unplacedItemCollection().sorted()) {
         unplaced.push_back(item->to_json());
         unplacedCodes.push_back(item->item_code());
     }

@@ -18,8 +18,10 @@ public:
     // The packed boxes in their sorted order (most items first).
     std::vector<PackedBox> boxes() const { return packed_.sorted(); }
     std::vector<ItemPtr> unplaced_items() const { return unplaced_.sorted(); }
-    const PackedBoxCollection& packedBoxes() const { return packed_; }
-    const ItemCollection& unplacedItems() const { return unplaced_; }
+    // The collections themselves, uncopied: entries in the order the run added
+    // them, and the sorted view above without a copy.
+    const PackedBoxCollection& packedBoxCollection() const { return packed_; }
+    const ItemCollection& unplacedItemCollection() const { return unplaced_; }
     const std::vector<BoxPtr>& box_types() const { return boxTypes_; }
 
     // Total used volume over total inner volume, in percent; 0.0 without room.

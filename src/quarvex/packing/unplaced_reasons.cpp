@@ -45,7 +45,7 @@ UnplacedReason reasonFor(const Item& item, const std::vector<const Box*>& active
         return UnplacedReason::NoRoomBesideOthers;
     }
     if (const std::string* group = boxGroupOf(item)) {
-        const auto& boxes = response.packedBoxes().entries();
+        const auto& boxes = response.packedBoxCollection().entries();
         if (std::any_of(boxes.begin(), boxes.end(), [&](const PackedBox& packed) {
                 return takes(*packed.box) && holdsOtherGroup(packed, *group);
             })) {
@@ -84,7 +84,7 @@ std::vector<UnplacedReason> unplacedReasons(const PackResponse& response) {
     }
     // Types of one reference share one count, as the packer counts them.
     std::unordered_map<std::string, std::int32_t> opened;
-    for (const PackedBox& packed : response.packedBoxes().entries())
+    for (const PackedBox& packed : response.packedBoxCollection().entries())
         ++opened[packed.box->reference()];
     std::vector<UnplacedReason> reasons;
     for (const ItemPtr& item : response.unplaced_items()) {

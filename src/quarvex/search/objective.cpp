@@ -17,12 +17,12 @@ Score scoreOf(const Problem& problem, const Solution& solution) {
 
 Score scoreOf(const Problem& problem, const PackResponse& response) {
     Score score;
-    for (const PackedBox& box : response.packedBoxes().entries()) {
+    for (const PackedBox& box : response.packedBoxCollection().entries()) {
         score.placed += static_cast<int>(box.items.size());
         score.volume += box.inner_volume();
         if (problem.objective == Objective::Cost) score.price += box.box->cost().value_or(0.0);
     }
-    score.boxes = static_cast<int>(response.packedBoxes().size());
+    score.boxes = static_cast<int>(response.packedBoxCollection().size());
     return score;
 }
 

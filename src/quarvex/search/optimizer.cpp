@@ -34,10 +34,10 @@ std::vector<int> orderOf(const PackResponse& response, const Problem& problem) {
         order.push_back(free.back());
         free.pop_back();
     };
-    for (const PackedBox& box : response.packedBoxes().entries()) {
+    for (const PackedBox& box : response.packedBoxCollection().entries()) {
         for (const PackedItem& p : box.items) take(p.item.get());
     }
-    for (const ItemPtr& item : response.unplacedItems().entries()) take(item.get());
+    for (const ItemPtr& item : response.unplacedItemCollection().entries()) take(item.get());
     return order;
 }
 
