@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "quarvex/search/bounds.hpp"
-#include "quarvex/search/open_box.hpp"
+#include "quarvex/search/search_box.hpp"
 #include "test_support.hpp"
 
 namespace quarvex::search {
@@ -77,7 +77,7 @@ TEST_P(SupportRule, AnItemOverhangingItsOnlyBaseNeedsALowEnoughMinimum) {
     const Problem problem =
         problemOf({test::fixed("block", 4, 3, 5), test::fixed("board", 4, 8, 2)},
                   {test::box("narrow", 4, 10, 10)}, minSupport);
-    OpenBox box(problem, 0);
+    SearchBox box(problem, 0);
     const int block = problem.items[0].source->item_code() == "block" ? 0 : 1;
     ASSERT_TRUE(box.place(block));
     EXPECT_EQ(box.place(1 - block), accepted);

@@ -4,7 +4,7 @@ namespace quarvex::search {
 
 std::vector<std::int32_t> boxesOpened(const Problem& problem, const Solution& solution) {
     std::vector<std::int32_t> opened(problem.supplyKeys, 0);
-    for (const OpenBox& box : solution.boxes) {
+    for (const SearchBox& box : solution.boxes) {
         ++opened[problem.types[box.type()].supplyKey];
     }
     return opened;
@@ -24,14 +24,14 @@ std::optional<Solution> packInOrder(const Problem& problem, std::span<const int>
             continue;
         }
         bool placed = false;
-        for (OpenBox& box : solution.boxes) {
+        for (SearchBox& box : solution.boxes) {
             if (!budget.spend()) return std::nullopt;
             if ((placed = box.place(item, merit))) break;
         }
         for (std::size_t t = 0; !placed && t < problem.types.size(); ++t) {
             if (!hasSupply(problem.types[t], opened)) continue;
             if (!budget.spend()) return std::nullopt;
-            OpenBox box(problem, static_cast<int>(t));
+            SearchBox box(problem, static_cast<int>(t));
             if ((placed = box.place(item, merit))) {
                 ++opened[problem.types[t].supplyKey];
                 solution.boxes.push_back(std::move(box));

@@ -42,19 +42,20 @@ std::vector<int> sortedBy(const Problem& problem, std::vector<int> items, bool b
 // Places items[next..] in the targets by depth-first search: each item tries
 // the boxes in turn, and taking a later box than the first that fits costs
 // one of the discrepancies allowed. Targets keep their contents on success.
-bool assign(std::vector<OpenBox>& targets, const std::vector<int>& items, std::size_t next,
+bool assign(std::vector<SearchBox>& targets, const std::vector<int>& items, std::size_t next,
             int discrepancies, Budget& budget) {
     if (next == items.size()) return true;
     int cost = 0;
     for (std::size_t t = 0; t < targets.size() && cost <= discrepancies; ++t) {
         // An empty box like an earlier empty one would only repeat its search.
-        const bool twin = targets[t].placements().empty() &&
-                          std::any_of(targets.begin(), targets.begin() + t, [&](const OpenBox& o) {
-                              return o.placements().empty() && o.type() == targets[t].type();
-                          });
+        const bool twin =
+            targets[t].placements().empty() &&
+            std::any_of(targets.begin(), targets.begin() + t, [&](const SearchBox& o) {
+                return o.placements().empty() && o.type() == targets[t].type();
+            });
         if (twin) continue;
         if (!budget.spend()) return false;
-        OpenBox tried = targets[t];
+        SearchBox tried = targets[t];
         if (!tried.place(items[next])) continue;
         std::swap(targets[t], tried);
         if (assign(targets, items, next + 1, discrepancies - cost, budget)) return true;
@@ -106,9 +107,9 @@ std::vector<int> subsetNear(const Problem& problem, const std::vector<int>& item
 // middle of what leaves both parts within their limits (so rounding in the
 // sums breaks neither), then each part packed alone; empty when a part does
 // not fit.
-std::optional<std::vector<OpenBox>> splitByWeight(const Problem& problem, std::vector<int> items,
-                                                  const std::vector<OpenBox>& empty,
-                                                  Budget& budget) {
+std::optional<std::vector<SearchBox>> splitByWeight(const Problem& problem, std::vector<int> items,
+                                                    const std::vector<SearchBox>& empty,
+                                                    Budget& budget) {
     const double first = problem.types[empty[0].type()].capacity;
     const double second = problem.types[empty[1].type()].capacity;
     double weight = 0.0;
@@ -116,7 +117,7 @@ std::optional<std::vector<OpenBox>> splitByWeight(const Problem& problem, std::v
     const std::vector<int> part = subsetNear(problem, items, (first + weight - second) / 2, first);
     std::erase_if(
         items, [&](int item) { return std::find(part.begin(), part.end(), item) != part.end(); });
-    std::vector<OpenBox> targets;
+    std::vector<SearchBox> targets;
     for (const auto& [box, contents] : {std::pair{empty[0], part}, std::pair{empty[1], items}}) {
         targets.push_back(box);
         for (const int item : sortedBy(problem, contents, false)) {
@@ -128,11 +129,11 @@ std::optional<std::vector<OpenBox>> splitByWeight(const Problem& problem, std::v
 
 // k - 1 empty boxes of the largest types the supply allows once the group is
 // gone; empty when the supply runs out.
-std::optional<std::vector<OpenBox>> emptyTargets(const Problem& problem, const Solution& solution,
-                                                 const std::vector<std::size_t>& group) {
+std::optional<std::vector<SearchBox>> emptyTargets(const Problem& problem, const Solution& solution,
+                                                   const std::vector<std::size_t>& group) {
     std::vector<std::int32_t> opened = boxesOpened(problem, solution);
     for (const std::size_t b : group) --opened[problem.types[solution.boxes[b].type()].supplyKey];
-    std::vector<OpenBox> targets;
+    std::vector<SearchBox> targets;
     while (targets.size() + 1 < group.size()) {
         int type = 0;
         while (type < static_cast<int>(problem.types.size()) &&
@@ -147,11 +148,11 @@ std::optional<std::vector<OpenBox>> emptyTargets(const Problem& problem, const S
 }
 
 bool weightBinds(const Problem& problem, const std::vector<int>& items,
-                 const std::vector<OpenBox>& targets) {
+                 const std::vector<SearchBox>& targets) {
     double weight = 0.0;
     double capacity = 0.0;
     for (const int item : items) weight += problem.items[item].weight;
-    for (const OpenBox& box : targets) {
+    for (const SearchBox& box : targets) {
         const double limit = problem.types[box.type()].capacity;
         if (limit < 0.0) return false;
         capacity += limit;
@@ -159,20 +160,20 @@ bool weightBinds(const Problem& problem, const std::vector<int>& items,
     return std::isfinite(weight) && weight > 0.9 * capacity;
 }
 
-std::optional<std::vector<OpenBox>> repack(const Problem& problem, const std::vector<int>& items,
-                                           const std::vector<OpenBox>& empty, int discrepancies,
-                                           Budget& budget) {
+std::optional<std::vector<SearchBox>> repack(const Problem& problem, const std::vector<int>& items,
+                                             const std::vector<SearchBox>& empty, int discrepancies,
+                                             Budget& budget) {
     double volume = 0.0;
     double room = 0.0;
     for (const int item : items) volume += problem.items[item].volume;
-    for (const OpenBox& box : empty) room += problem.types[box.type()].volume;
+    for (const SearchBox& box : empty) room += problem.types[box.type()].volume;
     if (volume > room * (1.0 + 1e-9)) return std::nullopt;
     const bool binds = weightBinds(problem, items, empty);
     if (binds && empty.size() == 2) {
         if (auto split = splitByWeight(problem, items, empty, budget)) return split;
     }
     for (const bool byWeight : {binds, !binds}) {
-        std::vector<OpenBox> targets = empty;
+        std::vector<SearchBox> targets = empty;
         if (assign(targets, sortedBy(problem, items, byWeight), 0, discrepancies, budget)) {
             return targets;
         }
@@ -213,7 +214,7 @@ bool mergeBoxes(const Problem& problem, Solution& solution, int discrepancies, B
         for (std::vector<std::size_t>& group : groupsOf(solution, k)) {
             if (budget.exhausted()) return false;
             const std::vector<int> items = contentsOf(solution, group);
-            std::optional<std::vector<OpenBox>> empty = emptyTargets(problem, solution, group);
+            std::optional<std::vector<SearchBox>> empty = emptyTargets(problem, solution, group);
             if (!empty || items.size() > kMostItems) continue;
             auto merged = repack(problem, items, *empty, discrepancies, budget);
             if (!merged) continue;
@@ -222,7 +223,7 @@ bool mergeBoxes(const Problem& problem, Solution& solution, int discrepancies, B
                 solution.boxes.erase(solution.boxes.begin() +
                                      static_cast<std::ptrdiff_t>(group[g]));
             }
-            for (OpenBox& box : *merged) solution.boxes.push_back(std::move(box));
+            for (SearchBox& box : *merged) solution.boxes.push_back(std::move(box));
             return true;
         }
     }

@@ -15,7 +15,7 @@ namespace {
 // The share of keys a child inherits from its elite parent.
 constexpr double kEliteBias = 0.7;
 
-std::vector<int> itemsOf(const OpenBox& box) {
+std::vector<int> itemsOf(const SearchBox& box) {
     std::vector<int> items;
     for (const Placement& p : box.placements()) items.push_back(p.item);
     return items;
@@ -29,10 +29,10 @@ std::vector<int> largestFirst(const Problem& problem, std::vector<int> items) {
 
 // The items packed into one fresh box of the type, each order tried in turn;
 // empty when none fits them all or the budget ran out.
-std::optional<OpenBox> packAlone(const Problem& problem, int type,
-                                 const std::vector<std::vector<int>>& orders, Budget& budget) {
+std::optional<SearchBox> packAlone(const Problem& problem, int type,
+                                   const std::vector<std::vector<int>>& orders, Budget& budget) {
     for (const std::vector<int>& order : orders) {
-        OpenBox box(problem, type);
+        SearchBox box(problem, type);
         bool all = true;
         for (const int item : order) {
             if (!budget.spend()) return std::nullopt;
@@ -44,15 +44,16 @@ std::optional<OpenBox> packAlone(const Problem& problem, int type,
 }
 
 // The boxes other than `skipped`, holding the items too, or empty.
-std::optional<std::vector<OpenBox>> placeElsewhere(const Problem& problem, const Solution& solution,
-                                                   std::size_t skipped, Budget& budget) {
-    std::vector<OpenBox> others;
+std::optional<std::vector<SearchBox>> placeElsewhere(const Problem& problem,
+                                                     const Solution& solution, std::size_t skipped,
+                                                     Budget& budget) {
+    std::vector<SearchBox> others;
     for (std::size_t b = 0; b < solution.boxes.size(); ++b) {
         if (b != skipped) others.push_back(solution.boxes[b]);
     }
     for (const int item : largestFirst(problem, itemsOf(solution.boxes[skipped]))) {
         bool placed = false;
-        for (OpenBox& box : others) {
+        for (SearchBox& box : others) {
             if (!budget.spend()) return std::nullopt;
             if ((placed = box.place(item))) break;
         }
@@ -136,7 +137,7 @@ bool emptyWeakBoxes(const Problem& problem, Solution& solution, Budget& budget) 
 void shrinkBoxes(const Problem& problem, Solution& solution, Budget& budget) {
     std::vector<std::int32_t> opened = boxesOpened(problem, solution);
     const std::vector<int> candidates = cheaperFirst(problem);
-    for (OpenBox& box : solution.boxes) {
+    for (SearchBox& box : solution.boxes) {
         const BoxType& current = problem.types[box.type()];
         const std::vector<int> items = itemsOf(box);
         const std::vector<std::vector<int>> orders{items, largestFirst(problem, items)};
@@ -161,9 +162,10 @@ namespace {
 
 // The items packed into fresh boxes of the types a and b, a filled first;
 // empty when some item fits neither or the budget ran out.
-std::optional<std::pair<OpenBox, OpenBox>> packPair(const Problem& problem, int a, int b,
-                                                    const std::vector<int>& items, Budget& budget) {
-    std::pair<OpenBox, OpenBox> pair{OpenBox(problem, a), OpenBox(problem, b)};
+std::optional<std::pair<SearchBox, SearchBox>> packPair(const Problem& problem, int a, int b,
+                                                        const std::vector<int>& items,
+                                                        Budget& budget) {
+    std::pair<SearchBox, SearchBox> pair{SearchBox(problem, a), SearchBox(problem, b)};
     for (const int item : items) {
         if (!budget.spend()) return std::nullopt;
         if (pair.first.place(item)) continue;
@@ -186,8 +188,8 @@ void splitBoxes(const Problem& problem, Solution& solution, Budget& budget) {
     };
     stableSort(pairs, [&](const auto& p, const auto& q) { return priceOf(p) < priceOf(q); });
     std::vector<std::int32_t> opened = boxesOpened(problem, solution);
-    std::vector<OpenBox> added;
-    for (OpenBox& box : solution.boxes) {
+    std::vector<SearchBox> added;
+    for (SearchBox& box : solution.boxes) {
         const BoxType& current = problem.types[box.type()];
         const std::vector<int> items = largestFirst(problem, itemsOf(box));
         --opened[current.supplyKey];
@@ -216,7 +218,7 @@ void splitBoxes(const Problem& problem, Solution& solution, Budget& budget) {
         ++opened[problem.types[box.type()].supplyKey];
         if (budget.exhausted()) break;
     }
-    for (OpenBox& box : added) solution.boxes.push_back(std::move(box));
+    for (SearchBox& box : added) solution.boxes.push_back(std::move(box));
 }
 
 }  // namespace quarvex::search

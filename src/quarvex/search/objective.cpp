@@ -6,7 +6,7 @@ namespace quarvex::search {
 
 Score scoreOf(const Problem& problem, const Solution& solution) {
     Score score;
-    for (const OpenBox& box : solution.boxes) {
+    for (const SearchBox& box : solution.boxes) {
         score.placed += static_cast<int>(box.placements().size());
         score.volume += problem.types[box.type()].volume;
         if (problem.objective == Objective::Cost) score.price += problem.types[box.type()].cost;
@@ -37,7 +37,7 @@ bool isBetter(const Score& a, const Score& b) {
 
 Fitness fitnessOf(const Problem& problem, const Solution& solution) {
     Fitness fitness{scoreOf(problem, solution), 0.0};
-    for (const OpenBox& box : solution.boxes) {
+    for (const SearchBox& box : solution.boxes) {
         fitness.concentration += box.fill() * box.fill();
     }
     return fitness;

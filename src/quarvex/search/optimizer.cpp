@@ -43,7 +43,7 @@ std::vector<int> orderOf(const PackResponse& response, const Problem& problem) {
 
 PackResponse responseOf(const Problem& problem, const Solution& solution) {
     PackedBoxCollection packed(std::make_shared<DefaultPackedBoxSorter>());
-    for (const search::OpenBox& box : solution.boxes) {
+    for (const search::SearchBox& box : solution.boxes) {
         PackedBox out{problem.types[box.type()].source, {}};
         for (const search::Placement& p : box.placements()) {
             const search::SearchItem& item = problem.items[p.item];

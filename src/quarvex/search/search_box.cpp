@@ -1,4 +1,4 @@
-#include "quarvex/search/open_box.hpp"
+#include "quarvex/search/search_box.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -47,16 +47,16 @@ double coordinateOf(const Point& p, int axis) {
 
 }  // namespace
 
-OpenBox::OpenBox(const Problem& problem, int type) : problem_(&problem), type_(type) {
+SearchBox::SearchBox(const Problem& problem, int type) : problem_(&problem), type_(type) {
     points_.push_back({0.0, 0.0, 0.0});
 }
 
-double OpenBox::fill() const {
+double SearchBox::fill() const {
     const double volume = problem_->types[type_].volume;
     return volume > 0.0 ? contentVolume_ / volume : 1.0;
 }
 
-bool OpenBox::admits(const SearchItem& item) const {
+bool SearchBox::admits(const SearchItem& item) const {
     const BoxType& type = problem_->types[type_];
     if (item.group >= 0 && group_ >= 0 && item.group != group_) return false;
     if (!withinContentLimit(contentWeight_ + item.weight, type.capacity)) return false;
@@ -64,7 +64,7 @@ bool OpenBox::admits(const SearchItem& item) const {
     return contentVolume_ + item.volume <= type.volume * (1.0 + 1e-9);
 }
 
-bool OpenBox::place(int itemIndex, Merit merit) {
+bool SearchBox::place(int itemIndex, Merit merit) {
     const SearchItem& item = problem_->items[itemIndex];
     if (!admits(item)) return false;
     const BoxType& type = problem_->types[type_];
@@ -104,7 +104,7 @@ bool OpenBox::place(int itemIndex, Merit merit) {
     return true;
 }
 
-bool OpenBox::isFree(const Block& c) const {
+bool SearchBox::isFree(const Block& c) const {
     return std::none_of(placements_.begin(), placements_.end(), [&](const Placement& p) {
         const Block& b = p.block;
         return c.x < b.x + b.w && b.x < c.x + c.w && c.y < b.y + b.l && b.y < c.y + c.l &&
@@ -112,7 +112,7 @@ bool OpenBox::isFree(const Block& c) const {
     });
 }
 
-bool OpenBox::isSupported(const Block& c) const {
+bool SearchBox::isSupported(const Block& c) const {
     const double area = c.w * c.l;
     if (problem_->minSupport <= 0.0 || c.z <= 0.0 || area <= 0.0) return true;
     // Tops computed along different sums may differ in the last bits.
@@ -128,7 +128,7 @@ bool OpenBox::isSupported(const Block& c) const {
     return supported >= problem_->minSupport * area * (1.0 - 1e-12);
 }
 
-std::vector<OpenBox::Support> OpenBox::supportsOf(const Block& c) const {
+std::vector<SearchBox::Support> SearchBox::supportsOf(const Block& c) const {
     std::vector<Support> supports;
     if (c.z <= 0.0) return supports;
     const double tolerance = 1e-9 * std::max(1.0, problem_->types[type_].depth);
@@ -147,7 +147,7 @@ std::vector<OpenBox::Support> OpenBox::supportsOf(const Block& c) const {
     return supports;
 }
 
-bool OpenBox::carries(const std::vector<Support>& supports, double weight, bool commit) {
+bool SearchBox::carries(const std::vector<Support>& supports, double weight, bool commit) {
     // Each item rests only on items placed before it, so walking the
     // placements backwards passes every addition down before it is read.
     std::vector<double> added(placements_.size(), 0.0);
@@ -169,7 +169,7 @@ bool OpenBox::carries(const std::vector<Support>& supports, double weight, bool 
     return true;
 }
 
-double OpenBox::project(const Point& point, int axis) const {
+double SearchBox::project(const Point& point, int axis) const {
     double reached = 0.0;
     for (const Placement& p : placements_) {
         const Block& b = p.block;
@@ -185,7 +185,7 @@ double OpenBox::project(const Point& point, int axis) const {
     return reached;
 }
 
-void OpenBox::addExtremePoints(const Block& b) {
+void SearchBox::addExtremePoints(const Block& b) {
     // Points the new item now covers can take no further item.
     std::erase_if(points_, [&](const Point& p) {
         return within(p.x, b.x, b.w) && within(p.y, b.y, b.l) && within(p.z, b.z, b.d);

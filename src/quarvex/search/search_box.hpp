@@ -32,9 +32,9 @@ struct Placement {
     Block block;
 };
 
-class OpenBox {
+class SearchBox {
 public:
-    OpenBox(const Problem& problem, int type);
+    SearchBox(const Problem& problem, int type);
 
     int type() const { return type_; }
     const std::vector<Placement>& placements() const { return placements_; }

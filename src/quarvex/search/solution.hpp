@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "quarvex/search/open_box.hpp"
+#include "quarvex/search/search_box.hpp"
 
 namespace quarvex::search {
 
 // A complete packing in the search's terms: the boxes in opening order and
 // the items left out.
 struct Solution {
-    std::vector<OpenBox> boxes;
+    std::vector<SearchBox> boxes;
     std::vector<int> unplaced;
 };
 
