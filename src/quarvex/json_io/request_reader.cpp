@@ -18,8 +18,8 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 // An element's fields, each looked up through here so that a position, when
 // one is followed, names the key being read when a fault comes.
@@ -81,22 +81,22 @@ std::int32_t quantityFromJson(const json& value) {
     }
     if (value.is_number_unsigned()) {
         const auto n = value.get<std::uint64_t>();
-        return n > static_cast<std::uint64_t>(int32Max) ? int32Max : static_cast<std::int32_t>(n);
+        return n > static_cast<std::uint64_t>(kInt32Max) ? kInt32Max : static_cast<std::int32_t>(n);
     }
     if (value.is_number_integer()) {
         return static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(value.get<std::int64_t>(), int32Min, int32Max));
+            std::clamp<std::int64_t>(value.get<std::int64_t>(), kInt32Min, kInt32Max));
     }
     // A float, or the library's number type fault for anything else.
     const double truncated = std::trunc(value.get<double>());
     if (std::isnan(truncated)) {
         return 0;
     }
-    if (truncated < int32Min) {
-        return int32Min;
+    if (truncated < kInt32Min) {
+        return kInt32Min;
     }
-    if (truncated > int32Max) {
-        return int32Max;
+    if (truncated > kInt32Max) {
+        return kInt32Max;
     }
     return static_cast<std::int32_t>(truncated);
 }
