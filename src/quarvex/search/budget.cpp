@@ -4,14 +4,15 @@
 
 namespace quarvex::search {
 
-Budget::Budget(std::optional<std::uint64_t> units, std::optional<double> seconds) : units_(units) {
-    if (seconds) deadline_ = deadlineAfter(*seconds);
+Budget::Budget(std::optional<std::uint64_t> effort, std::optional<double> timeLimit)
+    : effort_(effort) {
+    if (timeLimit) deadline_ = deadlineAfter(*timeLimit);
 }
 
 bool Budget::spend() {
     pollCancellation();
     if (!exhausted_) {
-        exhausted_ = (units_ && spent_ >= *units_) || (deadline_ && Clock::now() >= *deadline_);
+        exhausted_ = (effort_ && spent_ >= *effort_) || (deadline_ && Clock::now() >= *deadline_);
     }
     if (exhausted_) return false;
     ++spent_;

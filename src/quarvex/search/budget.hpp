@@ -16,7 +16,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Either limit may be absent; the clock starts now.
-    Budget(std::optional<std::uint64_t> units, std::optional<double> seconds);
+    Budget(std::optional<std::uint64_t> effort, std::optional<double> timeLimit);
 
     // Counts one unit and returns true, or false once either limit is reached.
     bool spend();
@@ -25,7 +25,7 @@ public:
     std::optional<Clock::time_point> deadline() const { return deadline_; }
 
 private:
-    std::optional<std::uint64_t> units_;
+    std::optional<std::uint64_t> effort_;
     std::optional<Clock::time_point> deadline_;
     std::uint64_t spent_ = 0;
     bool exhausted_ = false;
