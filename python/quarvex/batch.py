@@ -17,6 +17,7 @@ import signal
 import sys
 import threading
 import time
+import warnings
 from collections import deque
 from collections.abc import Callable, Iterable, Iterator
 from concurrent.futures import FIRST_COMPLETED, BrokenExecutor, Executor, Future, ThreadPoolExecutor, wait
@@ -78,11 +79,12 @@ def pack_batch(
     executor: Any = None,
     processes: bool = False,
     ordered: bool = True,
-    optimize_seconds: float | None = None,
+    search_time_limit: float | None = None,
     min_support: float | None = None,
     objective: str | None = None,
     time_limit: float | None = None,
     strict: bool = False,
+    optimize_seconds: float | None = None,
 ) -> Iterator[BatchOutcome]:
     """Packs each request as `solve` would, in parallel, yielding one outcome per request.
 
@@ -106,8 +108,8 @@ def pack_batch(
     error saying so. As with any pool that starts processes, a script calling
     this with `processes=True` needs the `if __name__ == "__main__":` guard.
 
-    With `optimize_seconds`, `min_support` or `objective`, each request is
-    packed by `quarvex.optimize` instead (time limit `optimize_seconds`, by
+    With `search_time_limit`, `min_support` or `objective`, each request is
+    packed by `quarvex.optimize` instead (for `search_time_limit` seconds, by
     default 1), and its response is the result's compact JSON; a request's
     own "options" override `min_support` and `objective`. Without them, a
     request carrying what only the search honours (an item's MaxLoad, a box's
@@ -125,19 +127,27 @@ def pack_batch(
     awaited). When reading `requests` raises, every request read before is
     answered first, then the exception propagates. Worker processes that
     cannot start at all end the batch at once with WorkerStartError.
+    `optimize_seconds` is the deprecated spelling of `search_time_limit`.
 
     >>> [o.ok for o in pack_batch(['{"items": [], "boxes": []}', "not json"], workers=1)]
     [True, False]
     """
     if workers is not None and workers < 1:
         raise ValueError(f"workers must be at least 1, not {workers}")
-    if optimize_seconds is not None and not optimize_seconds >= 0:
-        raise ValueError(f"optimize_seconds must be a number of seconds, not {optimize_seconds}")
+    if optimize_seconds is not None:
+        warnings.warn(
+            "pack_batch(optimize_seconds=) is deprecated; use search_time_limit=",
+            DeprecationWarning,
+            stacklevel=2,
+        )
+        search_time_limit = optimize_seconds if search_time_limit is None else search_time_limit
+    if search_time_limit is not None and not search_time_limit >= 0:
+        raise ValueError(f"search_time_limit must be a number of seconds, not {search_time_limit}")
     if time_limit is not None and not 0 <= time_limit < math.inf:
         raise ValueError(f"time_limit must be a finite number of seconds, not {time_limit}")
     search = None
-    if (optimize_seconds, min_support, objective) != (None, None, None):
-        seconds = 1.0 if optimize_seconds is None else optimize_seconds
+    if (search_time_limit, min_support, objective) != (None, None, None):
+        seconds = 1.0 if search_time_limit is None else search_time_limit
         # The search stops by the time limit too, so that it answers in time.
         search = Search(
             min(seconds, math.inf if time_limit is None else time_limit),
@@ -262,8 +272,8 @@ def _refuse_unhonoured(text: str | bytes | bytearray) -> None:
         return  # solve names the fault
     if isinstance(request, dict) and (what := unhonoured(request)):
         raise ValueError(
-            f"{what}, which only the search honours: pass optimize_seconds, min_support "
-            "or objective (command line: --optimize)"
+            f"{what}, which only the search honours: pass search_time_limit, min_support "
+            "or objective (command line: --search-time-limit SECONDS)"
         )
 
 

@@ -7,8 +7,8 @@
                   [SEARCH] [--time-limit SECONDS] [--strict]
     quarvex serve [--host H] [--port P] [--workers N] [LIMITS]   (see quarvex serve --help)
 
-SEARCH: [--optimize [SECONDS]] [--min-support F] [--objective {boxes,cost}];
-either of the last two implies --optimize.
+SEARCH: [--search-time-limit SECONDS] [--min-support F] [--objective {boxes,cost}];
+any of them packs with the search (1 s unless --search-time-limit says otherwise).
 
 Exit status: 0 when every item was packed (pack, view) or every request
 answered (batch); 1 when some items were not packed or some requests of a
@@ -104,7 +104,7 @@ def _add_pack(commands: Any) -> None:
         "--explain", action="store_true", help='add "unplaced_reasons": why each unplaced item was not packed'
     )
     _add_strict(pack)
-    _add_optimize(pack)
+    _add_search(pack)
     pack.set_defaults(run=_pack)
 
 
@@ -119,7 +119,7 @@ def _add_view(commands: Any) -> None:
     view.add_argument("--html", metavar="PAGE", help="write the page to PAGE (default: a new temporary file)")
     view.add_argument("--no-open", dest="open", action="store_false", help="only write the page")
     _add_strict(view)
-    _add_optimize(view)
+    _add_search(view)
     view.set_defaults(run=_view)
 
 
@@ -150,7 +150,7 @@ def _add_batch(commands: Any) -> None:
         help="send the work to a running Dask scheduler, e.g. tcp://host:8786",
     )
     _add_strict(batch)
-    _add_optimize(batch, each=" on each request")
+    _add_search(batch, each=" on each request")
     batch.add_argument(
         "--time-limit",
         type=_seconds,
@@ -169,34 +169,55 @@ def _add_strict(command: argparse.ArgumentParser) -> None:
     )
 
 
-def _add_optimize(command: argparse.ArgumentParser, each: str = "") -> None:
+class _Renamed(argparse.Action):
+    """A flag's old spelling: still taken, with a warning naming the new one."""
+
+    def __init__(self, *args: Any, new: str, **kwargs: Any) -> None:
+        super().__init__(*args, **kwargs)
+        self.new = new
+
+    def __call__(self, parser: Any, namespace: argparse.Namespace, values: Any, option: Any = None) -> None:
+        print(f"quarvex: warning: {option} is deprecated; use {self.new}", file=sys.stderr)
+        setattr(namespace, self.dest, values)
+
+
+def _add_search(command: argparse.ArgumentParser, each: str = "") -> None:
+    command.add_argument(
+        "--search-time-limit",
+        type=_seconds,
+        metavar="SECONDS",
+        help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each}",
+    )
     command.add_argument(
         "--optimize",
+        dest="search_time_limit",
         nargs="?",
         const=1.0,
         type=_seconds,
-        metavar="SECONDS",
-        help=f"search for fewer and smaller boxes with quarvex.optimize, spending SECONDS{each} (default 1)",
+        action=_Renamed,
+        new="--search-time-limit SECONDS",
+        help=argparse.SUPPRESS,
     )
     command.add_argument(
         "--min-support",
         type=_fraction,
         metavar="F",
         help="with the search: rest each item on items below over at least F of its base "
-        "(1 for stacks a person can build; implies --optimize)",
+        "(1 for stacks a person can build; searches 1 s unless --search-time-limit is given)",
     )
     command.add_argument(
         "--objective",
         choices=("boxes", "cost"),
-        help="with the search: fewest boxes (default), or least total box Cost (implies --optimize)",
+        help="with the search: fewest boxes (default), or least total box Cost "
+        "(searches 1 s unless --search-time-limit is given)",
     )
 
 
 def _search(args: argparse.Namespace) -> Search | None:
-    if (args.optimize, args.min_support, args.objective) == (None, None, None):
+    if (args.search_time_limit, args.min_support, args.objective) == (None, None, None):
         return None
     return Search(
-        1.0 if args.optimize is None else args.optimize,
+        1.0 if args.search_time_limit is None else args.search_time_limit,
         0.0 if args.min_support is None else args.min_support,
         args.objective or "boxes",
     )
@@ -341,7 +362,9 @@ def _read_and_pack(path: str, search: Search | None, strict: bool) -> PackResult
     if not isinstance(request, dict):
         request = {}
     if search is None and (what := unhonoured(request)):
-        raise InputError(f"{_name(path)}: {what}, which only the search honours: add --optimize")
+        raise InputError(
+            f"{_name(path)}: {what}, which only the search honours: add --search-time-limit SECONDS"
+        )
     try:
         if search is None:
             return pack_dicts(request.get("items"), request.get("boxes"))
@@ -419,7 +442,7 @@ def _batch(args: argparse.Namespace) -> int:
                 workers=args.workers,
                 executor=executor,
                 processes=args.processes,
-                optimize_seconds=args.optimize,
+                search_time_limit=args.search_time_limit,
                 min_support=args.min_support,
                 objective=args.objective,
                 time_limit=args.time_limit,

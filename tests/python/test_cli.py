@@ -150,26 +150,27 @@ def test_usage_errors_and_help(capsys):
         assert shown.returncode == 0 and f"usage: quarvex {command}" in shown.stdout
 
 
-def test_optimize_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
+def test_the_search_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path):
     def box_counts(lines):
         return [json.loads(line)["summary"]["box_count"] for line in lines]
 
-    status, out, _ = run(capsys, "pack", ORDER, "--optimize", "0.1")
+    status, out, _ = run(capsys, "pack", ORDER, "--search-time-limit", "0.1")
     assert status == 1 and box_counts([out]) <= box_counts(
         [quarvex.solve(ORDER.read_text())]
     )  # the rug fits nowhere
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     orders.write_text("\n".join(LINES[:6]))
-    assert run(capsys, "batch", orders, "-o", results, "--workers", 2, "--optimize", "0.02")[0] == 0
+    assert run(capsys, "batch", orders, "-o", results, "--workers", 2, "--search-time-limit", "0.02")[0] == 0
     optimized, packed = (
         box_counts(results.read_text().splitlines()),
         box_counts(map(quarvex.solve, LINES[:6])),
     )
     assert all(mine <= theirs for mine, theirs in zip(optimized, packed, strict=True))
     with pytest.raises(SystemExit) as exit:
-        main(["pack", str(ORDER), "--optimize", "nan"])
+        main(["pack", str(ORDER), "--search-time-limit", "nan"])
     assert (
-        exit.value.code == 2 and "--optimize: must be a finite number of seconds" in capsys.readouterr().err
+        exit.value.code == 2
+        and "--search-time-limit: must be a finite number of seconds" in capsys.readouterr().err
     )
 
 

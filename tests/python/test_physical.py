@@ -120,10 +120,27 @@ def test_the_default_packer_refuses_what_only_the_search_honours(capsys, tmp_pat
     assert main(["pack", str(path)]) == 2
     assert (
         capsys.readouterr().err
-        == f"quarvex: error: {path}: {refused}, which only the search honours: add --optimize\n"
+        == f"quarvex: error: {path}: {refused}, which only the search honours: add --search-time-limit SECONDS\n"
     )
     [outcome] = quarvex.pack_batch([request_], workers=1)
     assert outcome.error.message.startswith(f"{refused}, which only the search honours")
+
+
+@pytest.mark.parametrize("old", [["--optimize", "0.05"], ["--optimize"], "optimize_seconds"])
+def test_the_old_spellings_of_the_search_time_limit_still_search_and_name_the_new_one(capsys, tmp_path, old):
+    request = {**ORDER, "options": {"min_support": 1}}  # refused unless the search packs it
+    if old == "optimize_seconds":
+        with pytest.warns(DeprecationWarning, match="use search_time_limit="):
+            [outcome] = quarvex.pack_batch([request], workers=1, optimize_seconds=0.05)
+        assert outcome.ok
+        return
+    path = tmp_path / "order.json"
+    path.write_text(json.dumps(request))
+    assert main(["pack", str(path), *old]) == 0
+    assert (
+        capsys.readouterr().err
+        == "quarvex: warning: --optimize is deprecated; use --search-time-limit SECONDS\n"
+    )
 
 
 def test_a_request_carries_its_own_settings_and_the_search_honours_them(capsys, tmp_path):
@@ -136,7 +153,7 @@ def test_a_request_carries_its_own_settings_and_the_search_honours_them(capsys, 
     validate_physical(result, request["items"], 1.0)
     [outcome] = quarvex.pack_batch([request], workers=1, objective="boxes")
     assert json.loads(outcome.response)["placements"] == result["placements"]
-    [outcome] = quarvex.pack_batch([{**request, "options": {"support": 1}}], workers=1, optimize_seconds=0.1)
+    [outcome] = quarvex.pack_batch([{**request, "options": {"support": 1}}], workers=1, search_time_limit=0.1)
     assert (
         outcome.error.message == "\"options\" has an unknown key 'support'; it takes min_support, objective"
     )
