@@ -1,4 +1,5 @@
 import json
+import webbrowser
 from collections import Counter
 from io import BytesIO
 from pathlib import Path
@@ -61,9 +62,9 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
     # A family keeps its colour whatever else is on the page, and in whatever order;
     # each family on a page has its own.
     families = [f"F{n}" for n in range(25)]
-    assert viz._colours(["VASE"])["VASE"] == viz._colours(["RUG", "VASE"])["VASE"]
-    assert viz._colours(families) == viz._colours(reversed(families))
-    assert len(set(viz._colours(families).values())) == 25
+    assert viz.colours.colours(["VASE"])["VASE"] == viz.colours.colours(["RUG", "VASE"])["VASE"]
+    assert viz.colours.colours(families) == viz.colours.colours(reversed(families))
+    assert len(set(viz.colours.colours(families).values())) == 25
     placed = placements[1]
     assert set(mesh.text[8:16]) == {
         f"<b>{placed.item.item_code}</b> · Mug<br>4 × 4 × 4 as {placed.orientation}"
@@ -102,7 +103,7 @@ def test_unplaced_items_say_why_as_the_engine_judges():
 
 def test_show_opens_the_page_it_wrote(monkeypatch):
     opened = []
-    monkeypatch.setattr(viz.webbrowser, "open", opened.append)
+    monkeypatch.setattr(webbrowser, "open", opened.append)
     page = viz.show(packed_order())
     assert opened == [page.as_uri()] and "Box 1 of 3: L-Carton" in page.read_text()
     page.unlink()
@@ -110,7 +111,7 @@ def test_show_opens_the_page_it_wrote(monkeypatch):
 
 def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, monkeypatch):
     opened = []
-    monkeypatch.setattr(viz.webbrowser, "open", opened.append)
+    monkeypatch.setattr(webbrowser, "open", opened.append)
     order, page = ROOT / "examples" / "order.json", tmp_path / "order.html"
     # Status 1: the example order leaves its rug out.
     assert main(["pack", str(order), "--html", str(page), "--summary"]) == 1
@@ -146,7 +147,9 @@ ODD = 'Tom\'s "Café" <img src=x onerror=window.hacked=1> &amp;'
 
 
 def legend_of(result):
-    families = Counter(viz._family(placed.item.item_code) for box in result.boxes for placed in box.items)
+    families = Counter(
+        viz.colours.family(placed.item.item_code) for box in result.boxes for placed in box.items
+    )
     return [f"{family} ({count})" for family, count in sorted(families.items())]
 
 
