@@ -83,7 +83,7 @@ stub-check: module
 # A type checker must accept the examples through the installed package's stub, and the
 # pictures module and the command line as they are written.
 typecheck: module
-	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz.py python/quarvex/cli.py python/quarvex/service
+	$(PY) -m mypy --strict examples/pack_order.py examples/view_order.py python/quarvex/viz python/quarvex/cli.py python/quarvex/service
 
 test: lint cpp-test cpp-package json-fallback py-test sanitize tsan fuzz-smoke
 	@$(PY) scripts/test_ratio.py
