@@ -6,11 +6,13 @@ Run it (`make golden`) only when a change of behaviour is intended, and read
 the diff: every changed response is a changed result.
 - golden/hand-*.request.json are written by hand; their responses are written here.
 - golden/random-*.request.json come from bench.generators.feature_request.
-- digests.json holds the sha256 of solve's text for many more generated requests.
+- digests.json holds the sha256 of solve's text for many more generated requests, and
+  digested_responses.txt.xz those texts, to show what changed when a digest fails.
 """
 
 import hashlib
 import json
+import lzma
 import sys
 from pathlib import Path
 
@@ -48,10 +50,11 @@ def main():
         request = json.loads(path.read_text())
         path.with_name(path.name.replace(".request.", ".response.")).write_text(response_text(request))
 
-    digests = [
-        hashlib.sha256(quarvex.solve(json.dumps(request)).encode()).hexdigest()
-        for request in generators.feature_requests(**DIGESTS)
-    ]
+    texts = [quarvex.solve(json.dumps(request)) for request in generators.feature_requests(**DIGESTS)]
+    digests = [hashlib.sha256(text.encode()).hexdigest() for text in texts]
+    # The responses themselves, one a line, so that a failing digest can show what changed.
+    with lzma.open(DATA / "digested_responses.txt.xz", "wt", encoding="utf-8", preset=9) as file:
+        file.writelines(text + "\n" for text in texts)
     write_json(
         DATA / "digests.json",
         {"generator": "bench.generators.feature_requests", "parameters": DIGESTS, "sha256": digests},
