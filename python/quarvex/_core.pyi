@@ -351,6 +351,10 @@ class TimeoutError(TimeoutError):
     """
     A call's time_limit ran out before it finished; a TimeoutError.
     """
+def _carried_loads(blocks: collections.abc.Sequence[typing.Annotated[collections.abc.Sequence[typing.SupportsFloat | typing.SupportsIndex], "FixedSize(7)"]]) -> list[float]:
+    """
+    The weight on each packed item's top, given (x, y, z, width, length, depth, weight) per item of one box (for the pictures).
+    """
 def _fill_counts() -> dict:
     """
     Box fills made on this thread so far, by what asked for them (for the benchmarks).

@@ -1,4 +1,5 @@
 import json
+import math
 import webbrowser
 from collections import Counter
 from io import BytesIO
@@ -128,10 +129,17 @@ def test_command_line_writes_the_page_and_opens_it_when_asked(capsys, tmp_path, 
     assert capsys.readouterr().err == f"quarvex: error: {nowhere}: No such file or directory\n"
 
 
+def with_nan_height():
+    response = json.loads(quarvex.solve(json.dumps(ORDER)))
+    response["boxes"][0]["items"][0]["z"] = math.nan
+    return response
+
+
 @pytest.mark.parametrize(
     "draw, error",
     [
         (lambda: viz.figure({"boxes": [{"box_reference": "S"}]}), "result box 0 has no 'width'"),
+        (lambda: viz.figure(with_nan_height()), "result box 0, item 0: 'z' must be a finite number, not nan"),
         (lambda: viz.figure({"boxes": [], "unplaced_items": [3]}), "unplaced item 0 must be an"),
         (lambda: viz.figure([]), "must be a PackResult or a solve response dict, not list"),
         (lambda: viz.figure(packed_order(), box_index=3), "box_index 3 is out of range: the"),

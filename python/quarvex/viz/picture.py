@@ -3,11 +3,12 @@ carries, and the items left out with why, from a PackResult or a solve response.
 
 from __future__ import annotations
 
+import math
 from collections.abc import Mapping
 from dataclasses import dataclass, replace
 from typing import Any
 
-from .._core import PackResult
+from .._core import PackResult, _carried_loads
 
 # A PackResult, or the parsed JSON of a `solve` response.
 Result = PackResult | Mapping[str, Any]
@@ -73,8 +74,8 @@ def _field(record: Mapping[str, Any], key: str, where: str) -> Any:
 
 def _number(record: Mapping[str, Any], key: str, where: str) -> float:
     value = _field(record, key, where)
-    if isinstance(value, bool) or not isinstance(value, int | float):
-        raise ValueError(f"{where}: {key!r} must be a number, not {value!r}")
+    if isinstance(value, bool) or not isinstance(value, int | float) or not math.isfinite(value):
+        raise ValueError(f"{where}: {key!r} must be a finite number, not {value!r}")
     return float(value)
 
 
@@ -129,25 +130,8 @@ def _left_out(value: Any, where: str) -> LeftOut:
 
 
 def _with_loads(blocks: list[Block]) -> tuple[Block, ...]:
-    """The blocks with the weight each carries: every item passes its weight and
-    load down to the items its base rests on, shared by contact area."""
-    loads = [0.0] * len(blocks)
-    # Tops from the highest down, so each load is complete before it is passed on;
-    # among flat items at one height, the later loaded rests on the earlier.
-    order = sorted(range(len(blocks)), key=lambda k: (-(blocks[k].z + blocks[k].depth), -blocks[k].z, -k))
-    for rank, k in enumerate(order):
-        upper = blocks[k]
-        tolerance = 1e-9 * max(1.0, upper.z)
-        areas = {}
-        for j in order[rank + 1 :] if upper.z > tolerance else ():
-            lower = blocks[j]
-            dx = min(upper.x + upper.width, lower.x + lower.width) - max(upper.x, lower.x)
-            dy = min(upper.y + upper.length, lower.y + lower.length) - max(upper.y, lower.y)
-            if abs(lower.z + lower.depth - upper.z) <= tolerance and dx > 0 and dy > 0:
-                areas[j] = dx * dy
-        contact = sum(areas.values())
-        for j, area in areas.items():
-            loads[j] += (upper.weight + loads[k]) * area / contact
+    """The blocks with the weight each carries, as the engine shares it out."""
+    loads = _carried_loads([(b.x, b.y, b.z, b.width, b.length, b.depth, b.weight) for b in blocks])
     return tuple(replace(block, load=load) for block, load in zip(blocks, loads))
 
 

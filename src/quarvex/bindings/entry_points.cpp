@@ -1,6 +1,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
+#include <cmath>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +15,7 @@
 #include "quarvex/json_io/solve.hpp"
 #include "quarvex/json_io/strict_reader.hpp"
 #include "quarvex/packing/fill_counts.hpp"
+#include "quarvex/packing/load_sharing.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/bindings/bindings.hpp"
 #include "quarvex/bindings/conversions.hpp"
@@ -90,6 +93,28 @@ rich PackResult with attribute access to every feature.)");
             return result;
         },
         "Box fills made on this thread so far, by what asked for them (for the benchmarks).");
+    module.def(
+        "_carried_loads",
+        [](const std::vector<std::array<double, 7>>& blocks) {
+            std::vector<Cuboid> spaces;
+            std::vector<double> weights;
+            for (const auto& [x, y, z, w, l, d, weight] : blocks) {
+                // Sorting by height needs numbers that compare.
+                for (double figure : {x, y, z, w, l, d, weight}) {
+                    if (!std::isfinite(figure)) {
+                        throw py::value_error(
+                            "item " + std::to_string(spaces.size()) +
+                            " of the box has a figure that is not a finite number");
+                    }
+                }
+                spaces.push_back({x, y, z, w, l, d});
+                weights.push_back(weight);
+            }
+            return carriedLoads(spaces, weights);
+        },
+        py::arg("blocks"),
+        "The weight on each packed item's top, given (x, y, z, width, length, depth, weight) "
+        "per item of one box (for the pictures).");
     module.def("pack", &packObjects, py::arg("items"), py::arg("boxes"), py::kw_only(),
                py::arg("time_limit") = py::none(),
                R"(Like pack_dicts(), but takes lists of quarvex.Item / quarvex.Box

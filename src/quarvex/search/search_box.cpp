@@ -134,13 +134,10 @@ std::vector<SearchBox::Support> SearchBox::supportsOf(const Block& c) const {
     const double tolerance = 1e-9 * std::max(1.0, problem_->types[type_].depth);
     double contact = 0.0;
     for (std::size_t k = 0; k < placements_.size(); ++k) {
-        const Block& b = placements_[k].block;
-        if (std::abs(b.z + b.d - c.z) > tolerance) continue;
-        const double dx = overlap(c.x, c.w, b.x, b.w);
-        const double dy = overlap(c.y, c.l, b.y, b.l);
-        if (dx > 0.0 && dy > 0.0) {
-            supports.push_back({static_cast<int>(k), dx * dy});
-            contact += dx * dy;
+        const double area = restingArea(c, placements_[k].block, tolerance);
+        if (area > 0.0) {
+            supports.push_back({static_cast<int>(k), area});
+            contact += area;
         }
     }
     for (Support& s : supports) s.share /= contact;

@@ -7,14 +7,12 @@
 
 #include <vector>
 
+#include "quarvex/packing/load_sharing.hpp"
 #include "quarvex/search/problem.hpp"
 
 namespace quarvex::search {
 
-struct Block {
-    double x, y, z;
-    double w, l, d;
-};
+using Block = Cuboid;
 
 // The rule that picks where an item goes among the spots that fit it.
 enum class Merit {
