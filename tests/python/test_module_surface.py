@@ -27,27 +27,10 @@ def one_box():
 
 
 def test_package_names_docstring_and_version():
-    names = [
-        "Rotation",
-        "Item",
-        "Box",
-        "PackedItem",
-        "PackedBox",
-        "PackResult",
-        "solve",
-        "pack_dicts",
-        "pack",
-        "optimize",
-    ]
+    names = "Rotation Item Box PackedItem PackedBox PackResult solve pack_dicts pack optimize".split()
     assert quarvex.__doc__ == quarvex._core.__doc__ == MODULE_DOC
-    assert quarvex.__all__ == names + [
-        "request_fault",
-        "request_schema",
-        "response_schema",
-        "pack_batch",
-        "BatchOutcome",
-        "BatchError",
-    ]
+    extras = "request_fault request_schema response_schema pack_batch BatchOutcome BatchError".split()
+    assert quarvex.__all__ == names + extras
     # quarvex.TimeoutError stays out of __all__, not to shadow the builtin on a star import.
     names.insert(6, "TimeoutError")
     names.insert(-1, "request_fault")
@@ -139,11 +122,8 @@ def test_entry_points_are_functions_of_the_package(name, items):
 
 def test_rotation_members():
     assert Rotation.__doc__.startswith("How free an item is to be reoriented while packing.")
-    assert {name: int(member) for name, member in Rotation.__members__.items()} == {
-        "NEVER": 0,
-        "KEEP_FLAT": 1,
-        "BEST_FIT": 2,
-    }
+    members = {name: int(member) for name, member in Rotation.__members__.items()}
+    assert members == {"NEVER": 0, "KEEP_FLAT": 1, "BEST_FIT": 2}
     for line in (
         "NEVER : Must be packed exactly as given (Width/Length/Depth).",
         "KEEP_FLAT : May swap Width/Length but stay 'this way up'.",
@@ -174,17 +154,8 @@ def test_rotation_members():
         (Item("A", "A", 1, 2, 3, 4, box_group=" "), dict(box_group=" ", has_box_group=True)),
         (Item("A", "A", 1, 2, 3, 4, box_group=""), dict(box_group=None, has_box_group=False)),
         (Item("A", "A", 2, 0, 3, 0), dict(volume=0.0)),
-        (
-            Box("B", 10, 10, 10, -1),
-            dict(
-                has_weight_limit=False,
-                empty_weight=0.0,
-                active=True,
-                max_quantity=None,
-                has_limited_quantity=False,
-                inner_volume=1000.0,
-            ),
-        ),
+        (Box("B", 10, 10, 10, -1), dict(has_weight_limit=False, empty_weight=0.0, active=True)),
+        (Box("B", 10, 10, 10, -1), dict(max_quantity=None, has_limited_quantity=False, inner_volume=1000.0)),
         (Box("B", 10, 10, 10, -1, max_quantity=0), dict(max_quantity=0, has_limited_quantity=True)),
         (Box("B", 10, 10, 10, -1, max_quantity=-3), dict(max_quantity=-3, has_limited_quantity=True)),
         (Box("B", 1, 2, 3, 0, 0, False), dict(has_weight_limit=True, active=False, inner_volume=6.0)),
@@ -236,32 +207,14 @@ def test_reprs(one_box):
 
 
 def test_item_and_box_to_dict():
-    assert json.dumps(Item("A", "R", 1, 2, 3, 4, "G", Rotation.KEEP_FLAT).to_dict()) == json.dumps(
-        {
-            "AllowedRotation": "KeepFlat",
-            "BoxGroup": "G",
-            "Depth": 3.0,
-            "ItemCode": "A",
-            "ItemReference": "R",
-            "Length": 2.0,
-            "Volume": 6.0,
-            "Weight": 4.0,
-            "Width": 1.0,
-        }
+    assert json.dumps(Item("A", "R", 1, 2, 3, 4, "G", Rotation.KEEP_FLAT).to_dict()) == (
+        '{"AllowedRotation": "KeepFlat", "BoxGroup": "G", "Depth": 3.0, "ItemCode": "A", '
+        '"ItemReference": "R", "Length": 2.0, "Volume": 6.0, "Weight": 4.0, "Width": 1.0}'
     )
     assert Item("A", "A", 1, 1, 1, 1).to_dict()["BoxGroup"] is None
-    assert json.dumps(Box("B", 1, 2, 3, -1, 0.5, False, 7).to_dict()) == json.dumps(
-        {
-            "Active": False,
-            "BoxWeight": 0.5,
-            "Depth": 3.0,
-            "InnerVolume": 6.0,
-            "Length": 2.0,
-            "MaxWeight": -1.0,
-            "MaximumBoxes": 7,
-            "Reference": "B",
-            "Width": 1.0,
-        }
+    assert json.dumps(Box("B", 1, 2, 3, -1, 0.5, False, 7).to_dict()) == (
+        '{"Active": false, "BoxWeight": 0.5, "Depth": 3.0, "InnerVolume": 6.0, "Length": 2.0, '
+        '"MaxWeight": -1.0, "MaximumBoxes": 7, "Reference": "B", "Width": 1.0}'
     )
     assert [Box("B", 1, 2, 3, 10).to_dict()[key] for key in ("MaxWeight", "MaximumBoxes")] == [10.0, None]
 
@@ -270,25 +223,12 @@ def test_result_figures_and_to_dict(one_box):
     _, _, result = one_box
     packed_box = result.boxes[0]
     placed = packed_box.items[0]
-    assert (
-        placed.x,
-        placed.y,
-        placed.z,
-        placed.orientation,
-        placed.rotated,
-        placed.weight,
-        placed.volume,
-    ) == (0.0, 0.0, 0.0, "WLD", False, 1.0, 1.0)
+    figures = "x y z orientation rotated weight volume"
+    assert [getattr(placed, name) for name in figures.split()] == [0.0, 0.0, 0.0, "WLD", False, 1.0, 1.0]
     # The figures keep -1.0 for "no limit" where the dicts say None.
     assert (packed_box.max_weight, packed_box.remaining_weight) == (-1.0, -1.0)
-    assert (
-        packed_box.weight,
-        packed_box.used_volume,
-        packed_box.unused_volume,
-        packed_box.volume_utilisation,
-        packed_box.used_width,
-        packed_box.remaining_width,
-    ) == (1.0, 1.0, 7.0, 12.5, 1.0, 1.0)
+    figures = "weight used_volume unused_volume volume_utilisation used_width remaining_width"
+    assert [getattr(packed_box, name) for name in figures.split()] == [1.0, 1.0, 7.0, 12.5, 1.0, 1.0]
     assert len(packed_box) == 1
     assert (result.overall_volume_utilisation, result.total_placed, result.total_unplaced) == (12.5, 1, 0)
     # The dicts hold what the JSON text holds, in the same order.
@@ -324,32 +264,21 @@ def test_to_json_indents(one_box):
             result.to_json(indent)
 
 
-@pytest.mark.parametrize(
-    "make",
-    [
-        lambda: Item("A", "A", 1, 1, 1, 1, "", 1),
-        lambda: Item("A", "A", "1", 1, 1, 1),
-        lambda: Item("A", "A", 1, 1, 1),
-        lambda: Box("B", 1, 1, 1, 1, max_quantity=2**31),
-        lambda: Box("B", 1, 1, 1, 1, max_quantity=1.5),
-        lambda: Box("B", 1, 1, 1),
-        # Bytes would be kept as they are and fail wherever the text is read back.
-        lambda: Item(b"A", "A", 1, 1, 1, 1),
-        lambda: Item("A", "A", 1, 1, 1, 1, b"G"),
-        lambda: Box(b"B", 1, 1, 1, 1),
-    ],
-    ids=[
-        "rotation-as-int",
-        "width-as-str",
-        "weight-missing",
-        "quantity-beyond-int32",
-        "quantity-float",
-        "max-weight-missing",
-        "code-as-bytes",
-        "box-group-as-bytes",
-        "reference-as-bytes",
-    ],
-)
+UNCONVERTIBLE = {
+    "rotation-as-int": lambda: Item("A", "A", 1, 1, 1, 1, "", 1),
+    "width-as-str": lambda: Item("A", "A", "1", 1, 1, 1),
+    "weight-missing": lambda: Item("A", "A", 1, 1, 1),
+    "quantity-beyond-int32": lambda: Box("B", 1, 1, 1, 1, max_quantity=2**31),
+    "quantity-float": lambda: Box("B", 1, 1, 1, 1, max_quantity=1.5),
+    "max-weight-missing": lambda: Box("B", 1, 1, 1),
+    # Bytes would be kept as they are and fail wherever the text is read back.
+    "code-as-bytes": lambda: Item(b"A", "A", 1, 1, 1, 1),
+    "box-group-as-bytes": lambda: Item("A", "A", 1, 1, 1, 1, b"G"),
+    "reference-as-bytes": lambda: Box(b"B", 1, 1, 1, 1),
+}
+
+
+@pytest.mark.parametrize("make", UNCONVERTIBLE.values(), ids=UNCONVERTIBLE.keys())
 def test_constructors_reject_unconvertible_arguments(make):
     with pytest.raises(TypeError, match="incompatible constructor arguments"):
         make()
