@@ -76,16 +76,12 @@ def test_endpoints_answer_as_the_library_does(server):
 
     status, _, body = server.request("POST", "/v1/optimize?time_limit=0.1&min_support=1", ORDER)
     summary = json.loads(body)["summary"]
-    assert status == 200 and summary["total_placed"] + summary["total_unplaced"] == len(
-        json.loads(ORDER)["items"]
-    )
+    assert status == 200
+    assert summary["total_placed"] + summary["total_unplaced"] == len(json.loads(ORDER)["items"])
 
     lines = [json.dumps(generators.feature_request(seed)) for seed in range(6)]
-    lines[1], lines[2], lines[4] = (
-        " ",
-        "not json",
-        '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}',
-    )
+    lines[1], lines[2] = " ", "not json"
+    lines[4] = '{"items": [{"ItemCode": "A", "MaxLoad": 1}], "boxes": []}'
     status, _, body = server.request("POST", "/v1/batch", "\n".join(lines) + "\n", "application/x-ndjson")
     answers = body.decode().splitlines()
     assert status == 200 and len(answers) == len(lines)
@@ -166,6 +162,11 @@ ITEM = {"ItemCode": "A", "Width": 1, "Length": 1, "Depth": 1, "Weight": 1}
 BOX = {"Reference": "B", "Width": 2, "Length": 2, "Depth": 2, "BoxWeight": 0, "MaxWeight": 9}
 
 
+def order(*items, boxes=None, **extra):
+    """A request of the items (ITEM if none) and the boxes (BOX if none)."""
+    return {"items": list(items) or [ITEM], "boxes": boxes or [BOX], **extra}
+
+
 @pytest.mark.parametrize(
     ("path", "body", "content_type", "status", "kind", "pointer"),
     [
@@ -174,67 +175,18 @@ BOX = {"Reference": "B", "Width": 2, "Length": 2, "Depth": 2, "BoxWeight": 0, "M
         ("/v1/pack", b'{"items": [', JSON, 400, "InvalidJSON", None),
         ("/v1/pack", b'{"items": [NaN]}', JSON, 400, "InvalidJSON", None),
         ("/v1/pack", b"[1]", JSON, 422, "InvalidRequest", ""),
-        (
-            "/v1/pack",
-            {"items": [ITEM, {**ITEM, "MaxLoad": 0}], "boxes": [BOX]},
-            JSON,
-            422,
-            "NeedsSearch",
-            "/items/1/MaxLoad",
-        ),
-        (
-            "/v1/pack",
-            {"items": [ITEM], "boxes": {"b": {**BOX, "Cost": 1}}},
-            JSON,
-            422,
-            "NeedsSearch",
-            "/boxes/b/Cost",
-        ),
-        ("/v1/view", {"items": [ITEM], "boxes": [BOX], "options": {}}, JSON, 422, "NeedsSearch", "/options"),
-        (
-            "/v1/pack",
-            {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]},
-            JSON,
-            422,
-            "InvalidRequest",
-            "/items/0/Width",
-        ),
-        (
-            "/v1/pack?reading=lenient",
-            {"items": [{**ITEM, "Width": "wide"}], "boxes": [BOX]},
-            JSON,
-            422,
-            "RuntimeError",
-            None,
-        ),
-        (
-            "/v1/optimize",
-            {"items": [{**ITEM, "Wieght": 1}], "boxes": [BOX]},
-            JSON,
-            422,
-            "InvalidRequest",
-            "/items/0/Wieght",
-        ),
-        ("/v1/pack?reading=loose", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
-        ("/v1/pack", {"items": [ITEM] * 41, "boxes": [BOX]}, JSON, 413, "TooManyItems", "/items"),
+        ("/v1/pack", order(ITEM, {**ITEM, "MaxLoad": 0}), JSON, 422, "NeedsSearch", "/items/1/MaxLoad"),
+        ("/v1/pack", order(boxes={"b": {**BOX, "Cost": 1}}), JSON, 422, "NeedsSearch", "/boxes/b/Cost"),
+        ("/v1/view", order(options={}), JSON, 422, "NeedsSearch", "/options"),
+        ("/v1/pack", order({**ITEM, "Width": "wide"}), JSON, 422, "InvalidRequest", "/items/0/Width"),
+        ("/v1/pack?reading=lenient", order({**ITEM, "Width": "wide"}), JSON, 422, "RuntimeError", None),
+        ("/v1/optimize", order({**ITEM, "Wieght": 1}), JSON, 422, "InvalidRequest", "/items/0/Wieght"),
+        ("/v1/pack?reading=loose", order(), JSON, 422, "InvalidParameter", None),
+        ("/v1/pack", order(*[ITEM] * 41), JSON, 413, "TooManyItems", "/items"),
         ("/v1/pack", b" " * 20001, JSON, 413, "PayloadTooLarge", None),
-        ("/v1/optimize?time_limit=3", {"items": [ITEM], "boxes": [BOX]}, JSON, 422, "InvalidParameter", None),
-        (
-            "/v1/optimize?time_limit=inf",
-            {"items": [ITEM], "boxes": [BOX]},
-            JSON,
-            422,
-            "InvalidParameter",
-            None,
-        ),
-        (
-            "/v1/optimize",
-            {"items": [ITEM], "boxes": [BOX], "options": {"objective": "cost"}},
-            JSON,
-            422,
-            "ValueError",
-            None,
-        ),
+        ("/v1/optimize?time_limit=3", order(), JSON, 422, "InvalidParameter", None),
+        ("/v1/optimize?time_limit=inf", order(), JSON, 422, "InvalidParameter", None),
+        ("/v1/optimize", order(options={"objective": "cost"}), JSON, 422, "ValueError", None),
         ("/v2/pack", b"{}", JSON, 404, "NotFound", None),
     ],
 )
@@ -264,18 +216,13 @@ def test_a_full_service_refuses_with_503_and_answers_504_past_the_deadline():
         while server.in_flight() < 3:
             time.sleep(0.01)
         status, headers, body = server.request("POST", "/v1/pack", ORDER)
-        assert (status, headers.get("retry-after"), json.loads(body)["error"]["type"]) == (
-            503,
-            "1",
-            "Saturated",
-        )
+        refusal = (status, headers.get("retry-after"), json.loads(body)["error"]["type"])
+        assert refusal == (503, "1", "Saturated")
         first.join()
         queued.join()
         assert answers["first"][0] == 200
-        assert (answers["queued"][0], json.loads(answers["queued"][2])["error"]["type"]) == (
-            504,
-            "DeadlineExceeded",
-        )
+        status, _, body = answers["queued"]
+        assert (status, json.loads(body)["error"]["type"]) == (504, "DeadlineExceeded")
     finally:
         server.stop()
 
