@@ -38,47 +38,35 @@ def test_faults(road, row):
 PARSE_ERROR = "[json.exception.parse_error.101] parse error at line 1, column "
 
 
-@pytest.mark.parametrize(
-    ("text", "start"),
-    [
-        (
-            '{"items": [{"ItemCode": "A", "Width": 1e400}]}',
-            "[json.exception.out_of_range.406] number overflow parsing '1e400'",
-        ),
-        (
-            "",
-            PARSE_ERROR + "1: attempting to parse an empty input; check that your input string or stream "
-            "contains the expected JSON",
-        ),
-        (" ", PARSE_ERROR + "2: syntax error"),
-        ("{} x", PARSE_ERROR + "4: syntax error"),
-        ("{} // note", PARSE_ERROR),
-        ("/* note */ {}", PARSE_ERROR),
-        ('{"items": [', PARSE_ERROR),
-        ('{"items": [}', PARSE_ERROR),
-        # The parser would stop at a NUL byte and call what came before the whole text.
-        (
-            "{}\0 x",
-            PARSE_ERROR + "3: syntax error while parsing value - unexpected NUL byte; expected end of input",
-        ),
-        (
-            '{"items": []}\n \0',
-            "[json.exception.parse_error.101] parse error at line 2, column 2: syntax error",
-        ),
-    ],
-    ids=[
-        "number-overflow",
-        "empty",
-        "blank",
-        "trailing-text",
-        "trailing-comment",
-        "leading-comment",
-        "unterminated",
-        "unbalanced",
-        "nul-byte",
-        "nul-byte-on-line-2",
-    ],
-)
+TEXT_FAULTS = {
+    "number-overflow": (
+        '{"items": [{"ItemCode": "A", "Width": 1e400}]}',
+        "[json.exception.out_of_range.406] number overflow parsing '1e400'",
+    ),
+    "empty": (
+        "",
+        PARSE_ERROR + "1: attempting to parse an empty input; check that your input string or stream "
+        "contains the expected JSON",
+    ),
+    "blank": (" ", PARSE_ERROR + "2: syntax error"),
+    "trailing-text": ("{} x", PARSE_ERROR + "4: syntax error"),
+    "trailing-comment": ("{} // note", PARSE_ERROR),
+    "leading-comment": ("/* note */ {}", PARSE_ERROR),
+    "unterminated": ('{"items": [', PARSE_ERROR),
+    "unbalanced": ('{"items": [}', PARSE_ERROR),
+    # The parser would stop at a NUL byte and call what came before the whole text.
+    "nul-byte": (
+        "{}\0 x",
+        PARSE_ERROR + "3: syntax error while parsing value - unexpected NUL byte; expected end of input",
+    ),
+    "nul-byte-on-line-2": (
+        '{"items": []}\n \0',
+        "[json.exception.parse_error.101] parse error at line 2, column 2: syntax error",
+    ),
+}
+
+
+@pytest.mark.parametrize(("text", "start"), TEXT_FAULTS.values(), ids=TEXT_FAULTS.keys())
 def test_request_text_faults(text, start):
     with pytest.raises(RuntimeError) as caught:
         quarvex.solve(text)
