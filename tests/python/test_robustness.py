@@ -9,6 +9,7 @@ from hypothesis import example, given
 from hypothesis import strategies as st
 
 import quarvex
+from bench.generators import as_objects
 
 EXPECTED_FAULTS = (ValueError, RuntimeError, TypeError)
 
@@ -179,41 +180,20 @@ def test_pack_dicts_refuses_a_million_levels_of_nesting():
 
 
 BAD_SIZES = [-1, -3e-7, math.nan, math.inf, -math.inf]
+FIELDS = {"item": ("Width", "Length", "Depth", "Weight"), "box": ("Width", "Length", "Depth", "BoxWeight")}
 BAD_FIGURES = [
-    ("item", field, value) for field in ("Width", "Length", "Depth", "Weight") for value in BAD_SIZES
-]
-BAD_FIGURES += [
-    ("box", field, value) for field in ("Width", "Length", "Depth", "BoxWeight") for value in BAD_SIZES
+    (kind, field, value) for kind, fields in FIELDS.items() for field in fields for value in BAD_SIZES
 ]
 BAD_FIGURES += [("box", "MaxWeight", value) for value in (math.nan, math.inf, -math.inf)]
 ITEM = {"ItemCode": "A", "Width": 10, "Length": 10, "Depth": 10, "Weight": 1}
 BOX = {"Reference": "B", "Width": 10, "Length": 10, "Depth": 10, "MaxWeight": 10, "BoxWeight": 0}
-ITEM_ARGUMENTS = {"Width": "width", "Length": "length", "Depth": "depth", "Weight": "weight"}
-BOX_ARGUMENTS = {
-    "Width": "width",
-    "Length": "length",
-    "Depth": "depth",
-    "MaxWeight": "max_weight",
-    "BoxWeight": "empty_weight",
-}
-
-
-def as_objects(items, boxes):
-    item_arguments = [{argument: item[field] for field, argument in ITEM_ARGUMENTS.items()} for item in items]
-    box_arguments = [{argument: box[field] for field, argument in BOX_ARGUMENTS.items()} for box in boxes]
-    return (
-        [quarvex.Item(item["ItemCode"], "", **arguments) for item, arguments in zip(items, item_arguments)],
-        [quarvex.Box(box["Reference"], **arguments) for box, arguments in zip(boxes, box_arguments)],
-    )
-
-
 # The dict roads read JSON, which carries no NaN or infinity (they fail to
 # parse); those reach only the constructors.
 ROADS = {
     "solve": lambda items, boxes: quarvex.solve(json.dumps({"items": items, "boxes": boxes})),
     "pack_dicts": quarvex.pack_dicts,
     "optimize": lambda items, boxes: quarvex.optimize(items, boxes, effort=10),
-    "constructors": lambda items, boxes: quarvex.pack(*as_objects(items, boxes)),
+    "constructors": lambda items, boxes: quarvex.pack(*as_objects({"items": items, "boxes": boxes})),
 }
 CASES = [
     pytest.param(road, *figure, id=f"{name}-{figure[0]}-{figure[1]}-{figure[2]}")
