@@ -14,14 +14,7 @@ EFFORT = {"time_limit": None, "effort": 20000}
 
 
 def cube(code, weight, max_load=None, width=1):
-    item = {
-        "ItemCode": code,
-        "Width": width,
-        "Length": 1,
-        "Depth": 1,
-        "Weight": weight,
-        "AllowedRotation": "Never",
-    }
+    item = dict(ItemCode=code, Width=width, Length=1, Depth=1, Weight=weight, AllowedRotation="Never")
     return item if max_load is None else {**item, "MaxLoad": max_load}
 
 
@@ -64,28 +57,20 @@ def test_the_cost_objective_pays_less_where_more_boxes_cost_less(objective, chos
     assert [b.box.reference for b in result.boxes] == chosen
 
 
+MUG = "item 'mug': MaxLoad must be a number"
+COST = "box 'S': Cost must be a number"
+
+
 @pytest.mark.parametrize(
     "call, message",
     [
-        (
-            lambda: quarvex.optimize([cube("mug", 1, -1)], []),
-            "item 'mug': MaxLoad must be a number of at least 0",
-        ),
-        (
-            lambda: quarvex.optimize([cube("mug", 1, "5")], []),
-            "item 'mug': MaxLoad must be a number of at least 0, got string",
-        ),
-        (
-            lambda: quarvex.optimize([cube("mug", 1, True)], []),
-            "item 'mug': MaxLoad must be a number .* got boolean",
-        ),
-        (
-            lambda: quarvex.Item("mug", "m", 1, 1, 1, 1, max_load=math.nan),
-            "item 'mug': MaxLoad must be .* got nan",
-        ),
-        (lambda: quarvex.optimize([], [box("S", 1, 1, -2)]), "box 'S': Cost must be a number of at least 0"),
-        (lambda: quarvex.optimize([], [box("S", 1, 1, {})]), "box 'S': Cost must be a number .* got object"),
-        (lambda: quarvex.Box("S", 1, 1, 1, -1, cost=-0.5), "box 'S': Cost must be a number of at least 0"),
+        (lambda: quarvex.optimize([cube("mug", 1, -1)], []), MUG + " of at least 0"),
+        (lambda: quarvex.optimize([cube("mug", 1, "5")], []), MUG + " of at least 0, got string"),
+        (lambda: quarvex.optimize([cube("mug", 1, True)], []), MUG + " .* got boolean"),
+        (lambda: quarvex.Item("mug", "m", 1, 1, 1, 1, max_load=math.nan), MUG + " .* got nan"),
+        (lambda: quarvex.optimize([], [box("S", 1, 1, -2)]), COST + " of at least 0"),
+        (lambda: quarvex.optimize([], [box("S", 1, 1, {})]), COST + " .* got object"),
+        (lambda: quarvex.Box("S", 1, 1, 1, -1, cost=-0.5), COST + " of at least 0"),
         (
             lambda: quarvex.optimize([], [], objective="price"),
             'objective must be "boxes" or "cost", got "price"',
