@@ -10,7 +10,7 @@ import pytest
 
 import quarvex
 from bench import generators
-from quarvex import Box, Item, PackResult, Rotation
+from quarvex import Box, Item, PackedBox, PackedItem, PackResult, Rotation
 
 LINKED = Item("L", "linked", 1, 2, 3, 4, "G1", Rotation.KEEP_FLAT)
 PLAIN = Item("P", "plain", 100, 1, 1, 1.5)
@@ -56,6 +56,7 @@ BOX_STATE = LIMITED.__getstate__()
 RESULT_STATE = SHARED.__getstate__()
 ITEMS, BOXES, PACKED, UNPLACED, TYPES = RESULT_STATE[1:]
 ((BOX, (PLACEMENT, *_)), *_) = PACKED
+TURNED = [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])]
 
 
 @pytest.mark.parametrize(
@@ -70,50 +71,20 @@ ITEMS, BOXES, PACKED, UNPLACED, TYPES = RESULT_STATE[1:]
         (PackResult, (True, {}, [], [], [], []), TypeError, "item table must be a list, not dict"),
         (Item, ITEM_STATE[:7] + (7, None), TypeError, "value 7 has the wrong type (int)"),
         (
-            quarvex.PackedBox,
+            PackedBox,
             SHARED.boxes[0].__getstate__()[:2] + ([(5, 1, 1, 1, "WLD", 0, 0, 0)],),
             ValueError,
             "item index 5 is out of range (1 in the table)",
         ),
-        (quarvex.PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),
+        (PackedItem, ([ITEM_STATE], (0, 1, 1, 1, "WLD", 0, 0)), ValueError, "must hold 8 values"),
         # States that no packing gives.
-        (
-            PackResult,
-            (True, ITEMS, BOXES, PACKED, [0], TYPES),
-            ValueError,
-            "success is True with 1 unplaced items",
-        ),
-        (
-            PackResult,
-            (False, ITEMS, BOXES, PACKED, [], TYPES),
-            ValueError,
-            "success is False with 0 unplaced items",
-        ),
-        (
-            PackResult,
-            (True, ITEMS, BOXES, [(BOX, [(*PLACEMENT[:4], "WWD", *PLACEMENT[5:])])], [], TYPES),
-            ValueError,
-            "extents do not match item 'L' in orientation 'WWD'",
-        ),
-        (
-            quarvex.PackedItem,
-            ([ITEM_STATE], (0, 2, 1, 3, "WLD", 0, 0, 0)),
-            ValueError,
-            "extents do not match item 'L' in orientation 'WLD'",
-        ),
+        (PackResult, (True, ITEMS, BOXES, PACKED, [0], TYPES), ValueError, "success is True with 1"),
+        (PackResult, (False, ITEMS, BOXES, PACKED, [], TYPES), ValueError, "success is False with 0"),
+        (PackResult, (True, ITEMS, BOXES, TURNED, [], TYPES), ValueError, "item 'L' in orientation 'WWD'"),
+        (PackedItem, ([ITEM_STATE], (0, 2, 1, 3, "WLD", 0, 0, 0)), ValueError, "extents do not match item"),
         (Item, (b"L", *ITEM_STATE[1:]), TypeError, "value 0 has the wrong type (bytes)"),
-        (
-            Item,
-            (*ITEM_STATE[:2], -1.0, *ITEM_STATE[3:]),
-            ValueError,
-            "item 'L': Width must be a finite number",
-        ),
-        (
-            Box,
-            (*BOX_STATE[:4], math.nan, *BOX_STATE[5:]),
-            ValueError,
-            "box 'S': MaxWeight must be a finite number",
-        ),
+        (Item, (*ITEM_STATE[:2], -1.0, *ITEM_STATE[3:]), ValueError, "item 'L': Width must be"),
+        (Box, (*BOX_STATE[:4], math.nan, *BOX_STATE[5:]), ValueError, "box 'S': MaxWeight must be a finite"),
     ],
 )
 def test_invalid_states_raise_clear_errors(cls, state, error, message):
@@ -122,7 +93,7 @@ def test_invalid_states_raise_clear_errors(cls, state, error, message):
     assert message in str(raised.value)
 
 
-CLASSES = [Item, Box, quarvex.PackedItem, quarvex.PackedBox, PackResult]
+CLASSES = [Item, Box, PackedItem, PackedBox, PackResult]
 USES = {
     "repr": repr,
     "property": lambda o: [
