@@ -131,15 +131,11 @@ def test_batch_writes_a_line_per_request_and_counts_failures(capsys, tmp_path, w
 
 
 def test_usage_errors_and_help(capsys):
-    assert run(capsys, "batch", "missing.jsonl")[::2] == (
-        2,
-        "quarvex: error: missing.jsonl: No such file or directory\n",
-    )
+    missing = "quarvex: error: missing.jsonl: No such file or directory\n"
+    assert run(capsys, "batch", "missing.jsonl")[::2] == (2, missing)
+    wide = "quarvex: error: --indent must be 0..64, or negative for one line\n"
     for indent in (65, 200_000, 2**70):  # refused before packing: it overran the writer's buffer
-        assert run(capsys, "pack", "missing.json", "--indent", indent)[::2] == (
-            2,
-            "quarvex: error: --indent must be 0..64, or negative for one line\n",
-        )
+        assert run(capsys, "pack", "missing.json", "--indent", indent)[::2] == (2, wide)
     with pytest.raises(SystemExit) as exit:
         main(["batch", "o.jsonl", "--workers", "0"])
     assert exit.value.code == 2 and "--workers: must be at least 1, not 0" in capsys.readouterr().err
@@ -155,23 +151,17 @@ def test_the_search_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path
         return [json.loads(line)["summary"]["box_count"] for line in lines]
 
     status, out, _ = run(capsys, "pack", ORDER, "--search-time-limit", "0.1")
-    assert status == 1 and box_counts([out]) <= box_counts(
-        [quarvex.solve(ORDER.read_text())]
-    )  # the rug fits nowhere
+    assert status == 1  # the rug fits nowhere
+    assert box_counts([out]) <= box_counts([quarvex.solve(ORDER.read_text())])
     orders, results = tmp_path / "orders.jsonl", tmp_path / "results.jsonl"
     orders.write_text("\n".join(LINES[:6]))
     assert run(capsys, "batch", orders, "-o", results, "--workers", 2, "--search-time-limit", "0.02")[0] == 0
-    optimized, packed = (
-        box_counts(results.read_text().splitlines()),
-        box_counts(map(quarvex.solve, LINES[:6])),
-    )
-    assert all(mine <= theirs for mine, theirs in zip(optimized, packed, strict=True))
+    optimized = box_counts(results.read_text().splitlines())
+    assert all(mine <= theirs for mine, theirs in zip(optimized, box_counts(map(quarvex.solve, LINES[:6]))))
     with pytest.raises(SystemExit) as exit:
         main(["pack", str(ORDER), "--search-time-limit", "nan"])
-    assert (
-        exit.value.code == 2
-        and "--search-time-limit: must be a finite number of seconds" in capsys.readouterr().err
-    )
+    assert exit.value.code == 2
+    assert "--search-time-limit: must be a finite number of seconds" in capsys.readouterr().err
 
 
 SLOW_LINE = json.dumps(generators.scaling_request(8000))  # seconds in the default packer
