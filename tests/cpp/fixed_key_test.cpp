@@ -25,30 +25,14 @@ TEST(FixedKey, EqualExactlyWhenTheCFormatWritesAlike) {
         return std::string(text, static_cast<std::size_t>(n));
     };
     constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double most = std::numeric_limits<double>::max();
+    constexpr double least = std::numeric_limits<double>::denorm_min();
     // Signs, specials, extremes, ties at the sixth decimal (0.0078125 is
     // 7812.5 millionths), and neighbours that print alike or apart.
-    std::vector<double> values{0.0,
-                               -0.0,
-                               -1e-7,
-                               1e-7,
-                               inf,
-                               -inf,
-                               nan,
-                               -nan,
-                               std::numeric_limits<double>::max(),
-                               std::numeric_limits<double>::denorm_min(),
-                               0.0078125,
-                               0.0234375,
-                               -0.0078125,
-                               2.0000001,
-                               2.0000002,
-                               2.0000006,
-                               0x1p53,
-                               0x1p53 - 1,
-                               0x1p53 + 2,
-                               1e22,
-                               0.1,
-                               0.3};
+    std::vector<double> values{0.0,        -0.0,      -1e-7,     1e-7,      inf,       -inf,
+                               nan,        -nan,      most,      least,     0.0078125, 0.0234375,
+                               -0.0078125, 2.0000001, 2.0000002, 2.0000006, 0x1p53,    0x1p53 - 1,
+                               0x1p53 + 2, 1e22,      0.1,       0.3};
     std::mt19937_64 bits(2024);
     for (int i = 0; i < 20000; ++i) {
         const std::uint64_t pattern = bits();
