@@ -52,6 +52,12 @@ Codes describe(const CandidateList& candidates) {
     return out;
 }
 
+// The items queued behind the one placed, in order.
+template <class... Items>
+std::vector<ItemPtr> waiting(Items... items) {
+    return {items...};
+}
+
 // The code chosen for the item in a free W x L x D space, `queued` waiting
 // behind it, the stability check off.
 std::string chosen(const ItemPtr& item, double W, double L, double D,
@@ -117,86 +123,41 @@ TEST(OrientationChoice, RulesInOrder) {
         const char* expected;
     } cases[] = {
         // Filling the width exactly comes first, then the length, then the depth.
-        {"LWD fills the width, WLD only the length",
-         piece("a", 3, 5, 1, R::KEEP_FLAT),
-         5,
-         5,
-         10,
-         {},
-         false,
-         "LWD"},
-        {"WDL also fills the length", piece("b", 5, 3, 5, R::BEST_FIT), 5, 5, 10, {}, false, "WDL"},
+        {"LWD fills the width, WLD only the length", piece("a", 3, 5, 1, R::KEEP_FLAT), 5, 5, 10,
+         waiting(), false, "LWD"},
+        {"WDL also fills the length", piece("b", 5, 3, 5, R::BEST_FIT), 5, 5, 10, waiting(), false,
+         "WDL"},
         {"LDW and DLW fill the depth and tie after: the earlier stays first although flat fits "
          "tighter",
-         piece("c", 6, 3, 2, R::BEST_FIT),
-         10,
-         10,
-         6,
-         {},
-         false,
-         "LDW"},
+         piece("c", 6, 3, 2, R::BEST_FIT), 10, 10, 6, waiting(), false, "LDW"},
         // A queue of the same shape: the grid that holds it all, then the larger grid.
         {"LWD's grid holds 12 of 11", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1,
          copies(11, 1, 3, 1, R::KEEP_FLAT), false, "LWD"},
-        {"alone, the tighter fit", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, {}, false, "WLD"},
+        {"alone, the tighter fit", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, waiting(), false,
+         "WLD"},
         {"a mixed queue is no grid", piece("i", 1, 3, 1, R::KEEP_FLAT), 11, 4, 1, tenAndOdd, false,
          "WLD"},
         {"both grids hold twelve: the larger (22) wins", piece("j", 1, 6, 1, R::KEEP_FLAT), 12, 11,
          1, copies(11, 1, 6, 1, R::KEEP_FLAT), false, "LWD"},
         // Room beside for the next item, before the tighter fit.
-        {"LWD is tighter", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1, {}, false, "LWD"},
-        {"only WLD leaves room for a 3 wide item",
-         piece("i", 2, 5, 1, R::KEEP_FLAT),
-         7,
-         10,
-         1,
-         {fixed("wide", 3, 1, 1)},
-         false,
-         "WLD"},
-        {"the same shape is tried in the candidate's sizes",
-         piece("i", 2, 5, 1, R::KEEP_FLAT),
-         7,
-         10,
-         1,
-         {piece("same", 2, 5, 1, R::KEEP_FLAT), odd},
-         false,
-         "WLD"},
-        {"one that may not turn is tried as it is",
-         piece("i", 2, 5, 1, R::KEEP_FLAT),
-         7,
-         10,
-         1,
-         {fixed("never", 2, 5, 1), odd},
-         false,
-         "LWD"},
+        {"LWD is tighter", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1, waiting(), false, "LWD"},
+        {"only WLD leaves room for a 3 wide item", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
+         waiting(fixed("wide", 3, 1, 1)), false, "WLD"},
+        {"the same shape is tried in the candidate's sizes", piece("i", 2, 5, 1, R::KEEP_FLAT), 7,
+         10, 1, waiting(piece("same", 2, 5, 1, R::KEEP_FLAT), odd), false, "WLD"},
+        {"one that may not turn is tried as it is", piece("i", 2, 5, 1, R::KEEP_FLAT), 7, 10, 1,
+         waiting(fixed("never", 2, 5, 1), odd), false, "LWD"},
         // LWD (3 x 7) leaves room for both queued items, WLD (7 x 3) for one.
-        {"look-ahead decides",
-         piece("i", 7, 3, 1, R::KEEP_FLAT),
-         10,
-         12,
-         1,
-         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)},
-         true,
-         "LWD"},
-        {"without look-ahead, the tighter fit",
-         piece("i", 7, 3, 1, R::KEEP_FLAT),
-         10,
-         12,
-         1,
-         {fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)},
-         false,
-         "WLD"},
+        {"look-ahead decides", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
+         waiting(fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)), true, "LWD"},
+        {"without look-ahead, the tighter fit", piece("i", 7, 3, 1, R::KEEP_FLAT), 10, 12, 1,
+         waiting(fixed("ten", 10, 5, 1), fixed("seven", 7, 7, 1)), false, "WLD"},
         // Smallest side over largest at most 0.3: lying on the largest face first.
-        {"thin", piece("flat", 3, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "LDW"},
-        {"0.31 is not thin", piece("thick", 3.1, 5, 10, R::BEST_FIT), 20, 20, 20, {}, false, "WDL"},
-        {"tighter fit, then the smaller footprint",
-         piece("i", 3, 2, 4, R::BEST_FIT),
-         10,
-         10,
-         10,
-         {},
-         false,
-         "LDW"},
+        {"thin", piece("flat", 3, 5, 10, R::BEST_FIT), 20, 20, 20, waiting(), false, "LDW"},
+        {"0.31 is not thin", piece("thick", 3.1, 5, 10, R::BEST_FIT), 20, 20, 20, waiting(), false,
+         "WDL"},
+        {"tighter fit, then the smaller footprint", piece("i", 3, 2, 4, R::BEST_FIT), 10, 10, 10,
+         waiting(), false, "LDW"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(chosen(c.item, c.W, c.L, c.D, c.queued, c.lookAhead), c.expected) << c.rule;
