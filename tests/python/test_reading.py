@@ -89,17 +89,12 @@ DEFAULTS = {"ItemReference": "A", "Weight": 0.0, "AllowedRotation": "BestFit", "
         (WRITTEN_ITEM.to_dict(), WRITTEN_ITEM.to_dict()),
         *[
             ({"AllowedRotation": name}, {"AllowedRotation": rule})
-            for name, rule in [
-                ("NEVER", "Never"),
-                ("never", "Never"),
-                ("keepflat", "KeepFlat"),
-                ("KEEP_FLAT", "KeepFlat"),
-                ("", "BestFit"),
-                ("Keep Flat", "BestFit"),
-                ("keep-flat", "BestFit"),
-                (" never", "BestFit"),
-                ("NEVERÉ", "BestFit"),
+            for rule, names in [
+                ("Never", ["NEVER", "never"]),
+                ("KeepFlat", ["keepflat", "KEEP_FLAT"]),
+                ("BestFit", ["", "Keep Flat", "keep-flat", " never", "NEVERÉ"]),
             ]
+            for name in names
         ],
     ],
 )
@@ -153,15 +148,7 @@ def test_box_fields_of_an_opened_box(extra, expected):
 
 @pytest.mark.parametrize("road", ROADS)
 @pytest.mark.parametrize(
-    "extra",
-    [
-        {"MaximumBoxes": 0},
-        {"MaximumBoxes": False},
-        {"MaximumBoxes": -1},
-        {"MaximumBoxes": -4294967296},
-        {"MaximumBoxes": -0.5},
-        {"Active": False},
-    ],
+    "extra", [*[{"MaximumBoxes": n} for n in (0, False, -1, -4294967296, -0.5)], {"Active": False}]
 )
 def test_box_types_never_opened(road, extra):
     result = road([ITEM], [{**BOX, **extra}])
