@@ -65,18 +65,10 @@ TEST(PublicApi, RequestBuiltInCodeGivesTheResponseOfTheSameRequestAsText) {
               expectedResponse("hand-limited-supply-shared"));
 
     quarvex::Request turns;
-    turns.items = {{.code = "N",
-                    .reference = "N",
-                    .width = 10,
-                    .length = 4,
-                    .depth = 1,
-                    .rotation = Rotation::Never},
-                   {.code = "K",
-                    .reference = "K",
-                    .width = 10,
-                    .length = 4,
-                    .depth = 1,
-                    .rotation = Rotation::KeepFlat}};
+    turns.items = {{.code = "N", .reference = "N", .width = 10, .length = 4, .depth = 1},
+                   {.code = "K", .reference = "K", .width = 10, .length = 4, .depth = 1}};
+    turns.items[0].rotation = Rotation::Never;
+    turns.items[1].rotation = Rotation::KeepFlat;
     turns.boxes = {{.reference = "box", .width = 4, .length = 10, .depth = 1}};
     EXPECT_EQ(quarvex::pack(turns).to_json(1) + "\n",
               expectedResponse("hand-never-turn-keeps-the-footprint"));
