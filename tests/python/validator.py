@@ -61,25 +61,16 @@ def item_signature(item):
     )
 
 
+PLACEMENT_SIGNATURE = "ItemCode ItemReference original_width original_length original_depth weight box_group"
+SIDE_OF = {"W": "original_width", "L": "original_length", "D": "original_depth"}
+
+
 def placement_signature(p):
-    return (
-        p["ItemCode"],
-        p["ItemReference"],
-        p["original_width"],
-        p["original_length"],
-        p["original_depth"],
-        p["weight"],
-        p["box_group"],
-    )
+    return tuple(p[key] for key in PLACEMENT_SIGNATURE.split())
 
 
 def placed_dims_for(code, placement):
-    own = {
-        "W": placement["original_width"],
-        "L": placement["original_length"],
-        "D": placement["original_depth"],
-    }
-    return tuple(own[letter] for letter in code)
+    return tuple(placement[SIDE_OF[letter]] for letter in code)
 
 
 def overlap(a_start, a_size, b_start, b_size):
