@@ -131,10 +131,15 @@ def test_rotation_members():
     ):
         assert line in Rotation.__doc__
     assert Rotation(1) == Rotation.KEEP_FLAT
+    with pytest.raises(ValueError, match="99 is not a quarvex.Rotation value"):
+        Rotation(99)
+    # No arithmetic, no order, and no members but the three (not by __new__, nor from a pickle).
     for operation in (
         lambda: Rotation.NEVER | Rotation.KEEP_FLAT,
         lambda: Rotation.NEVER < Rotation.BEST_FIT,
         lambda: Rotation.NEVER + 1,
+        lambda: Rotation.__new__(Rotation),
+        lambda: pickle.loads(b"\x80\x02cquarvex\nRotation\n)\x81."),
     ):
         with pytest.raises(TypeError):
             operation()

@@ -125,14 +125,3 @@ def test_objects_without_a_state_are_refused_on_use(make, cls, use):
         obj = pickle.loads(b"\x80\x02cquarvex\n" + cls.__name__.encode() + b"\n)\x81.")
     with pytest.raises(TypeError, match=f"this quarvex.{cls.__name__} was never initialised"):
         use(obj)
-
-
-def test_rotations_exist_only_as_the_three_members():
-    with pytest.raises(ValueError, match="99 is not a quarvex.Rotation value"):
-        Rotation(99)
-    for make in [
-        lambda: Rotation.__new__(Rotation),
-        lambda: pickle.loads(b"\x80\x02cquarvex\nRotation\n)\x81."),
-    ]:
-        with pytest.raises(TypeError):
-            make()
