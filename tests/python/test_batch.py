@@ -126,9 +126,8 @@ def test_arguments_are_checked_before_any_work():
         pack_batch([], time_limit=math.nan)
     with pytest.raises(TypeError, match="executor must be .* not str"):
         pack_batch([], executor="tcp://localhost:8786")
-    with pytest.raises(
-        ValueError, match="processes=True packs on quarvex's own processes; it takes no executor"
-    ):
+    own = "processes=True packs on quarvex's own processes; it takes no executor"
+    with pytest.raises(ValueError, match=own):
         pack_batch([], executor=ThreadPoolExecutor(1), processes=True)
 
 
