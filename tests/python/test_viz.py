@@ -45,14 +45,10 @@ def test_blocks_lie_where_the_result_places_them(as_json):
 
 
 def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
-    codes = ("MUG-01", "MUG-02", "VASE", "VASE-XL")
-    items = [
-        {"ItemCode": c, "ItemReference": "Mug", "Width": 4, "Length": 4, "Depth": 4, "Weight": 0.5}
-        for c in codes
-    ]
-    result = quarvex.pack_dicts(
-        items, [{"Reference": "S", "Width": 8, "Length": 8, "Depth": 4, "MaxWeight": 9}]
-    )
+    mug = {"ItemReference": "Mug", "Width": 4, "Length": 4, "Depth": 4, "Weight": 0.5}
+    items = [{"ItemCode": c, **mug} for c in ("MUG-01", "MUG-02", "VASE", "VASE-XL")]
+    box = {"Reference": "S", "Width": 8, "Length": 8, "Depth": 4, "MaxWeight": 9}
+    result = quarvex.pack_dicts(items, [box])
     mesh = meshes(viz.figure(result))[0]
     placements = result.boxes[0].items
     colour = {
@@ -72,13 +68,10 @@ def test_repeated_articles_share_a_colour_and_hover_names_the_placement():
         f" at ({placed.x:g}, {placed.y:g}, {placed.z:g})<br>weight 0.5<br>carries 0"
     }
     # A fragile item on top of one carrying it against its limit.
-    stack = [
-        {"ItemCode": c, "Width": 1, "Length": 1, "Depth": 1, "Weight": 1, "MaxLoad": m}
-        for c, m in [("a", 0), ("b", 2)]
-    ]
-    stacked = quarvex.optimize(
-        stack, [{"Reference": "T", "Width": 1, "Length": 1, "Depth": 2, "MaxWeight": -1}], effort=100
-    )
+    cube = {"Width": 1, "Length": 1, "Depth": 1, "Weight": 1}
+    stack = [{"ItemCode": "a", "MaxLoad": 0, **cube}, {"ItemCode": "b", "MaxLoad": 2, **cube}]
+    tower = {"Reference": "T", "Width": 1, "Length": 1, "Depth": 2, "MaxWeight": -1}
+    stacked = quarvex.optimize(stack, [tower], effort=100)
     texts = set(meshes(viz.figure(stacked))[0].text)
     assert {t.rsplit("<br>", 1)[1] for t in texts} == {
         "carries 1 of 2 allowed",
