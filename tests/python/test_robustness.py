@@ -1,6 +1,7 @@
 """No input from Python may crash the interpreter: every call ends in a
 result or in one of the module's ordinary exceptions."""
 
+import functools
 import json
 import math
 
@@ -45,9 +46,7 @@ def field(values, junk_one_in):
 
 
 def item_like(junk_one_in=None):
-    def f(values):
-        return field(values, junk_one_in)
-
+    f = functools.partial(field, junk_one_in=junk_one_in)
     return st.fixed_dictionaries(
         {"ItemCode": f(st.text(max_size=4)), "Width": f(sizes), "Length": f(sizes), "Depth": f(sizes)},
         optional={
@@ -60,9 +59,7 @@ def item_like(junk_one_in=None):
 
 
 def box_like(junk_one_in=None):
-    def f(values):
-        return field(values, junk_one_in)
-
+    f = functools.partial(field, junk_one_in=junk_one_in)
     quantities = st.one_of(
         st.integers(-(2**40), 2**40), st.floats(allow_nan=False, allow_infinity=False), st.booleans()
     )
