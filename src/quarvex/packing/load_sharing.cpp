@@ -22,7 +22,8 @@ double restingArea(const Cuboid& upper, const Cuboid& lower, double tolerance) {
     return dx > 0.0 && dy > 0.0 ? dx * dy : 0.0;
 }
 
-std::vector<double> carriedLoads(const std::vector<Cuboid>& blocks, const std::vector<double>& weights) {
+std::vector<double> carriedLoads(const std::vector<Cuboid>& blocks,
+                                 const std::vector<double>& weights) {
     // Tops from the highest down, so each load is complete before it is passed on.
     std::vector<std::size_t> order(blocks.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

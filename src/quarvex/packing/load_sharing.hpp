@@ -23,6 +23,7 @@ double restingArea(const Cuboid& upper, const Cuboid& lower, double tolerance);
 // each block passes its weight and its load down to the blocks it rests on,
 // shared by resting area. Among flat blocks at one height, a later one rests
 // on an earlier one.
-std::vector<double> carriedLoads(const std::vector<Cuboid>& blocks, const std::vector<double>& weights);
+std::vector<double> carriedLoads(const std::vector<Cuboid>& blocks,
+                                 const std::vector<double>& weights);
 
 }  // namespace quarvex
