@@ -438,6 +438,42 @@ def tight_weight_request(seed, count=28):
     }
 
 
+def tight_fit_request(seed, count=28, fill=0.83):
+    """Pieces of two 40 x 30 x 22 boxes, each cut through and through into 17, shuffled and
+    dropped until at most `count` fill at most `fill` of the two; orientation fixed, no
+    weight limit. Two boxes take them as cut; a search over item orders does not always
+    find how."""
+    rng = random.Random(seed)
+    box = (40, 30, 22)
+    pieces = _guillotine_pieces(rng, box, 17) + _guillotine_pieces(rng, box, 17)
+    rng.shuffle(pieces)
+    room = 2 * math.prod(box)
+    while len(pieces) > count or sum(map(math.prod, pieces)) > fill * room:
+        pieces.pop()
+    items = [
+        {"ItemCode": f"G{k}", "Width": w, "Length": l, "Depth": d, "AllowedRotation": "Never"}
+        for k, (w, l, d) in enumerate(pieces)
+    ]
+    box_dict = {"Reference": "L", "Width": box[0], "Length": box[1], "Depth": box[2], "MaxWeight": -1}
+    return {"items": items, "boxes": [box_dict]}
+
+
+def _guillotine_pieces(rng, box, count):
+    """The box cut into `count` pieces, the largest piece cut in two each time, across
+    a roughly longest side at a whole-number position."""
+    pieces = [box]
+    while len(pieces) < count:
+        pieces.sort(key=math.prod)
+        piece = pieces.pop()
+        axis = max((a for a in range(3) if piece[a] > 1), key=lambda a: piece[a] * rng.uniform(0.6, 1.4))
+        at = rng.randint(1, piece[axis] - 1)
+        pieces += [
+            tuple(at if a == axis else s for a, s in enumerate(piece)),
+            tuple(s - at if a == axis else s for a, s in enumerate(piece)),
+        ]
+    return pieces
+
+
 def _splits(weights, limit):
     """Whether the whole numbers split into two parts that each add up to at most the limit."""
     sums = {0}

@@ -196,6 +196,38 @@ def exact_table(quarvex, quick, budgets, min_support):
     return {"headers": headers, "rows": rows, "notes": notes}
 
 
+# Two families of loads that two boxes take only just; reproducible work budgets.
+TIGHT_FAMILIES = (
+    ("tight split by weight", generators.tight_weight_request),
+    ("tight geometric fit", generators.tight_fit_request),
+)
+TIGHT_EFFORTS = (10**5, 10**6)
+
+
+def _beyond_two(result):
+    return len(result.boxes) > 2 or bool(result.unplaced_items)
+
+
+def tight_table(quarvex, quick):
+    """Loads that two boxes take: how many of them optimize still ships in three, at fixed
+    efforts (work units, so the same anywhere)."""
+    count = 10 if quick else 30
+    rows = []
+    for name, make in TIGHT_FAMILIES:
+        requests = [make(seed) for seed in range(count)]
+        row = [name, sum(map(_beyond_two, (quarvex.pack_dicts(r["items"], r["boxes"]) for r in requests)))]
+        for effort in TIGHT_EFFORTS:
+            results = [
+                quarvex.optimize(r["items"], r["boxes"], time_limit=None, effort=effort) for r in requests
+            ]
+            row.append(sum(map(_beyond_two, results)))
+        rows.append(row)
+    headers = ["", "pack", *(f"optimize {effort:.0e} units" for effort in TIGHT_EFFORTS)]
+    notes = [f"{count} loads each; the cells count the loads not shipped whole in two boxes"]
+    print(report.table("Quality: loads that two boxes take", headers, rows, notes) + "\n", flush=True)
+    return {"headers": headers, "rows": rows, "notes": notes}
+
+
 def _price(result, prices):
     return sum(prices[b.box.reference] for b in result.boxes)
 
@@ -280,6 +312,7 @@ def run(quick, with_peer):
                 with_peer and min_support == 0.0,
             ),
         }
+    results["tight"] = tight_table(quarvex, quick)
     results["exact"] = exact_table(quarvex, quick, (0.1,) if quick else (0.1, 1.0), 0.0)
     return results
 
