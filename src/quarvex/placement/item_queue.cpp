@@ -2,47 +2,59 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
-#include <unordered_map>
 #include <utility>
 
 #include "quarvex/placement/orientation.hpp"
 
 namespace quarvex {
 
-namespace {
-
-struct SizesHash {
-    std::size_t operator()(const std::array<double, 3>& sizes) const {
-        std::size_t hash = 0;
-        for (double value : sizes) {
-            // +0.0 folds -0.0 into 0.0, which compares equal to it.
-            hash = hash * 1000003u ^
-                   std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value + 0.0));
-        }
-        return hash;
-    }
-};
-
-}  // namespace
-
 ItemQueue::ItemQueue(std::vector<ItemPtr> items)
     : items_(std::make_shared<const std::vector<ItemPtr>>(std::move(items))) {
-    // Equal sorted sizes share a number; an item with a NaN side equals only
-    // itself, so it is numbered by object.
-    std::unordered_map<std::array<double, 3>, std::uint32_t, SizesHash> bySizes;
-    std::unordered_map<const Item*, std::uint32_t> byObject;
-    std::uint32_t next = 0;
-    entries_.reserve(items_->size());
-    for (const ItemPtr& item : *items_) {
-        const auto& sizes = sortedDimensions(*item);
-        const bool nan = std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
-        const std::uint32_t shape = nan ? byObject.try_emplace(item.get(), next).first->second
-                                        : bySizes.try_emplace(sizes, next).first->second;
-        if (shape == next) ++next;
-        if (!entries_.empty() && entries_.back().shape != shape) ++shapeChanges_;
-        entries_.push_back({&item, shape});
+    // An item's shape number is the position of the first item with equal
+    // sorted sizes; an item with a NaN side equals only itself, so it takes
+    // the position of its own first entry. Sorting the positions by sizes
+    // finds the equal ones without a hash node per item: queues are made for
+    // every fill, most of them in the look-ahead's trials of a few items.
+    const std::vector<ItemPtr>& all = *items_;
+    std::vector<std::uint32_t> shapes(all.size());
+    std::vector<std::uint32_t> bySizes;
+    std::vector<std::uint32_t> withNaN;
+    bySizes.reserve(all.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i) {
+        const auto& sizes = sortedDimensions(*all[i]);
+        shapes[i] = i;
+        if (!(std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]))) {
+            bySizes.push_back(i);
+            continue;
+        }
+        const auto same = std::find_if(withNaN.begin(), withNaN.end(),
+                                       [&](std::uint32_t j) { return all[j] == all[i]; });
+        if (same != withNaN.end()) {
+            shapes[i] = *same;
+        } else {
+            withNaN.push_back(i);
+        }
+    }
+    auto sizesOf = [&](std::uint32_t i) -> const std::array<double, 3>& {
+        return sortedDimensions(*all[i]);
+    };
+    // By sizes, then by position, so each run of equal sizes starts with its first item.
+    std::sort(bySizes.begin(), bySizes.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const auto& sa = sizesOf(a);
+        const auto& sb = sizesOf(b);
+        if (sa != sb) return sa < sb;
+        return a < b;
+    });
+    for (std::size_t k = 1; k < bySizes.size(); ++k) {
+        if (sizesOf(bySizes[k]) == sizesOf(bySizes[k - 1])) {
+            shapes[bySizes[k]] = shapes[bySizes[k - 1]];
+        }
+    }
+    entries_.reserve(all.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i) {
+        if (!entries_.empty() && entries_.back().shape != shapes[i]) ++shapeChanges_;
+        entries_.push_back({&all[i], shapes[i]});
     }
 }
 
