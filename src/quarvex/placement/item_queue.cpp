@@ -63,6 +63,17 @@ QueuedItem ItemQueue::pop_front() {
     return entries_[head_++];
 }
 
+void ItemQueue::popFrontInto(std::size_t count, std::vector<QueuedItem>& to) {
+    if (count == 0) return;
+    // Each pop drops the shape change between the popped item and the next.
+    for (std::size_t i = head_; i < head_ + count && i + 1 < entries_.size(); ++i) {
+        if (entries_[i].shape != entries_[i + 1].shape) --shapeChanges_;
+    }
+    const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(head_);
+    to.insert(to.end(), first, first + static_cast<std::ptrdiff_t>(count));
+    head_ += count;
+}
+
 void ItemQueue::prependAll(std::vector<QueuedItem>& items) {
     if (items.empty()) return;
     for (std::size_t i = 1; i < items.size(); ++i) {

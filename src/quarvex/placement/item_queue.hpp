@@ -33,7 +33,12 @@ public:
     std::uint32_t frontShape() const { return entries_[head_].shape; }
     const ItemPtr& operator[](std::size_t i) const { return *entries_[head_ + i].item; }
 
+    std::uint32_t shapeAt(std::size_t i) const { return entries_[head_ + i].shape; }
+
     QueuedItem pop_front();
+    // Pops the first `count` items onto the end of `to`, in order, as that
+    // many pop_front calls would.
+    void popFrontInto(std::size_t count, std::vector<QueuedItem>& to);
     // Puts the items back at the front, keeping their order.
     void prependAll(std::vector<QueuedItem>& items);
 

@@ -145,6 +145,29 @@ private:
     Scratch* scratch_;
 };
 
+// In a long queue most items cannot fit the space at the cursor, and each
+// of them is deferred with the same-shaped items right behind it. Finding
+// that run of items first and deferring it in one step does exactly what
+// placing them one by one would do: the run stops before an item that the
+// weight check drops, that is the preset or that may fit, and it leaves one
+// item queued, since the last item's failure decides the row.
+void deferUnfittingRun(Frame& f, ItemQueue& queue, bool unlimited, double weightLeft) {
+    const double W = f.region.x1 - f.x;
+    const double L = f.region.y1 - f.y;
+    const std::size_t n = queue.size();
+    std::size_t run = 0;
+    while (run + 1 < n) {
+        const Item& item = *queue[run];
+        if (!unlimited && item.weight() > weightLeft) break;
+        if (f.preset && f.preset->item == &item) break;
+        if (mayFit(item, W, L, f.region.h)) break;
+        const std::uint32_t shape = queue.shapeAt(run);
+        ++run;
+        while (run + 1 < n && queue.shapeAt(run) == shape) ++run;
+    }
+    queue.popFrontInto(run, f.deferred);
+}
+
 }  // namespace
 
 Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWeight,
@@ -180,6 +203,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
+                deferUnfittingRun(f, queue, unlimited, limit - packedWeight);
                 const QueuedItem cur = queue.pop_front();
                 const Item& item = **cur.item;
                 if (!unlimited && item.weight() > limit - packedWeight) {
