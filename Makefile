@@ -9,7 +9,7 @@ APT_PACKAGES := cmake g++ make nlohmann-json3-dev libgtest-dev chromium clang li
 # Extras of pyproject.toml that development and CI install.
 EXTRAS := test,dask,cli,viz,browser-test,serve
 
-.PHONY: setup lint format build module cpp-test cpp-package json-fallback py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench mutation mutation-sample service-fuzz clean
+.PHONY: setup lint format build module cpp-test cpp-package json-fallback py-test stub stub-check typecheck py-sanitize test sanitize tsan fuzz-build fuzz fuzz-smoke golden demo bench bench-service mutation mutation-sample service-fuzz clean
 
 setup: $(VENV)/.ready
 
@@ -182,6 +182,11 @@ $(VENV)/.bench-ready: bench/requirements.txt | setup
 
 bench: module build $(VENV)/.bench-ready $(if $(BASELINE),$(BASELINE_DIR)/site/quarvex)
 	$(PY) -m bench $(if $(QUICK),--quick) $(if $(BASELINE),--baseline $(BASELINE_DIR)/site) $(BENCH_ARGS)
+
+# The service under load from wrk (Debian's); BENCH_ARGS go to bench.service as they are.
+bench-service: module $(VENV)/.bench-ready
+	bash scripts/setup.sh $(VENV) $(EXTRAS) wrk
+	$(PY) -m bench.service $(BENCH_ARGS)
 
 # The package of another revision, from its own sources, beside (not over) this checkout's.
 $(BASELINE_DIR)/site/quarvex: | setup

@@ -1,9 +1,8 @@
 """`quarvex serve`: packing as an HTTP service (needs quarvex[serve]).
 
-One process serves by default; --workers N starts N processes behind one
-port. The default packer holds the interpreter lock while it packs, so
-threads within a process add nothing to it: processes are what make it
-parallel. The search lets go of the lock and uses --concurrency threads.
+One process serves by default and packs on --concurrency threads: the engine
+lets the interpreter lock go while it packs. --workers N starts N processes
+behind one port, each with its own threads, limits and metrics.
 """
 
 from __future__ import annotations

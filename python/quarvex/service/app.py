@@ -77,27 +77,17 @@ def create_app(limits: Limits) -> Starlette:
 
     async def pack(request: Request) -> Response:
         body = await _body(request, limits, JSON_TYPES)
-        parsed = _parsed(body)
-        _check_items(parsed, limits)
-        if found := unhonoured_at(parsed):
-            pointer, what = found
-            raise ApiError(
-                422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer
-            )
-        _check_strictly(request, parsed, search=False)
-        # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
-        text = await _packed(request, engine, limits, partial(solve, explain=_explain(request)), body)
-        return Response(text, media_type="application/json")
+        work = partial(_checked_pack, limits=limits, strict=_strict(request), explain=_explain(request))
+        return Response(await _packed(request, engine, limits, work, body), media_type="application/json")
 
     async def optimize(request: Request) -> Response:
         body = await _body(request, limits, JSON_TYPES)
-        parsed = _parsed(body)
-        _check_items(parsed, limits)
         search = _search(request, limits, always=True)
         assert search is not None
-        _check_strictly(request, parsed, search=True)
-        result = await _packed(request, engine, limits, search.run, parsed)
-        return Response(result.to_json(-1, explain=_explain(request)), media_type="application/json")
+        work = partial(
+            _checked_search, search=search, limits=limits, strict=_strict(request), explain=_explain(request)
+        )
+        return Response(await _packed(request, engine, limits, work, body), media_type="application/json")
 
     async def view(request: Request) -> Response:
         body = await _body(request, limits, JSON_TYPES)
@@ -109,7 +99,7 @@ def create_app(limits: Limits) -> Starlette:
             raise ApiError(
                 422, "NeedsSearch", f"{what}, which only the search honours: add ?time_limit=1", pointer
             )
-        _check_strictly(request, parsed, search=search is not None)
+        _check_strictly(_strict(request), parsed, search=search is not None)
         if importlib.util.find_spec("plotly") is None:
             raise ApiError(501, "NotInstalled", "pictures need plotly: pip install quarvex[viz]")
         page = await _packed(request, engine, limits, _page, parsed, search)
@@ -250,8 +240,8 @@ def _strict(request: Request) -> bool:
     return reading == "strict"
 
 
-def _check_strictly(request: Request, parsed: dict[str, Any], search: bool) -> None:
-    if _strict(request) and (fault := request_fault(parsed, search=search)):
+def _check_strictly(strict: bool, parsed: dict[str, Any], search: bool) -> None:
+    if strict and (fault := request_fault(parsed, search=search)):
         raise ApiError(422, "InvalidRequest", fault[1], fault[0])
 
 
@@ -328,6 +318,29 @@ class _Streamed(StreamingResponse):
             await super().__call__(scope, receive, send)
         finally:
             self.ticket.release()
+
+
+# Parsing and checking a body run on an engine thread with its packing, not on the
+# event loop, so that a burst of requests (or one large body) holds up no other
+# request there, /healthz among them.
+def _checked_pack(body: bytes, limits: Limits, strict: bool, explain: bool) -> str:
+    parsed = _parsed(body)
+    _check_items(parsed, limits)
+    if found := unhonoured_at(parsed):
+        pointer, what = found
+        raise ApiError(
+            422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer
+        )
+    _check_strictly(strict, parsed, search=False)
+    # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
+    return solve(body, explain=explain)
+
+
+def _checked_search(body: bytes, search: Search, limits: Limits, strict: bool, explain: bool) -> str:
+    parsed = _parsed(body)
+    _check_items(parsed, limits)
+    _check_strictly(strict, parsed, search=True)
+    return search.run(parsed).to_json(-1, explain=explain)
 
 
 def _page(request: dict[str, Any], search: Search | None) -> str:
