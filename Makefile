@@ -23,7 +23,8 @@ CXX_SOURCES = $(shell git ls-files '*.cpp' '*.hpp')
 lint: setup
 	$(VENV)/bin/ruff check .
 	$(VENV)/bin/ruff format --check .
-	clang-format --dry-run -Werror $(CXX_SOURCES)
+	@echo "clang-format --dry-run -Werror <every C++ source>"
+	@clang-format --dry-run -Werror $(CXX_SOURCES)
 
 format: setup
 	$(VENV)/bin/ruff check --fix .
