@@ -5,8 +5,8 @@
 Starts `quarvex serve` on a free port of 127.0.0.1 and loads POST /v1/pack
 with wrk (Debian's `wrk`; `make bench-service` installs it) over keep-alive
 connections: at 1, 8 and 64 connections, then at about 80% of the peak rate
-(connections that pause between requests), each level for S seconds with a
-/healthz probe every 50 ms beside. Then packs the same orders with pack_batch
+(connections that pause a fixed time between requests), each level for S
+seconds with a /healthz probe every 50 ms beside. Then packs the same orders with pack_batch
 for S seconds. Prints requests/s, p50 and p99 latency, the failed requests
 (errors and any status but 2xx), the probe's p99 and the server's resident
 memory after each level.
@@ -32,8 +32,9 @@ LEVELS = (1, 8, 64)
 PACED_CONNECTIONS = 32
 PACED_SHARE = 0.8
 
-# wrk's hooks: the orders in turn, an optional random pause (mean PAUSE_MS), and
-# one JSON line of figures when the run ends.
+# wrk's hooks: the orders in turn, an optional pause of PAUSE_MS before each
+# request (a steady rate, as a constant-rate load generator keeps), and one JSON
+# line of figures when the run ends.
 SCRIPT = """
 local bodies = dofile(os.getenv("BODIES"))
 local pause = tonumber(os.getenv("PAUSE_MS") or "0")
@@ -45,7 +46,7 @@ request = function()
   return wrk.format("POST", path, {["Content-Type"] = "application/json"}, bodies[i])
 end
 if pause > 0 then
-  delay = function() return -math.log(1 - math.random()) * pause end
+  delay = function() return pause end
 end
 done = function(summary, latency, requests)
   local e = summary.errors
