@@ -332,8 +332,9 @@ def _checked_pack(body: bytes, limits: Limits, strict: bool, explain: bool) -> s
             422, "NeedsSearch", f"{what}, which only the search honours: POST to /v1/optimize", pointer
         )
     _check_strictly(strict, parsed, search=False)
-    # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes.
-    return solve(body, explain=explain)
+    # The body itself, not its parsed copy, so the answer is solve's for exactly these bytes
+    # (solve reads bytes as well as str, which its stub does not say).
+    return solve(body, explain=explain)  # type: ignore[arg-type]
 
 
 def _checked_search(body: bytes, search: Search, limits: Limits, strict: bool, explain: bool) -> str:
