@@ -18,7 +18,8 @@ $(VENV)/.ready: pyproject.toml scripts/setup.sh scripts/requirements.py
 	touch $@
 
 # Style: ruff for Python, clang-format for C++ (configured in pyproject.toml and .clang-format).
-CXX_SOURCES = $(shell git ls-files '*.cpp' '*.hpp')
+# Untracked files too, so a new file is checked before its first commit; wildcard drops deleted ones.
+CXX_SOURCES = $(wildcard $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.hpp'))
 
 lint: setup
 	$(VENV)/bin/ruff check .
