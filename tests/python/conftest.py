@@ -35,3 +35,21 @@ def browser(monkeypatch):
         browser = playwright.chromium.launch(executable_path=chromium, args=["--use-angle=swiftshader"])
         yield browser
         browser.close()
+
+
+def watched_page(browser, origin: str, **options):
+    """A new page, the script errors it logs and the requests it tried outside `origin`,
+    which are refused: a page that should be self-contained loads nothing from elsewhere."""
+    page, errors, elsewhere = browser.new_page(**options), [], []
+    page.on("console", lambda message: message.type == "error" and errors.append(message.text))
+    page.on("pageerror", lambda error: errors.append(str(error)))
+
+    def route(route):
+        if route.request.url.startswith(origin):
+            route.continue_()
+        else:
+            elsewhere.append(route.request.url)
+            route.abort()
+
+    page.route("**/*", route)
+    return page, errors, elsewhere

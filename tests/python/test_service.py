@@ -11,6 +11,7 @@ import time
 from pathlib import Path
 
 import pytest
+from conftest import watched_page
 
 import quarvex
 from bench import generators
@@ -114,18 +115,7 @@ def test_endpoints_answer_as_the_library_does(server):
 def test_the_page_packs_a_request_and_shows_faults_as_text(server, browser):
     pytest.importorskip("plotly")
     origin = f"http://127.0.0.1:{server.port}"
-    errors, elsewhere = [], []
-    page = browser.new_page()
-    page.on("console", lambda message: message.type == "error" and errors.append(message.text))
-    page.on("pageerror", lambda error: errors.append(str(error)))
-    page.route(
-        "**/*",
-        lambda route: (
-            route.continue_()
-            if route.request.url.startswith(origin)
-            else (elsewhere.append(route.request.url), route.abort())
-        ),
-    )
+    page, errors, elsewhere = watched_page(browser, origin)
     page.goto(origin + "/")
     page.click("#example")
     page.wait_for_function("document.getElementById('request').value.length > 0")

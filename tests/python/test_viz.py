@@ -6,6 +6,7 @@ from io import BytesIO
 from pathlib import Path
 
 import pytest
+from conftest import watched_page
 from quarvex.cli import main
 
 import quarvex
@@ -163,19 +164,7 @@ def test_the_page_works_offline_in_a_real_browser(tmp_path, browser):
     result = quarvex.pack_dicts(items, boxes)
     viz.to_html(result, page_path)
     ARTEFACTS.mkdir(parents=True, exist_ok=True)
-    errors, requests = [], []
-
-    page = browser.new_page(viewport={"width": 1200, "height": 900})
-    page.on("console", lambda message: message.type == "error" and errors.append(message.text))
-    page.on("pageerror", lambda error: errors.append(str(error)))
-    page.route(
-        "**/*",
-        lambda route: (
-            route.continue_()
-            if route.request.url.startswith("file:")
-            else (requests.append(route.request.url), route.abort())
-        ),
-    )
+    page, errors, requests = watched_page(browser, "file:", viewport={"width": 1200, "height": 900})
     page.goto(page_path.as_uri())
     page.wait_for_selector("#packing .gl-container canvas")
 
