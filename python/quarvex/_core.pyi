@@ -359,6 +359,10 @@ def _fill_counts() -> dict:
     """
     Box fills made on this thread so far, by what asked for them (for the benchmarks).
     """
+def _solve_if_clean(body: bytes, *, strict: bool, explain: bool, max_items: typing.SupportsInt | typing.SupportsIndex) -> bytes | None:
+    """
+    solve()'s answer as bytes when the request reads cleanly (strictly, if asked) with at most max_items items and nothing only the search honours; None otherwise. For the HTTP service.
+    """
 def optimize(items: collections.abc.Sequence[quarvex.Item] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, boxes: collections.abc.Sequence[quarvex.Box] | collections.abc.Sequence[collections.abc.Mapping[str, typing.Any]] | None, *, time_limit: typing.SupportsFloat | typing.SupportsIndex | None = 1.0, effort: typing.SupportsInt | typing.SupportsIndex | None = None, seed: typing.SupportsInt | typing.SupportsIndex = 0, min_support: typing.SupportsFloat | typing.SupportsIndex = 0.0, objective: str = 'boxes', strict: bool = False) -> quarvex.PackResult:
     """
     Searches for a packing that places the most items, in the fewest boxes,

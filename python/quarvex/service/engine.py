@@ -4,10 +4,10 @@ packing on a thread of a fixed pool, answered by its deadline or not at all."""
 from __future__ import annotations
 
 import asyncio
+import queue
 import threading
 import time
 from collections.abc import Callable
-from concurrent.futures import Future, ThreadPoolExecutor
 from typing import Any, TypeVar
 
 from .metrics import Metrics
@@ -27,12 +27,19 @@ class Engine:
     """Admits at most `threads + queue` requests at a time; the rest are refused
     at once, so nothing waits in an unbounded queue."""
 
-    def __init__(self, threads: int, queue: int, metrics: Metrics) -> None:
-        self._executor = ThreadPoolExecutor(threads, thread_name_prefix="quarvex-engine")
-        self._capacity = threads + queue
+    def __init__(self, threads: int, queue_size: int, metrics: Metrics) -> None:
+        self._capacity = threads + queue_size
         self._admitted = 0
         self._lock = threading.Lock()
         self._metrics = metrics
+        # Admission bounds the queue, so it needs no bound of its own.
+        self._jobs: queue.SimpleQueue[_Job | None] = queue.SimpleQueue()
+        self._threads = [
+            threading.Thread(target=self._work, name=f"quarvex-engine_{n}", daemon=True)
+            for n in range(threads)
+        ]
+        for thread in self._threads:
+            thread.start()
 
     def admit(self) -> Ticket:
         with self._lock:
@@ -41,22 +48,55 @@ class Engine:
             self._admitted += 1
         return Ticket(self)
 
-    def release(self) -> None:
-        with self._lock:
-            self._admitted -= 1
-
-    def submit(self, work: Callable[..., T], *args: Any) -> Future[T]:
-        return self._executor.submit(self._timed, work, *args)
-
-    def _timed(self, work: Callable[..., T], *args: Any) -> T:
-        start = time.perf_counter()
-        try:
-            return work(*args)
-        finally:
-            self._metrics.engine_ran(time.perf_counter() - start)
+    def _work(self) -> None:
+        while (job := self._jobs.get()) is not None:
+            if not job.cancelled:
+                start = time.perf_counter()
+                job.run()
+                self._metrics.engine_ran(time.perf_counter() - start)
+            with self._lock:
+                job.finished = True
+                if job.holds_place:
+                    self._admitted -= 1
 
     def shutdown(self) -> None:
-        self._executor.shutdown(wait=True)
+        for _ in self._threads:
+            self._jobs.put(None)
+        for thread in self._threads:
+            thread.join()
+
+
+class _Job:
+    """One call on an engine thread, answered on the event loop that asked for it."""
+
+    def __init__(self, work: Callable[..., Any], args: tuple[Any, ...]) -> None:
+        self.work, self.args = work, args
+        self.loop = asyncio.get_running_loop()
+        self.answer: asyncio.Future[Any] = self.loop.create_future()
+        # Set on the loop: the deadline passed before the job started, so it never runs.
+        self.cancelled = False
+        # Both under the engine's lock: the place goes back when the job has
+        # finished and the request is done with it, whichever comes last.
+        self.finished = False
+        self.holds_place = False
+
+    def run(self) -> None:
+        try:
+            outcome, failed = self.work(*self.args), False
+        except Exception as error:
+            outcome, failed = error, True
+        try:
+            self.loop.call_soon_threadsafe(self._settle, outcome, failed)
+        except RuntimeError:  # the loop has closed: nobody waits for the answer
+            pass
+
+    def _settle(self, outcome: Any, failed: bool) -> None:
+        if self.answer.done():  # answered 504 already
+            return
+        if failed:
+            self.answer.set_exception(outcome)
+        else:
+            self.answer.set_result(outcome)
 
 
 class Ticket:
@@ -66,7 +106,7 @@ class Ticket:
 
     def __init__(self, engine: Engine) -> None:
         self._engine = engine
-        self._job: Future[Any] | None = None
+        self._job: _Job | None = None
 
     async def run(self, deadline: float, work: Callable[..., T], *args: Any) -> T:
         """Runs work(*args) on an engine thread; DeadlinePassed when it is not
@@ -74,15 +114,24 @@ class Ticket:
         remaining = deadline - time.monotonic()
         if remaining <= 0:
             raise DeadlinePassed
-        self._job = job = self._engine.submit(work, *args)
+        self._job = job = _Job(work, args)
+        self._engine._jobs.put(job)
+        timer = job.loop.call_later(remaining, _expire, job)
         try:
-            return await asyncio.wait_for(asyncio.wrap_future(job), remaining)
-        except TimeoutError:
-            job.cancel()  # still queued: it never runs
-            raise DeadlinePassed from None
+            return await job.answer  # type: ignore[no-any-return]
+        finally:
+            timer.cancel()
 
     def release(self) -> None:
-        if self._job is None:
-            self._engine.release()
-        else:
-            self._job.add_done_callback(lambda _: self._engine.release())
+        engine, job = self._engine, self._job
+        with engine._lock:
+            if job is None or job.finished:
+                engine._admitted -= 1
+            else:
+                job.holds_place = True
+
+
+def _expire(job: _Job) -> None:
+    if not job.answer.done():
+        job.cancelled = True  # still queued: it never runs
+        job.answer.set_exception(DeadlinePassed())

@@ -7,7 +7,9 @@ reaches whichever worker accepts it.
 from __future__ import annotations
 
 import threading
+from bisect import bisect_left
 from collections import Counter
+from itertools import accumulate
 
 # Upper bounds in seconds: from a health check to a search at its time limit.
 BUCKETS = (0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1.0, 2.5, 5.0, 10.0, 30.0, 60.0)
@@ -32,10 +34,9 @@ class Metrics:
     def finished(self, route: str, status: int, seconds: float) -> None:
         with self._lock:
             self._requests[route, status] += 1
-            buckets = self._buckets.setdefault(route, [0] * len(BUCKETS))
-            for position, bound in enumerate(BUCKETS):
-                if seconds <= bound:
-                    buckets[position] += 1
+            # Counted in its own bucket only; the text adds them up as Prometheus's are.
+            buckets = self._buckets.setdefault(route, [0] * (len(BUCKETS) + 1))
+            buckets[bisect_left(BUCKETS, seconds)] += 1
             self._sums[route] = self._sums.get(route, 0.0) + seconds
 
     def engine_ran(self, seconds: float) -> None:
@@ -55,8 +56,8 @@ class Metrics:
                 "# TYPE quarvex_request_duration_seconds histogram",
             ]
             for route, buckets in sorted(self._buckets.items()):
-                total = sum(count for (name, _), count in self._requests.items() if name == route)
-                for bound, count in zip(BUCKETS, buckets, strict=True):
+                *below, total = accumulate(buckets)
+                for bound, count in zip(BUCKETS, below, strict=True):
                     lines.append(
                         f'quarvex_request_duration_seconds_bucket{{route="{route}",le="{bound}"}} {count}'
                     )

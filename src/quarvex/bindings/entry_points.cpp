@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -58,6 +59,68 @@ std::string solveText(std::string_view requestText, std::optional<double> timeLi
     }
 }
 
+// The elements of a request's "items" or "boxes" as the reader walks them: an
+// array's elements, an object's values, or the one value.
+std::vector<const nlohmann::json*> requestElements(const nlohmann::json& request,
+                                                   const char* field) {
+    const auto found = request.find(field);
+    std::vector<const nlohmann::json*> elements;
+    if (found == request.end() || found->is_null()) return elements;
+    if (!found->is_array() && !found->is_object()) return {&*found};
+    for (const auto& element : *found) elements.push_back(&element);
+    return elements;
+}
+
+bool honouredOnlyBySearch(const nlohmann::json& request) {
+    const auto options = request.find("options");
+    if (options != request.end() && !options->is_null()) return true;
+    for (const auto& [field, key] : {std::pair{"items", "MaxLoad"}, std::pair{"boxes", "Cost"}}) {
+        for (const nlohmann::json* element : requestElements(request, field)) {
+            if (!element->is_object()) continue;
+            const auto value = element->find(key);
+            if (value != element->end() && !value->is_null()) return true;
+        }
+    }
+    return false;
+}
+
+// The service's path for the requests that read cleanly, which are nearly all:
+// parsed once and checked as the service checks them, without the interpreter
+// lock. Anything else gives nothing, and the service's own checks name the fault.
+std::optional<std::string> cleanAnswer(std::string_view text, bool strict, bool explain,
+                                       std::size_t maxItems) {
+    nlohmann::json request;
+    try {
+        request = parseJsonText(text);
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+    if (!request.is_object() || requestElements(request, "items").size() > maxItems ||
+        honouredOnlyBySearch(request) ||
+        (strict && strictReadingFault(request, RequestReader::Packer))) {
+        return std::nullopt;
+    }
+    try {
+        return solveParsedRequest(request, nullptr, explain);
+    } catch (const std::exception&) {  // a fault of the lenient reading: the service names it
+        return std::nullopt;
+    }
+}
+
+std::optional<py::bytes> solveIfClean(const py::bytes& body, bool strict, bool explain,
+                                      std::size_t maxItems) {
+    const InterruptibleCall call;
+    // Bytes cannot change, and the argument holds them while the lock is gone.
+    const std::string_view text = body;
+    std::optional<std::string> answer;
+    {
+        const py::gil_scoped_release release;
+        answer = cleanAnswer(text, strict, explain, maxItems);
+    }
+    if (!answer) return std::nullopt;
+    return py::bytes(*answer);
+}
+
 PackResponse packObjects(const std::vector<ItemPtr>& items, const std::vector<BoxPtr>& boxes,
                          std::optional<double> timeLimit) {
     const InterruptibleCall call(timeLimit);
@@ -77,6 +140,11 @@ void bindEntryPoints(py::module_& module) {
                R"(The simplest entry point: pass a JSON string shaped like
 {"items": [...], "boxes": [...]} and get a JSON string back.
 No quarvex types required on either side.)");
+    module.def("_solve_if_clean", &solveIfClean, py::arg("body"), py::kw_only(), py::arg("strict"),
+               py::arg("explain"), py::arg("max_items"),
+               "solve()'s answer as bytes when the request reads cleanly (strictly, if asked) "
+               "with at most max_items items and nothing only the search honours; None "
+               "otherwise. For the HTTP service.");
     module.def("pack_dicts", &packDicts, py::arg("items"), py::arg("boxes"), py::kw_only(),
                py::arg("time_limit") = py::none(), py::arg("strict") = false,
                R"(Like solve(), but takes/returns native Python objects: pass lists

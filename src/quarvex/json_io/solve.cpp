@@ -6,8 +6,12 @@
 namespace quarvex {
 
 std::string solveRequest(std::string_view requestText, ReadPosition* at, bool explain) {
-    const PackRequest request = readRequest(parseJsonText(requestText), at);
-    return responseToJsonText(Packer::pack(request.items, request.boxes), -1, explain);
+    return solveParsedRequest(parseJsonText(requestText), at, explain);
+}
+
+std::string solveParsedRequest(const nlohmann::json& request, ReadPosition* at, bool explain) {
+    const PackRequest read = readRequest(request, at);
+    return responseToJsonText(Packer::pack(read.items, read.boxes), -1, explain);
 }
 
 }  // namespace quarvex

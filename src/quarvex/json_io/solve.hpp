@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "quarvex/json_io/request_reader.hpp"
 
 namespace quarvex {
@@ -12,5 +14,9 @@ namespace quarvex {
 // result also says why each unplaced item was not packed.
 std::string solveRequest(std::string_view requestText, ReadPosition* at = nullptr,
                          bool explain = false);
+
+// As solveRequest, for a request already parsed.
+std::string solveParsedRequest(const nlohmann::json& request, ReadPosition* at = nullptr,
+                               bool explain = false);
 
 }  // namespace quarvex
