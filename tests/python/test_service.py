@@ -28,7 +28,9 @@ class Server:
         with socket.socket() as probe:
             probe.bind(("127.0.0.1", 0))
             self.port = probe.getsockname()[1]
-        command = [sys.executable, "-m", "quarvex", "serve", "--port", str(self.port), *map(str, flags)]
+        # One process, so that /metrics counts every request of the test.
+        command = [sys.executable, "-m", "quarvex", "serve", "--port", str(self.port), "--workers", "1"]
+        command += map(str, flags)
         self.process = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
         for _ in range(200):
             try:

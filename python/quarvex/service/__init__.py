@@ -1,8 +1,9 @@
 """`quarvex serve`: packing as an HTTP service (needs quarvex[serve]).
 
-One process serves by default and packs on --concurrency threads: the engine
-lets the interpreter lock go while it packs. --workers N starts N processes
-behind one port, each with its own threads, limits and metrics.
+A process per core serves by default, each packing on one engine thread:
+the engine lets the interpreter lock go while it packs, but the server's own
+Python work holds it, so processes of their own outrun threads sharing one
+(measured with bench.service). Each process has its own limits and metrics.
 """
 
 from __future__ import annotations
@@ -17,6 +18,7 @@ from dataclasses import asdict
 from typing import Any
 
 from .limits import Limits
+from .processes import listening_sockets, run_processes
 
 # How `--workers` processes, started afresh by the server, learn the limits.
 _LIMITS_VARIABLE = "QUARVEX_SERVE_LIMITS"
@@ -34,7 +36,11 @@ def add_parser(commands: Any, positive: Any, seconds: Any) -> None:
     serve.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
     serve.add_argument("--port", type=int, default=8080, help="port to listen on (default 8080)")
     serve.add_argument(
-        "--workers", type=positive, default=1, metavar="N", help="server processes (default 1)"
+        "--workers",
+        type=positive,
+        default=os.process_cpu_count() or 1,
+        metavar="N",
+        help="server processes (default: one per core)",
     )
     serve.add_argument(
         "--max-body",
@@ -85,8 +91,9 @@ def run(args: argparse.Namespace) -> int:
     from ..cli import InputError
 
     try:
-        import starlette  # noqa: F401  (the application's framework, loaded by each server process)
-        import uvicorn
+        # Loaded by each server process; here only to say what is missing.
+        import starlette  # noqa: F401
+        import uvicorn  # noqa: F401
     except ImportError:
         raise InputError("serve needs Starlette and uvicorn: pip install quarvex[serve]") from None
     if args.queue < 0:
@@ -110,17 +117,31 @@ def run(args: argparse.Namespace) -> int:
         "access_log": False,
         "log_level": "warning",
     }
-    target = "quarvex.service:app_from_environment"
-    if args.workers > 1:
-        # The supervisor passes SIGTERM on to the workers, waits for them and returns.
-        uvicorn.run(target, factory=True, workers=args.workers, **options)
+    if args.workers == 1:
+        if not _serve(options):
+            raise InputError(f"could not serve on {args.host}:{args.port} (see above)")
         return 0
-    server = uvicorn.Server(uvicorn.Config(target, factory=True, **options))
+    try:
+        sockets = listening_sockets(args.host, args.port, args.workers)
+    except OSError as error:
+        raise InputError(f"could not serve on {args.host}:{args.port}: {error.strerror}") from None
+    return run_processes(_serve_on, sockets, options)
+
+
+def _serve(options: dict[str, Any], sockets: list[Any] | None = None) -> bool:
+    """Serves until SIGTERM or SIGINT; False when it could not start."""
+    import uvicorn
+
+    server = uvicorn.Server(uvicorn.Config("quarvex.service:app_from_environment", factory=True, **options))
     server.capture_signals = _capture_signals(server)  # type: ignore[method-assign]
-    server.run()
-    if not server.started:
-        raise InputError(f"could not serve on {args.host}:{args.port} (see above)")
-    return 0
+    server.run(sockets)
+    return server.started
+
+
+def _serve_on(options: dict[str, Any], listener: Any) -> None:
+    """One of several server processes, on its own listening socket."""
+    if not _serve(options, [listener]):
+        raise SystemExit(1)
 
 
 def app_from_environment() -> Any:

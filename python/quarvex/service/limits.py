@@ -12,7 +12,7 @@ class Limits:
     max_body: int = 1 << 20
     max_items: int = 5000
     max_time_limit: float = 10.0
-    concurrency: int = 2
+    concurrency: int = 1
     queue: int = 16
     deadline: float = 30.0
     retry_after: int = 1
