@@ -48,6 +48,17 @@ class Engine:
             self._admitted += 1
         return Ticket(self)
 
+    def submit(self, job: _Job) -> None:
+        self._jobs.put(job)
+
+    def give_back(self, job: _Job | None) -> None:
+        """A request is done with its place, which goes back now or once its job has finished."""
+        with self._lock:
+            if job is None or job.finished:
+                self._admitted -= 1
+            else:
+                job.holds_place = True
+
     def _work(self) -> None:
         while (job := self._jobs.get()) is not None:
             if not job.cancelled:
@@ -115,7 +126,7 @@ class Ticket:
         if remaining <= 0:
             raise DeadlinePassed
         self._job = job = _Job(work, args)
-        self._engine._jobs.put(job)
+        self._engine.submit(job)
         timer = job.loop.call_later(remaining, _expire, job)
         try:
             return await job.answer  # type: ignore[no-any-return]
@@ -123,12 +134,7 @@ class Ticket:
             timer.cancel()
 
     def release(self) -> None:
-        engine, job = self._engine, self._job
-        with engine._lock:
-            if job is None or job.finished:
-                engine._admitted -= 1
-            else:
-                job.holds_place = True
+        self._engine.give_back(self._job)
 
 
 def _expire(job: _Job) -> None:
