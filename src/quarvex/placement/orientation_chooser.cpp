@@ -111,17 +111,19 @@ private:
     }
 
     // The sort asks for a candidate's score at each of its comparisons. A
-    // score depends on the candidate only through its w and l (the look-ahead
-    // key holds nothing else of it), so each footprint is scored once per
-    // choice. Bitwise equality, as the look-ahead key compares them.
+    // score depends on the candidate only through its w and its row depth
+    // (the larger of its l and the row's): those two make the blocks the
+    // look-ahead packs, and nothing else of the candidate reaches its trials.
+    // So candidates that agree on both, bitwise, share one score per choice.
     std::int32_t score(const OrientedItem& c) {
+        const double depth = std::max(c.l, space_.rowDepth);
         for (std::size_t i = 0; i < scored_; ++i) {
-            if (sameBits(scores_[i].w, c.w) && sameBits(scores_[i].l, c.l)) {
+            if (sameBits(scores_[i].w, c.w) && sameBits(scores_[i].depth, depth)) {
                 return scores_[i].score;
             }
         }
         const std::int32_t s = lookAheadScore(space_, c);
-        if (scored_ < scores_.size()) scores_[scored_++] = {c.w, c.l, s};
+        if (scored_ < scores_.size()) scores_[scored_++] = {c.w, depth, s};
         return s;
     }
 
@@ -130,7 +132,7 @@ private:
     }
 
     struct Scored {
-        double w, l;
+        double w, depth;
         std::int32_t score;
     };
 
