@@ -57,12 +57,14 @@ void appendBytes(std::string& key, T value) {
 }
 
 // The key lists the items in the order the trial run sorts them into, so
-// equal keys always run equal trials.
+// equal keys always run equal trials. Of the candidate it holds only what
+// shapes the two blocks, its width and the row depth, so candidates that
+// differ in length alone share a score.
 void buildKey(std::string& key, const PlacementSpace& space, const OrientedItem& candidate,
               double depth, const std::array<const Item*, kLookAheadItems>& items,
               std::size_t count) {
     key.clear();
-    for (double value : {space.W, space.L, space.D, candidate.w, candidate.l, depth}) {
+    for (double value : {space.W, space.L, space.D, candidate.w, depth}) {
         appendBytes(key, value);
     }
     for (std::size_t i = 0; i < count; ++i) {
