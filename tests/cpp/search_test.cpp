@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "quarvex/search/bounds.hpp"
+#include "quarvex/search/drop_box.hpp"
 #include "quarvex/search/search_box.hpp"
 #include "test_support.hpp"
 
@@ -86,6 +87,77 @@ TEST_P(SupportRule, AnItemOverhangingItsOnlyBaseNeedsALowEnoughMinimum) {
 INSTANTIATE_TEST_SUITE_P(Minimums, SupportRule,
                          testing::Values(std::pair{0.0, true}, std::pair{0.375, true},
                                          std::pair{0.4, false}, std::pair{1.0, false}));
+
+
+struct Piece {
+    const char* code;
+    double w, l, d;
+    bool turns;
+    int box;  // which of the two boxes it starts in
+};
+
+struct DropCase {
+    std::vector<Piece> pieces;
+    double capacity;  // of the 10 x 10 x 10 bin, each piece weighing 1
+    std::size_t boxesAfter;
+};
+
+class DropBox : public testing::TestWithParam<DropCase> {};
+
+TEST_P(DropBox, PacksTheItemsOfTwoBoxesInOneWhereTheyFit) {
+    std::vector<ItemPtr> items;
+    for (const Piece& p : GetParam().pieces) {
+        items.push_back(test::item(p.code, p.w, p.l, p.d, 1.0, "",
+                                   p.turns ? Rotation::BEST_FIT : Rotation::NEVER));
+    }
+    const Problem problem = problemOf(items, {test::box("bin", 10, 10, 10, GetParam().capacity)});
+    Solution solution{{SearchBox(problem, 0), SearchBox(problem, 0)}, {}};
+    for (const Piece& p : GetParam().pieces) {
+        for (std::size_t k = 0; k < problem.items.size(); ++k) {
+            if (problem.items[k].source->item_code() == p.code) {
+                ASSERT_TRUE(solution.boxes[p.box].place(static_cast<int>(k)));
+            }
+        }
+    }
+    Budget budget(std::nullopt, std::nullopt);
+    Random random(7);
+    const bool dropped = dropBox(problem, solution, 20000, budget, random);
+    EXPECT_EQ(dropped, GetParam().boxesAfter == 1);
+    ASSERT_EQ(solution.boxes.size(), GetParam().boxesAfter);
+    std::size_t count = 0;
+    for (const SearchBox& box : solution.boxes) {
+        const std::vector<Placement>& placed = box.placements();
+        count += placed.size();
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            const Block& a = placed[i].block;
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.z >= 0 && a.x + a.w <= 10 && a.y + a.l <= 10 &&
+                        a.z + a.d <= 10);
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                const Block& b = placed[j].block;
+                EXPECT_FALSE(a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.l &&
+                             b.y < a.y + a.l && a.z < b.z + b.d && b.z < a.z + a.d);
+            }
+        }
+    }
+    EXPECT_EQ(count, GetParam().pieces.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DropBox,
+    testing::Values(
+        // The two cubes fill the quarter the slabs leave.
+        DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0},
+                  {"C", 5, 5, 5, false, 1}, {"D", 5, 5, 5, false, 1}},
+                 -1, 1},
+        // The bar fits in that quarter only turned.
+        DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0}, {"C", 5, 10, 5, true, 1}},
+                 -1, 1},
+        // Room for all, but they weigh more than the box takes.
+        DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0},
+                  {"C", 5, 5, 5, false, 1}, {"D", 5, 5, 5, false, 1}},
+                 3.5, 2},
+        // More than the box holds.
+        DropCase{{{"A", 10, 10, 6, false, 0}, {"C", 10, 10, 5, false, 1}}, -1, 2}));
 
 }  // namespace
 }  // namespace quarvex::search

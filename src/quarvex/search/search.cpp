@@ -6,6 +6,7 @@
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/search/bounds.hpp"
 #include "quarvex/search/decoder.hpp"
+#include "quarvex/search/drop_box.hpp"
 #include "quarvex/search/moves.hpp"
 #include "quarvex/search/objective.hpp"
 
@@ -25,6 +26,11 @@ constexpr int kStaleGenerations = 40;
 // discrepancy, up to this many: beyond it the search costs more than the
 // population's own work finds.
 constexpr int kMostDiscrepancies = 2;
+// Work units per item of the first search for a packing in one box fewer;
+// each that fails doubles the next, so a search that has stopped improving
+// spends ever more of its time there.
+constexpr std::uint64_t kDropUnitsPerItem = 30000;
+constexpr std::uint64_t kMostDropUnits = std::uint64_t{1} << 40;
 
 struct Member {
     Keys keys;
@@ -58,7 +64,11 @@ std::vector<std::vector<int>> sortedOrders(const Problem& problem) {
 class Search {
 public:
     Search(const Problem& problem, Budget& budget, std::uint64_t seed)
-        : problem_(problem), budget_(budget), random_(seed), bound_(bestPossible(problem)) {}
+        : problem_(problem),
+          budget_(budget),
+          random_(seed),
+          bound_(bestPossible(problem)),
+          dropUnits_(canDropBoxes(problem) ? kDropUnitsPerItem * problem.items.size() : 0) {}
 
     Solution run(std::vector<std::vector<int>> orders) {
         std::vector<Member> population = firstGeneration(std::move(orders));
@@ -74,6 +84,8 @@ public:
                 if (discrepancies_ < kMostDiscrepancies) {
                     ++discrepancies_;
                     mergeBest();
+                } else {
+                    dropBest();
                 }
                 population.resize(1);
                 fillWithRandom(population);
@@ -166,6 +178,24 @@ private:
         keepIfBetter(solution);
     }
 
+    // The population finds a packing in fewer boxes ever more rarely once it
+    // has converged; a search at one box fewer goes on from the best.
+    void dropBest() {
+        if (dropUnits_ == 0) return;
+        Solution solution = *best_;
+        bool dropped = false;
+        while (static_cast<int>(solution.boxes.size()) > bound_.boxes && !budget_.exhausted() &&
+               dropBox(problem_, solution, dropUnits_, budget_, random_)) {
+            dropped = true;
+        }
+        if (!dropped) {
+            if (dropUnits_ < kMostDropUnits) dropUnits_ *= 2;
+            return;
+        }
+        shrinkBoxes(problem_, solution, budget_);
+        keepIfBetter(solution);
+    }
+
     bool keepIfBetter(const Solution& solution) {
         if (!best_ || isBetter(scoreOf(problem_, solution), scoreOf(problem_, *best_))) {
             best_ = solution;
@@ -182,6 +212,7 @@ private:
     std::optional<Solution> best_;
     bool improved_ = false;
     int discrepancies_ = 0;
+    std::uint64_t dropUnits_;  // 0 where the search at one box fewer does not apply
 };
 
 }  // namespace

@@ -91,17 +91,35 @@ bool SearchBox::place(int itemIndex, Merit merit) {
         }
     }
     if (!found) return false;
+    commit(best);
+    return true;
+}
+
+bool SearchBox::placeAt(int itemIndex, int orientation, const Block& spot) {
+    const SearchItem& item = problem_->items[itemIndex];
+    const BoxType& type = problem_->types[type_];
+    if (!admits(item) || spot.x < 0.0 || spot.y < 0.0 || spot.z < 0.0 ||
+        spot.x + spot.w > type.width || spot.y + spot.l > type.length ||
+        spot.z + spot.d > type.depth || !isFree(spot) || !isSupported(spot)) {
+        return false;
+    }
+    if (problem_->hasLoadLimits && !carries(supportsOf(spot), item.weight, false)) return false;
+    commit({itemIndex, orientation, spot});
+    return true;
+}
+
+void SearchBox::commit(const Placement& placement) {
+    const SearchItem& item = problem_->items[placement.item];
     if (problem_->hasLoadLimits) {
-        supports_.push_back(supportsOf(best.block));
+        supports_.push_back(supportsOf(placement.block));
         carries(supports_.back(), item.weight, true);
         loads_.push_back(0.0);
     }
-    placements_.push_back(best);
+    placements_.push_back(placement);
     contentVolume_ += item.volume;
     contentWeight_ += item.weight;
     if (item.group >= 0) group_ = item.group;
-    addExtremePoints(best.block);
-    return true;
+    addExtremePoints(placement.block);
 }
 
 bool SearchBox::isFree(const Block& c) const {

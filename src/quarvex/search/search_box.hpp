@@ -44,6 +44,9 @@ public:
     // unchanged and returns false when it fits nowhere (or breaks a rule:
     // weight, box group, support, load limits).
     bool place(int item, Merit merit = Merit::FarCorner);
+    // Places the item in this orientation at this spot, under the same
+    // rules; false (and the box unchanged) where it does not fit there.
+    bool placeAt(int item, int orientation, const Block& spot);
 
 private:
     // An item below that the new one rests on, with its share of the weight.
@@ -53,6 +56,7 @@ private:
     };
 
     bool admits(const SearchItem& item) const;
+    void commit(const Placement& placement);
     bool isFree(const Block& candidate) const;
     bool isSupported(const Block& candidate) const;
     std::vector<Support> supportsOf(const Block& candidate) const;
