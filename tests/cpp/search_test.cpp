@@ -88,7 +88,6 @@ INSTANTIATE_TEST_SUITE_P(Minimums, SupportRule,
                          testing::Values(std::pair{0.0, true}, std::pair{0.375, true},
                                          std::pair{0.4, false}, std::pair{1.0, false}));
 
-
 struct Piece {
     const char* code;
     double w, l, d;
@@ -146,16 +145,23 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DropBox,
     testing::Values(
         // The two cubes fill the quarter the slabs leave.
-        DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0},
-                  {"C", 5, 5, 5, false, 1}, {"D", 5, 5, 5, false, 1}},
-                 -1, 1},
+        DropCase{{{"A", 10, 10, 5, false, 0},
+                  {"B", 10, 5, 5, false, 0},
+                  {"C", 5, 5, 5, false, 1},
+                  {"D", 5, 5, 5, false, 1}},
+                 -1,
+                 1},
         // The bar fits in that quarter only turned.
         DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0}, {"C", 5, 10, 5, true, 1}},
-                 -1, 1},
+                 -1,
+                 1},
         // Room for all, but they weigh more than the box takes.
-        DropCase{{{"A", 10, 10, 5, false, 0}, {"B", 10, 5, 5, false, 0},
-                  {"C", 5, 5, 5, false, 1}, {"D", 5, 5, 5, false, 1}},
-                 3.5, 2},
+        DropCase{{{"A", 10, 10, 5, false, 0},
+                  {"B", 10, 5, 5, false, 0},
+                  {"C", 5, 5, 5, false, 1},
+                  {"D", 5, 5, 5, false, 1}},
+                 3.5,
+                 2},
         // More than the box holds.
         DropCase{{{"A", 10, 10, 6, false, 0}, {"C", 10, 10, 5, false, 1}}, -1, 2}));
 

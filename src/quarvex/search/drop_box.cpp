@@ -21,6 +21,8 @@ using Vec = std::array<double, 3>;
 // that overlap at the first local minimum: large enough that a few
 // penalties move an item, small enough that overlap volume still leads.
 constexpr double kPenaltyShare = 10.0;
+// How many other boxes an overlapping item tries each time it moves.
+constexpr int kOtherBoxes = 3;
 
 struct Piece {
     int item;
@@ -30,6 +32,13 @@ struct Piece {
     Vec size;
 };
 
+// A piece that meets the moving one on two axes, seen along the third.
+struct Across {
+    double from, to;  // its extent along the axis
+    double area;      // the cross-section the two share
+    double penalty;   // of the pair, weighted
+};
+
 struct Move {
     int box;
     int orientation;
@@ -37,7 +46,9 @@ struct Move {
     double cost;
 };
 
-Vec sizeOf(const Orientation& o) { return {o.w, o.l, o.d}; }
+Vec sizeOf(const Orientation& o) {
+    return {o.w, o.l, o.d};
+}
 
 class OverlapSearch {
 public:
@@ -54,16 +65,18 @@ public:
             weights_.push_back(0.0);
             for (const Placement& p : solution.boxes[b].placements()) {
                 const Block& at = p.block;
-                add({p.item, static_cast<int>(boxes_.size()) - 1, p.orientation,
-                     {at.x, at.y, at.z}, {at.w, at.l, at.d}});
+                add({p.item,
+                     static_cast<int>(boxes_.size()) - 1,
+                     p.orientation,
+                     {at.x, at.y, at.z},
+                     {at.w, at.l, at.d}});
             }
         }
         // Coordinates computed along different sums may differ in the last bits.
         tolerance_ = 1e-9 * largest;
         for (const Placement& p : solution.boxes[dropped].placements()) dropped_.push_back(p.item);
-        stableSort(dropped_, [&](int a, int b) {
-            return problem.items[a].volume > problem.items[b].volume;
-        });
+        stableSort(dropped_,
+                   [&](int a, int b) { return problem.items[a].volume > problem.items[b].volume; });
     }
 
     // The boxes without overlap, or nothing when the units ran out first.
@@ -131,7 +144,8 @@ private:
         improvement_ = 1e-9 * volume / static_cast<double>(pieces_.size() + dropped_.size() + 1);
         for (const int item : dropped_) {
             const int p = static_cast<int>(pieces_.size());
-            pieces_.push_back({item, -1, 0, {0.0, 0.0, 0.0}, sizeOf(problem_.items[item].orientations[0])});
+            pieces_.push_back(
+                {item, -1, 0, {0.0, 0.0, 0.0}, sizeOf(problem_.items[item].orientations[0])});
             std::optional<Move> best;
             for (std::size_t b = 0; b < boxes_.size(); ++b) {
                 if (!consider(p, static_cast<int>(b), best)) return false;
@@ -147,8 +161,8 @@ private:
     double overlapVolume(const Vec& at, const Vec& size, const Piece& other) const {
         double volume = 1.0;
         for (int a = 0; a < 3; ++a) {
-            const double length =
-                std::min(at[a] + size[a], other.at[a] + other.size[a]) - std::max(at[a], other.at[a]);
+            const double length = std::min(at[a] + size[a], other.at[a] + other.size[a]) -
+                                  std::max(at[a], other.at[a]);
             if (length <= tolerance_) return 0.0;
             volume *= length;
         }
@@ -177,38 +191,51 @@ private:
         return cost;
     }
 
-    // The best spot along one axis: the cost is piecewise linear in the
-    // coordinate, between the points where piece p starts or stops meeting
-    // another piece, so its least value is at one of them or at a wall.
+    // The best spot along one axis. Only the pieces that meet piece p on the
+    // other two axes can overlap it there, each by its cross-section times
+    // the length they share on this axis: the cost is piecewise linear in
+    // the coordinate, between the points where p starts or stops meeting one
+    // of them, so its least value is at one of them or at a wall.
     void bestAlong(int p, int box, Vec& at, const Vec& size, int axis, double& cost) {
+        across_.clear();
+        for (const int q : members_[box]) {
+            if (q == p) continue;
+            const Piece& other = pieces_[q];
+            double area = 1.0;
+            for (int a = 0; a < 3 && area > 0.0; ++a) {
+                if (a == axis) continue;
+                const double length = std::min(at[a] + size[a], other.at[a] + other.size[a]) -
+                                      std::max(at[a], other.at[a]);
+                area = length > tolerance_ ? area * length : 0.0;
+            }
+            if (area > 0.0) {
+                across_.push_back({other.at[axis], other.at[axis] + other.size[axis], area,
+                                   lambda_ > 0.0 ? lambda_ * penaltyOf(p, q) : 0.0});
+            }
+        }
+        const auto costOf = [&](double t) {
+            double c = 0.0;
+            for (const Across& a : across_) {
+                const double length = std::min(t + size[axis], a.to) - std::max(t, a.from);
+                if (length > tolerance_) c += a.area * length + a.penalty;
+            }
+            return c;
+        };
         const double room = boxes_[box].size[axis] - size[axis];
         const auto tryAt = [&](double t) {
             t = std::clamp(t, 0.0, room);
             if (t == at[axis]) return;
-            Vec moved = at;
-            moved[axis] = t;
-            const double c = costAt(p, box, moved, size);
+            const double c = costOf(t);
             if (c < cost) {
                 cost = c;
-                at = moved;
+                at[axis] = t;
             }
         };
-        const Vec start = at;
         tryAt(0.0);
         tryAt(room);
-        for (const int q : members_[box]) {
-            if (q == p) continue;
-            const Piece& other = pieces_[q];
-            bool across = true;  // the pieces meet on the other two axes
-            for (int a = 0; a < 3 && across; ++a) {
-                across = a == axis || std::min(start[a] + size[a], other.at[a] + other.size[a]) -
-                                              std::max(start[a], other.at[a]) >
-                                          tolerance_;
-            }
-            if (!across) continue;
-            const double from = other.at[axis];
-            const double to = from + other.size[axis];
-            for (const double t : {from - size[axis], from, to - size[axis], to}) tryAt(t);
+        for (std::size_t k = 0; k < across_.size(); ++k) {
+            const Across a = across_[k];
+            for (const double t : {a.from - size[axis], a.from, a.to - size[axis], a.to}) tryAt(t);
         }
     }
 
@@ -217,7 +244,8 @@ private:
     bool consider(int p, int box, std::optional<Move>& best) {
         const SearchItem& item = problem_.items[pieces_[p].item];
         if (box != pieces_[p].box &&
-            !withinContentLimit(weights_[box] + item.weight, problem_.types[boxes_[box].type].capacity)) {
+            !withinContentLimit(weights_[box] + item.weight,
+                                problem_.types[boxes_[box].type].capacity)) {
             return true;
         }
         for (std::size_t o = 0; o < item.orientations.size(); ++o) {
@@ -226,7 +254,8 @@ private:
             for (int a = 0; a < 3; ++a) fits = fits && size[a] <= boxes_[box].size[a];
             if (!fits) continue;
             Vec at = pieces_[p].at;
-            for (int a = 0; a < 3; ++a) at[a] = std::clamp(at[a], 0.0, boxes_[box].size[a] - size[a]);
+            for (int a = 0; a < 3; ++a)
+                at[a] = std::clamp(at[a], 0.0, boxes_[box].size[a] - size[a]);
             if (!spend(members_[box].size() + 1)) return false;
             double cost = costAt(p, box, at, size);
             for (int axis = 0; axis < 3; ++axis) bestAlong(p, box, at, size, axis, cost);
@@ -236,9 +265,17 @@ private:
     }
 
     std::optional<Move> bestMove(int p, double current) {
-        std::optional<Move> best = Move{pieces_[p].box, pieces_[p].orientation, pieces_[p].at, current};
-        for (std::size_t b = 0; b < boxes_.size(); ++b) {
-            if (!consider(p, static_cast<int>(b), best)) return std::nullopt;
+        std::optional<Move> best =
+            Move{pieces_[p].box, pieces_[p].orientation, pieces_[p].at, current};
+        if (!consider(p, pieces_[p].box, best)) return std::nullopt;
+        // Where there are more, a few other boxes drawn afresh each time:
+        // trying them all costs more than it finds.
+        const int own = pieces_[p].box;
+        const int others = static_cast<int>(boxes_.size()) - 1;
+        for (int k = 0; k < std::min(others, kOtherBoxes); ++k) {
+            int box = others <= kOtherBoxes ? k : static_cast<int>(random_.below(others));
+            if (box >= own) ++box;
+            if (!consider(p, box, best)) return std::nullopt;
         }
         return best;
     }
@@ -322,7 +359,8 @@ private:
                 const Piece& piece = pieces_[p];
                 const Block block{piece.at[0],   piece.at[1],   piece.at[2],
                                   piece.size[0], piece.size[1], piece.size[2]};
-                if (!boxes.back().placeAt(piece.item, piece.orientation, block)) return std::nullopt;
+                if (!boxes.back().placeAt(piece.item, piece.orientation, block))
+                    return std::nullopt;
             }
         }
         return boxes;
@@ -338,6 +376,7 @@ private:
     std::vector<Piece> pieces_;
     std::vector<int> dropped_;
     std::unordered_map<std::uint64_t, int> penalties_;
+    std::vector<Across> across_;  // kept between sweeps to save allocations
     double lambda_ = 0.0;
     double tolerance_ = 0.0;
     double improvement_ = 0.0;  // the least drop in cost that counts as a move
@@ -356,7 +395,8 @@ bool dropBox(const Problem& problem, Solution& solution, std::uint64_t units, Bu
     if (solution.boxes.size() < 2) return false;
     std::size_t dropped = 0;
     for (std::size_t b = 1; b < solution.boxes.size(); ++b) {
-        if (solution.boxes[b].contentVolume() < solution.boxes[dropped].contentVolume()) dropped = b;
+        if (solution.boxes[b].contentVolume() < solution.boxes[dropped].contentVolume())
+            dropped = b;
     }
     std::optional<std::vector<SearchBox>> boxes =
         OverlapSearch(problem, solution, dropped, units, budget, random).run();

@@ -3,7 +3,9 @@
 // The search loop: a biased random-key genetic algorithm over item orders
 // (Goncalves and Resende, 2013), seeded with a few sorted orders. Every order
 // is packed by the decoder; the promising packings are then improved by the
-// moves. It stops when the budget runs out or the bound is met.
+// moves and, once the population has stopped finding better ones, searched
+// for a packing in one box fewer (drop_box.hpp). It stops when the budget
+// runs out or the bound is met.
 
 #include <cstdint>
 #include <vector>
