@@ -26,11 +26,6 @@ constexpr int kStaleGenerations = 40;
 // discrepancy, up to this many: beyond it the search costs more than the
 // population's own work finds.
 constexpr int kMostDiscrepancies = 2;
-// Work units per item of the first search for a packing in one box fewer;
-// each that fails doubles the next, so a search that has stopped improving
-// spends ever more of its time there.
-constexpr std::uint64_t kDropUnitsPerItem = 30000;
-constexpr std::uint64_t kMostDropUnits = std::uint64_t{1} << 40;
 
 struct Member {
     Keys keys;
@@ -68,7 +63,7 @@ public:
           budget_(budget),
           random_(seed),
           bound_(bestPossible(problem)),
-          dropUnits_(canDropBoxes(problem) ? kDropUnitsPerItem * problem.items.size() : 0) {}
+          canDrop_(canDropBoxes(problem)) {}
 
     Solution run(std::vector<std::vector<int>> orders) {
         std::vector<Member> population = firstGeneration(std::move(orders));
@@ -179,19 +174,18 @@ private:
     }
 
     // The population finds a packing in fewer boxes ever more rarely once it
-    // has converged; a search at one box fewer goes on from the best.
+    // has converged; a search at one box fewer goes on from the best, with
+    // as many units as the search has spent so far, so that the longer it
+    // has stopped improving, the more of its time goes there.
     void dropBest() {
-        if (dropUnits_ == 0) return;
+        if (!canDrop_) return;
         Solution solution = *best_;
         bool dropped = false;
         while (static_cast<int>(solution.boxes.size()) > bound_.boxes && !budget_.exhausted() &&
-               dropBox(problem_, solution, dropUnits_, budget_, random_)) {
+               dropBox(problem_, solution, budget_.spent(), budget_, random_)) {
             dropped = true;
         }
-        if (!dropped) {
-            if (dropUnits_ < kMostDropUnits) dropUnits_ *= 2;
-            return;
-        }
+        if (!dropped) return;
         shrinkBoxes(problem_, solution, budget_);
         keepIfBetter(solution);
     }
@@ -212,7 +206,7 @@ private:
     std::optional<Solution> best_;
     bool improved_ = false;
     int discrepancies_ = 0;
-    std::uint64_t dropUnits_;  // 0 where the search at one box fewer does not apply
+    bool canDrop_;
 };
 
 }  // namespace
