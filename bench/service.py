@@ -33,7 +33,6 @@ import quarvex
 from bench import generators
 
 LEVELS = (1, 8, 64)
-PACED_CONNECTIONS = 32
 PACED_SHARE = 0.8
 # The paced level is run when a short trial lands within this of PACED_SHARE.
 PACED_TOLERANCE = 0.02
@@ -118,19 +117,19 @@ def _level(folder, port, server, connections, seconds, pause_ms=0.0):
     return row
 
 
-def _paced(folder, port, server, peak, unloaded_ms, seconds):
+def _paced(folder, port, server, connections, peak, unloaded_ms, seconds):
     """The level at PACED_SHARE of the peak. Each connection's cycle is its
     answer plus its pause; short trials measure the answer time at about that
     load, and the pause is set again from each until one lands close enough."""
     target = PACED_SHARE * peak
     answer_ms = unloaded_ms
     for _ in range(PACED_TRIALS):
-        pause_ms = max(0.0, 1000 * PACED_CONNECTIONS / target - answer_ms)
-        trial = _level(folder, port, server, PACED_CONNECTIONS, PACED_TRIAL_SECONDS, pause_ms)
+        pause_ms = max(0.0, 1000 * connections / target - answer_ms)
+        trial = _level(folder, port, server, connections, PACED_TRIAL_SECONDS, pause_ms)
         if abs(trial["per_s"] / peak - PACED_SHARE) <= PACED_TOLERANCE:
             break
-        answer_ms = 1000 * PACED_CONNECTIONS / trial["per_s"] - pause_ms
-    return _level(folder, port, server, PACED_CONNECTIONS, seconds, pause_ms)
+        answer_ms = 1000 * connections / trial["per_s"] - pause_ms
+    return _level(folder, port, server, connections, seconds, pause_ms)
 
 
 def _server_usage(pid):
@@ -198,6 +197,8 @@ def main():
     parser.add_argument("--seconds", type=float, default=10.0)
     parser.add_argument("--workers", type=int, help="server processes (default: the server's)")
     parser.add_argument("--concurrency", type=int, help="engine threads per process (default: the server's)")
+    # More connections, each pausing longer, come closer to requests arriving independently.
+    parser.add_argument("--paced-connections", type=int, default=32, help="connections of the paced level")
     args = parser.parse_args()
     if shutil.which("wrk") is None:
         raise SystemExit("bench.service needs wrk: `make bench-service` installs it (Debian's wrk)")
@@ -214,7 +215,9 @@ def main():
         try:
             rows = [_level(folder, port, server, connections, args.seconds) for connections in LEVELS]
             peak = max(row["per_s"] for row in rows)
-            rows.append(_paced(folder, port, server, peak, rows[0]["p50_ms"], args.seconds))
+            rows.append(
+                _paced(folder, port, server, args.paced_connections, peak, rows[0]["p50_ms"], args.seconds)
+            )
         finally:
             server.send_signal(signal.SIGTERM)
             server.wait(timeout=60)
