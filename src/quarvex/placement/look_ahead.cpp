@@ -1,13 +1,10 @@
 #include "quarvex/placement/look_ahead.hpp"
 
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <memory>
-#include <string>
 #include <unordered_map>
-#include <utility>
 
 #include "quarvex/model/box.hpp"
 #include "quarvex/model/collections.hpp"
@@ -20,60 +17,40 @@ namespace quarvex {
 
 namespace {
 
-constexpr std::size_t kLookAheadItems = 7;
 // Bounds the memo to a few tens of megabytes. Clearing it changes no result:
 // a key determines its trial completely, so a recomputed score is the same.
 constexpr std::size_t kMemoCapacity = 50'000;
 
-using Memo = std::unordered_map<std::string, std::int32_t>;
-// Bit i set: the trial placed the i-th of its items in sorted order.
-using PlacedMemo = std::unordered_map<std::string, std::uint8_t>;
+struct StoredHash {
+    template <class Key>
+    std::size_t operator()(const Key& key) const {
+        return key.hash;
+    }
+};
 
 struct LookAheadState {
-    Memo scores;
-    // A trial's outcome in one block. Different questions often pack the
-    // same items into the same block (candidates sharing a row depth, the
-    // same space asked again with another item in front), and a trial is
-    // a whole nested packing.
-    PlacedMemo placed;
-    std::string key;  // reused for lookups
+    std::unordered_map<ScoreKey, std::int32_t, StoredHash> scores;
+    // A trial's outcome in one block, bit i set when it placed the i-th of
+    // its items in sorted order. Different questions often pack the same
+    // items into the same block (candidates sharing a row depth, the same
+    // space asked again with another item in front), and a trial is a whole
+    // nested packing.
+    std::unordered_map<TrialKey, std::uint8_t, StoredHash> placed;
 };
 
 // One per thread: calls on other threads never wait for it, and a thread's
-// later calls reuse what its earlier ones scored. Never inlined: inlined, the
-// compiler recomputes the address at each use of the key, and from a shared
-// library each time is a call.
-[[gnu::noinline]] LookAheadState& threadState() {
+// later calls reuse what its earlier ones scored.
+LookAheadState& threadState() {
     thread_local LookAheadState state;
     return state;
 }
 
-// Exact encoding: distinct values never share a key.
-template <class T>
-void appendBytes(std::string& key, T value) {
-    char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    key.append(bytes, sizeof(T));
+std::uint64_t bits(double value) {
+    return std::bit_cast<std::uint64_t>(value);
 }
 
-// The key lists the items in the order the trial run sorts them into, so
-// equal keys always run equal trials. Of the candidate it holds only what
-// shapes the two blocks, its width and the row depth, so candidates that
-// differ in length alone share a score.
-void buildKey(std::string& key, const PlacementSpace& space, const OrientedItem& candidate,
-              double depth, const std::array<const Item*, kLookAheadItems>& items,
-              std::size_t count) {
-    key.clear();
-    for (double value : {space.W, space.L, space.D, candidate.w, depth}) {
-        appendBytes(key, value);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Item& item = *items[i];
-        appendBytes(key, static_cast<std::int32_t>(item.allowed_rotation()));
-        for (double value : {item.weight(), item.depth(), item.length(), item.width()}) {
-            appendBytes(key, value);
-        }
-    }
+std::uint64_t bits(Rotation rule) {
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(rule));
 }
 
 // The order a trial's item collection sorts its items into (a stable
@@ -84,36 +61,31 @@ void sortAsTrial(std::array<const Item*, kLookAheadItems>& items, std::size_t co
     insertionSort(items, 0, count, before);
 }
 
-// The look-ahead items no trial has placed yet, in queue order.
-struct TrialItems {
-    std::array<const ItemPtr*, kLookAheadItems> items{};
-    std::size_t count = 0;
-};
-
-// A trial's key: the block and its items in the order the trial sorts them
-// into, by what a trial reads of them (a block has no weight limit, so
-// weights only order the items, and the order is in the key). An item with
-// a NaN side is told from others by identity, which no key holds, so such
-// trials have no key.
-bool buildTrialKey(std::string& key, double width, double length, double depth,
-                   const std::array<const Item*, kLookAheadItems>& sorted, std::size_t count) {
-    key.clear();
-    for (double value : {width, length, depth}) {
-        appendBytes(key, value);
-    }
+// A trial's items in the order it sorts them into, by what a trial reads of
+// them (a block has no weight limit, so weights only order the items, and
+// the order is in the key). An item with a NaN side is told from others by
+// identity, which no key holds, so such items have no key.
+bool trialItemsKey(TrialKey& key, const std::array<const Item*, kLookAheadItems>& sorted,
+                   std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const Item& item = *sorted[i];
         const auto& sizes = sortedDimensions(item);
         if (std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2])) {
             return false;
         }
-        appendBytes(key, static_cast<std::int32_t>(item.allowed_rotation()));
+        key.push(bits(item.allowed_rotation()));
         for (double value : {item.width(), item.length(), item.depth()}) {
-            appendBytes(key, value);
+            key.push(bits(value));
         }
     }
     return true;
 }
+
+// The look-ahead items no trial has placed yet, in queue order.
+struct TrialItems {
+    std::array<const ItemPtr*, kLookAheadItems> items{};
+    std::size_t count = 0;
+};
 
 // Which of the sorted items a nested packing of the block places.
 std::uint8_t runTrial(double width, double length, double depth, const TrialItems& left,
@@ -138,13 +110,11 @@ std::uint8_t runTrial(double width, double length, double depth, const TrialItem
     return placed;
 }
 
-void placeInto(double width, double length, double depth, TrialItems& left, LookAheadState& state) {
-    // The order the trial's item collection sorts them into.
-    std::array<const Item*, kLookAheadItems> sorted{};
-    for (std::size_t i = 0; i < left.count; ++i) {
-        sorted[i] = left.items[i]->get();
-    }
-    sortAsTrial(sorted, left.count);
+// Packs the items left into the block and drops those it places. `sorted`
+// is their trial order, `itemsKey` their part of the trial's key (none:
+// the trial goes unmemoised).
+void placeInto(double width, double length, double depth, TrialItems& left,
+               const std::array<const Item*, kLookAheadItems>& sorted, const TrialKey* itemsKey) {
     // The trial's one layer starts on the whole block and asks each item
     // whether some ordering of it may fit there first, so a block none of
     // them passes stays empty.
@@ -154,19 +124,25 @@ void placeInto(double width, double length, double depth, TrialItems& left, Look
     }
 
     std::uint8_t placed = 0;
-    if (!buildTrialKey(state.key, width, length, depth, sorted, left.count)) {
+    if (!itemsKey) {
         placed = runTrial(width, length, depth, left, sorted);
-    } else if (auto found = state.placed.find(state.key); found != state.placed.end()) {
-        placed = found->second;
     } else {
-        // The trial may pack on this thread again (a signal handler run by
-        // a poll), so the key leaves the shared buffer first.
-        std::string key = std::move(state.key);
-        placed = runTrial(width, length, depth, left, sorted);
-        if (state.placed.size() >= kMemoCapacity) {
-            state.placed.clear();
+        TrialKey key = *itemsKey;
+        for (double value : {width, length, depth}) {
+            key.push(bits(value));
         }
-        state.placed.emplace(std::move(key), placed);
+        // The trial may pack on this thread again (a signal handler run by a
+        // poll), so nothing of the memo is held across it.
+        auto& memo = threadState().placed;
+        if (auto found = memo.find(key); found != memo.end()) {
+            placed = found->second;
+        } else {
+            placed = runTrial(width, length, depth, left, sorted);
+            if (memo.size() >= kMemoCapacity) {
+                memo.clear();
+            }
+            memo.emplace(key, placed);
+        }
     }
 
     // Each placed item leaves as its first remaining entry, as a collection
@@ -188,41 +164,74 @@ void placeInto(double width, double length, double depth, TrialItems& left, Look
 
 }  // namespace
 
-std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& candidate) {
+LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
     if (space.lookAheadDisabled) {
+        return;
+    }
+    count_ = std::min(kLookAheadItems, space.remaining.size());
+    for (std::size_t i = 0; i < count_; ++i) {
+        sorted_[i] = space.remaining[i].get();
+    }
+    sortAsTrial(sorted_, count_);
+
+    // Listing the items in the order the trial runs sort them into makes
+    // equal keys run equal trials.
+    for (double value : {space.W, space.L, space.D}) {
+        scorePrefix_.push(bits(value));
+    }
+    for (std::size_t i = 0; i < count_; ++i) {
+        const Item& item = *sorted_[i];
+        scorePrefix_.push(bits(item.allowed_rotation()));
+        for (double value : {item.weight(), item.depth(), item.length(), item.width()}) {
+            scorePrefix_.push(bits(value));
+        }
+    }
+    trialKeyed_ = trialItemsKey(trialPrefix_, sorted_, count_);
+}
+
+std::int32_t LookAhead::score(const OrientedItem& candidate) const {
+    if (space_.lookAheadDisabled) {
         return 0;
     }
-    const double depth = std::max(candidate.l, space.rowDepth);
-    const std::size_t count = std::min(kLookAheadItems, space.remaining.size());
-
-    std::array<const Item*, kLookAheadItems> items{};
-    for (std::size_t i = 0; i < count; ++i) {
-        items[i] = space.remaining[i].get();
-    }
-    sortAsTrial(items, count);
-
-    LookAheadState& state = threadState();
-    buildKey(state.key, space, candidate, depth, items, count);
-    Memo& scores = state.scores;
-    if (auto found = scores.find(state.key); found != scores.end()) {
+    // Of the candidate the key holds only what shapes the two blocks, its
+    // width and the row depth, so candidates that differ in length alone
+    // share a score.
+    const double depth = std::max(candidate.l, space_.rowDepth);
+    ScoreKey key = scorePrefix_;
+    key.push(bits(candidate.w));
+    key.push(bits(depth));
+    auto& scores = threadState().scores;
+    if (auto found = scores.find(key); found != scores.end()) {
         return found->second;
     }
-    // A miss takes the key over, since a signal handler run by a poll in the
-    // trial below may pack on this thread and build a key of its own.
-    std::string missed = std::move(state.key);
 
     TrialItems left;
-    for (; left.count < count; ++left.count) {
-        left.items[left.count] = &space.remaining[left.count];
+    for (; left.count < count_; ++left.count) {
+        left.items[left.count] = &space_.remaining[left.count];
     }
-    placeInto(space.W - candidate.w, depth, space.D, left, state);  // beside the candidate
-    placeInto(space.W, space.L - depth, space.D, left, state);      // beyond its row
-    const auto score = static_cast<std::int32_t>(count - left.count);
+    // Beside the candidate: every item is there, in the order sorted once.
+    placeInto(space_.W - candidate.w, depth, space_.D, left, sorted_,
+              trialKeyed_ ? &trialPrefix_ : nullptr);
+    // Beyond its row: the same order and key while nothing has left.
+    if (left.count == count_) {
+        placeInto(space_.W, space_.L - depth, space_.D, left, sorted_,
+                  trialKeyed_ ? &trialPrefix_ : nullptr);
+    } else {
+        std::array<const Item*, kLookAheadItems> sorted{};
+        for (std::size_t i = 0; i < left.count; ++i) {
+            sorted[i] = left.items[i]->get();
+        }
+        sortAsTrial(sorted, left.count);
+        TrialKey itemsKey;
+        const bool keyed = trialItemsKey(itemsKey, sorted, left.count);
+        placeInto(space_.W, space_.L - depth, space_.D, left, sorted, keyed ? &itemsKey : nullptr);
+    }
+    const auto score = static_cast<std::int32_t>(count_ - left.count);
 
     if (scores.size() >= kMemoCapacity) {
         scores.clear();
     }
-    scores.emplace(std::move(missed), score);
+    scores.emplace(key, score);
     return score;
 }
 

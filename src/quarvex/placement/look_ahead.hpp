@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,10 +18,55 @@ struct PlacementSpace {
     bool lookAheadDisabled;
 };
 
+// Exact bits and their hash: a memo key that compares every bit, so a hash
+// collision costs a comparison, never a wrong answer.
+template <std::size_t Capacity>
+struct BitsKey {
+    std::array<std::uint64_t, Capacity> words{};
+    std::size_t size = 0;
+    std::size_t hash = 0;
+
+    void push(std::uint64_t word) {
+        words[size++] = word;
+        hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
+        hash ^= hash >> 32;
+    }
+
+    friend bool operator==(const BitsKey& a, const BitsKey& b) {
+        if (a.size != b.size) return false;
+        for (std::size_t i = 0; i < a.size; ++i) {
+            if (a.words[i] != b.words[i]) return false;
+        }
+        return true;
+    }
+};
+
+constexpr std::size_t kLookAheadItems = 7;
+// The space and, per look-ahead item, its rotation rule and four figures; then
+// the candidate's width and row depth.
+using ScoreKey = BitsKey<3 + 5 * kLookAheadItems + 2>;
+// Per item, its rotation rule and three sizes; then the block.
+using TrialKey = BitsKey<4 * kLookAheadItems + 3>;
+
 // How many of the next (at most seven) queued items a trial packing fits into
-// the strip beside the candidate and the space beyond its row. Memoised per
-// thread, for the life of the thread.
-std::int32_t lookAheadScore(const PlacementSpace& space, const OrientedItem& candidate);
+// the strip beside a candidate and the space beyond its row. One per choice:
+// every candidate has the same upcoming items, so they are read, sorted and
+// keyed once. Scores are memoised per thread, for the life of the thread.
+class LookAhead {
+public:
+    explicit LookAhead(const PlacementSpace& space);
+
+    std::int32_t score(const OrientedItem& candidate) const;
+
+private:
+    const PlacementSpace& space_;
+    std::size_t count_ = 0;
+    // The look-ahead items in the order a trial's collection sorts them into.
+    std::array<const Item*, kLookAheadItems> sorted_{};
+    ScoreKey scorePrefix_;     // the space and the sorted items
+    TrialKey trialPrefix_;     // the sorted items
+    bool trialKeyed_ = false;  // false: some item has a NaN size, trials go unmemoised
+};
 
 // Number of scores memoised on this thread (bounded; for tests and benchmarks).
 std::size_t lookAheadMemoSize();

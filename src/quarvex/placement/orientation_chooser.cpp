@@ -122,7 +122,8 @@ private:
                 return scores_[i].score;
             }
         }
-        const std::int32_t s = lookAheadScore(space_, c);
+        if (!lookAhead_) lookAhead_.emplace(space_);
+        const std::int32_t s = lookAhead_->score(c);
         if (scored_ < scores_.size()) scores_[scored_++] = {c.w, depth, s};
         return s;
     }
@@ -140,6 +141,7 @@ private:
     const PlacementSpace& space_;
     bool homogeneous_ = false;
     bool homogeneousKnown_ = false;
+    std::optional<LookAhead> lookAhead_;  // made at the first score asked for
     std::array<Scored, 6> scores_;  // at most six orientations
     std::size_t scored_ = 0;
 };
