@@ -37,6 +37,17 @@ CandidateList rawCandidates(const Item& item, const OrientedItem* preferred) {
     return own;
 }
 
+// Whether fittingCandidates would offer anything, without listing it.
+bool anyFittingCandidate(const Item& item, const OrientedItem* preferred, double W, double L,
+                         double D) {
+    if (!mayFit(item, W, L, D)) {
+        return false;
+    }
+    const CandidateList raw = rawCandidates(item, preferred);
+    return std::any_of(raw.begin(), raw.end(),
+                       [&](const OrientedItem& c) { return fits(c, W, L, D); });
+}
+
 // Ranks two candidates for one free space: negative puts a first.
 class OrientationComparator {
 public:
@@ -62,9 +73,8 @@ public:
         }
 
         if (!remaining.empty()) {
-            const Item& next = *remaining.front();
-            const bool roomA = !fittingCandidates(next, &a, W - a.w, L, D).empty();
-            const bool roomB = !fittingCandidates(next, &b, W - b.w, L, D).empty();
+            const bool roomA = roomBeside(a);
+            const bool roomB = roomBeside(b);
             if (roomA != roomB) return roomA ? -1 : 1;
 
             const std::int32_t sa = score(a);
@@ -110,6 +120,23 @@ private:
         return homogeneous_;
     }
 
+    // Whether the next queued item has an orientation in the strip beside the
+    // candidate. That depends on the candidate only through its sizes (they
+    // make the strip, and an item of its shape is offered those sizes), and
+    // the sort asks at each of its comparisons: each candidate asks once.
+    bool roomBeside(const OrientedItem& c) {
+        for (std::size_t i = 0; i < roomed_; ++i) {
+            const OrientedItem& known = rooms_[i].candidate;
+            if (sameBits(known.w, c.w) && sameBits(known.l, c.l) && sameBits(known.d, c.d)) {
+                return rooms_[i].room;
+            }
+        }
+        const bool room =
+            anyFittingCandidate(*space_.remaining.front(), &c, space_.W - c.w, space_.L, space_.D);
+        if (roomed_ < rooms_.size()) rooms_[roomed_++] = {c, room};
+        return room;
+    }
+
     // The sort asks for a candidate's score at each of its comparisons. A
     // score depends on the candidate only through its w and its row depth
     // (the larger of its l and the row's): those two make the blocks the
@@ -132,6 +159,10 @@ private:
         return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
     }
 
+    struct Roomed {
+        OrientedItem candidate;
+        bool room;
+    };
     struct Scored {
         double w, depth;
         std::int32_t score;
@@ -142,7 +173,9 @@ private:
     bool homogeneous_ = false;
     bool homogeneousKnown_ = false;
     std::optional<LookAhead> lookAhead_;  // made at the first score asked for
-    std::array<Scored, 6> scores_;  // at most six orientations
+    std::array<Roomed, 6> rooms_;         // at most six orientations
+    std::size_t roomed_ = 0;
+    std::array<Scored, 6> scores_;
     std::size_t scored_ = 0;
 };
 
