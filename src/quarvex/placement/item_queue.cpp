@@ -9,22 +9,52 @@
 
 namespace quarvex {
 
+namespace {
+
+// Queues up to this long number their shapes by comparing each item with
+// those before it; longer ones sort.
+constexpr std::size_t kScannedQueue = 16;
+
+bool hasNaN(const std::array<double, 3>& sizes) {
+    return std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
+}
+
+}  // namespace
+
 ItemQueue::ItemQueue(std::vector<ItemPtr> items)
     : items_(std::make_shared<const std::vector<ItemPtr>>(std::move(items))) {
     // An item's shape number is the position of the first item with equal
     // sorted sizes; an item with a NaN side equals only itself, so it takes
-    // the position of its own first entry. Sorting the positions by sizes
-    // finds the equal ones without a hash node per item: queues are made for
-    // every fill, most of them in the look-ahead's trials of a few items.
+    // the position of its own first entry.
     const std::vector<ItemPtr>& all = *items_;
+    entries_.reserve(all.size());
+    if (all.size() <= kScannedQueue) {
+        // Most queues are the look-ahead's trials of a few items: comparing
+        // each with those before it is cheaper than sorting. Equal sizes
+        // without NaN, or the same object, give the first one's number.
+        for (std::uint32_t i = 0; i < all.size(); ++i) {
+            const auto& sizes = sortedDimensions(*all[i]);
+            std::uint32_t shape = i;
+            for (std::uint32_t j = 0; j < i; ++j) {
+                if (all[j] == all[i] || sortedDimensions(*all[j]) == sizes) {
+                    shape = entries_[j].shape;
+                    break;
+                }
+            }
+            if (!entries_.empty() && entries_.back().shape != shape) ++shapeChanges_;
+            entries_.push_back({&all[i], shape});
+        }
+        return;
+    }
+    // Sorting the positions by sizes finds the equal ones without a hash node
+    // per item.
     std::vector<std::uint32_t> shapes(all.size());
     std::vector<std::uint32_t> bySizes;
     std::vector<std::uint32_t> withNaN;
     bySizes.reserve(all.size());
     for (std::uint32_t i = 0; i < all.size(); ++i) {
-        const auto& sizes = sortedDimensions(*all[i]);
         shapes[i] = i;
-        if (!(std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]))) {
+        if (!hasNaN(sortedDimensions(*all[i]))) {
             bySizes.push_back(i);
             continue;
         }
@@ -51,7 +81,6 @@ ItemQueue::ItemQueue(std::vector<ItemPtr> items)
             shapes[bySizes[k]] = shapes[bySizes[k - 1]];
         }
     }
-    entries_.reserve(all.size());
     for (std::uint32_t i = 0; i < all.size(); ++i) {
         if (!entries_.empty() && entries_.back().shape != shapes[i]) ++shapeChanges_;
         entries_.push_back({&all[i], shapes[i]});
