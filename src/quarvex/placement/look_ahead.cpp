@@ -36,11 +36,14 @@ struct LookAheadState {
     // space asked again with another item in front), and a trial is a whole
     // nested packing.
     std::unordered_map<TrialKey, std::uint8_t, StoredHash> placed;
+    // The trials' collections share it rather than make one each.
+    std::shared_ptr<ItemSorter> sorter = std::make_shared<DefaultItemSorter>();
 };
 
 // One per thread: calls on other threads never wait for it, and a thread's
-// later calls reuse what its earlier ones scored.
-LookAheadState& threadState() {
+// later calls reuse what its earlier ones scored. Never inlined: inlined, each
+// use is a call to find the thread's copy.
+[[gnu::noinline]] LookAheadState& threadState() {
     thread_local LookAheadState state;
     return state;
 }
@@ -55,9 +58,9 @@ std::uint64_t bits(Rotation rule) {
 
 // The order a trial's item collection sorts its items into (a stable
 // insertion sort for so few).
-void sortAsTrial(std::array<const Item*, kLookAheadItems>& items, std::size_t count) {
+void sortAsTrial(ItemOrder& items, std::size_t count) {
     static const DefaultItemSorter sorter;
-    auto before = [](const Item* a, const Item* b) { return sorter.compare(*a, *b) < 0; };
+    auto before = [](const ItemPtr* a, const ItemPtr* b) { return sorter.compare(**a, **b) < 0; };
     insertionSort(items, 0, count, before);
 }
 
@@ -65,10 +68,9 @@ void sortAsTrial(std::array<const Item*, kLookAheadItems>& items, std::size_t co
 // them (a block has no weight limit, so weights only order the items, and
 // the order is in the key). An item with a NaN side is told from others by
 // identity, which no key holds, so such items have no key.
-bool trialItemsKey(TrialKey& key, const std::array<const Item*, kLookAheadItems>& sorted,
-                   std::size_t count) {
+bool trialItemsKey(TrialKey& key, const ItemOrder& sorted, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        const Item& item = *sorted[i];
+        const Item& item = **sorted[i];
         const auto& sizes = sortedDimensions(item);
         if (std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2])) {
             return false;
@@ -89,11 +91,15 @@ struct TrialItems {
 
 // Which of the sorted items a nested packing of the block places.
 std::uint8_t runTrial(double width, double length, double depth, const TrialItems& left,
-                      const std::array<const Item*, kLookAheadItems>& sorted) {
-    ItemCollection items(std::make_shared<DefaultItemSorter>());
+                      const ItemOrder& sorted) {
+    // The collection's sort would put them in the order they are in.
+    std::vector<ItemPtr> entries;
+    entries.reserve(left.count);
     for (std::size_t i = 0; i < left.count; ++i) {
-        items.insert(*left.items[i]);
+        entries.push_back(*sorted[i]);
     }
+    const ItemCollection items(threadState().sorter, std::move(entries),
+                               ItemCollection::InSortedOrder{});
     BoxFiller filler(std::make_shared<WorkingVolume>(width, length, depth));
     filler.lookAheadDisabled = true;
     ++fillCounts().lookAhead;
@@ -101,7 +107,7 @@ std::uint8_t runTrial(double width, double length, double depth, const TrialItem
     std::uint8_t placed = 0;
     for (const PackedItem& p : packed.items) {
         for (std::size_t i = 0; i < left.count; ++i) {
-            if (!(placed >> i & 1u) && sorted[i] == p.item.get()) {
+            if (!(placed >> i & 1u) && sorted[i]->get() == p.item.get()) {
                 placed |= static_cast<std::uint8_t>(1u << i);
                 break;
             }
@@ -113,13 +119,13 @@ std::uint8_t runTrial(double width, double length, double depth, const TrialItem
 // Packs the items left into the block and drops those it places. `sorted`
 // is their trial order, `itemsKey` their part of the trial's key (none:
 // the trial goes unmemoised).
-void placeInto(double width, double length, double depth, TrialItems& left,
-               const std::array<const Item*, kLookAheadItems>& sorted, const TrialKey* itemsKey) {
+void placeInto(double width, double length, double depth, TrialItems& left, const ItemOrder& sorted,
+               const TrialKey* itemsKey) {
     // The trial's one layer starts on the whole block and asks each item
     // whether some ordering of it may fit there first, so a block none of
     // them passes stays empty.
     if (std::none_of(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(left.count),
-                     [&](const Item* item) { return mayFit(*item, width, length, depth); })) {
+                     [&](const ItemPtr* item) { return mayFit(**item, width, length, depth); })) {
         return;
     }
 
@@ -151,7 +157,7 @@ void placeInto(double width, double length, double depth, TrialItems& left,
     for (std::size_t i = 0; i < count; ++i) {
         if (!(placed >> i & 1u)) continue;
         for (std::size_t k = 0; k < left.count; ++k) {
-            if (left.items[k]->get() == sorted[i]) {
+            if (left.items[k]->get() == sorted[i]->get()) {
                 std::copy(left.items.begin() + static_cast<std::ptrdiff_t>(k + 1),
                           left.items.begin() + static_cast<std::ptrdiff_t>(left.count),
                           left.items.begin() + static_cast<std::ptrdiff_t>(k));
@@ -170,7 +176,7 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
     }
     count_ = std::min(kLookAheadItems, space.remaining.size());
     for (std::size_t i = 0; i < count_; ++i) {
-        sorted_[i] = space.remaining[i].get();
+        sorted_[i] = &space.remaining[i];
     }
     sortAsTrial(sorted_, count_);
 
@@ -180,7 +186,7 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
         scorePrefix_.push(bits(value));
     }
     for (std::size_t i = 0; i < count_; ++i) {
-        const Item& item = *sorted_[i];
+        const Item& item = **sorted_[i];
         scorePrefix_.push(bits(item.allowed_rotation()));
         for (double value : {item.weight(), item.depth(), item.length(), item.width()}) {
             scorePrefix_.push(bits(value));
@@ -217,9 +223,9 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
         placeInto(space_.W, space_.L - depth, space_.D, left, sorted_,
                   trialKeyed_ ? &trialPrefix_ : nullptr);
     } else {
-        std::array<const Item*, kLookAheadItems> sorted{};
+        ItemOrder sorted{};
         for (std::size_t i = 0; i < left.count; ++i) {
-            sorted[i] = left.items[i]->get();
+            sorted[i] = left.items[i];
         }
         sortAsTrial(sorted, left.count);
         TrialKey itemsKey;

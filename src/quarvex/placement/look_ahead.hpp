@@ -48,6 +48,9 @@ using ScoreKey = BitsKey<3 + 5 * kLookAheadItems + 2>;
 // Per item, its rotation rule and three sizes; then the block.
 using TrialKey = BitsKey<4 * kLookAheadItems + 3>;
 
+// Look-ahead items, pointing into the queue.
+using ItemOrder = std::array<const ItemPtr*, kLookAheadItems>;
+
 // How many of the next (at most seven) queued items a trial packing fits into
 // the strip beside a candidate and the space beyond its row. One per choice:
 // every candidate has the same upcoming items, so they are read, sorted and
@@ -62,7 +65,7 @@ private:
     const PlacementSpace& space_;
     std::size_t count_ = 0;
     // The look-ahead items in the order a trial's collection sorts them into.
-    std::array<const Item*, kLookAheadItems> sorted_{};
+    ItemOrder sorted_{};
     ScoreKey scorePrefix_;     // the space and the sorted items
     TrialKey trialPrefix_;     // the sorted items
     bool trialKeyed_ = false;  // false: some item has a NaN size, trials go unmemoised
