@@ -21,12 +21,10 @@ bool hasNaN(const std::array<double, 3>& sizes) {
 
 }  // namespace
 
-ItemQueue::ItemQueue(std::vector<ItemPtr> items)
-    : items_(std::make_shared<const std::vector<ItemPtr>>(std::move(items))) {
+ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
     // An item's shape number is the position of the first item with equal
     // sorted sizes; an item with a NaN side equals only itself, so it takes
     // the position of its own first entry.
-    const std::vector<ItemPtr>& all = *items_;
     entries_.reserve(all.size());
     if (all.size() <= kScannedQueue) {
         // Most queues are the look-ahead's trials of a few items: comparing

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "quarvex/model/item.hpp"
@@ -12,8 +11,8 @@ namespace quarvex {
 // A queued item with a shape number: two queued items have the same number
 // exactly when they have the same shape (the same object, or equal sorted
 // sizes without NaN), so shape tests in the hot loop touch no item.
-// A plain record pointing into the queue's item list, so that popping,
-// deferring and copying a queue never touch a reference count.
+// A plain record pointing into the item list the queue was made from, so
+// that popping, deferring and copying a queue never touch a reference count.
 struct QueuedItem {
     const ItemPtr* item;
     std::uint32_t shape;
@@ -25,7 +24,10 @@ struct QueuedItem {
 class ItemQueue {
 public:
     ItemQueue() = default;
-    explicit ItemQueue(std::vector<ItemPtr> items);
+    // The list is borrowed: it must outlive the queue and every copy of it
+    // (a box filler's queues live within its pack of the sorted items).
+    explicit ItemQueue(const std::vector<ItemPtr>& items);
+    explicit ItemQueue(std::vector<ItemPtr>&&) = delete;
 
     bool empty() const { return head_ == entries_.size(); }
     std::size_t size() const { return entries_.size() - head_; }
@@ -46,8 +48,6 @@ public:
     bool allSameShapeAs(const Item& item) const;
 
 private:
-    // Owns the items for every copy of the queue; entries point into it.
-    std::shared_ptr<const std::vector<ItemPtr>> items_;
     // The queue is entries_[head_..]; popped entries leave room in front for
     // the deferred items that come back.
     std::vector<QueuedItem> entries_;
