@@ -7,25 +7,28 @@
 
 namespace quarvex {
 
-CandidateList generateOrientations(const Item& item) {
-    const double W = item.width();
-    const double L = item.length();
-    const double D = item.depth();
-    CandidateList list;
-    list.push_back({&item, W, L, D, "WLD"});
-    switch (item.allowed_rotation()) {
+std::span<const Ordering> allowedOrderings(Rotation rule) {
+    static constexpr std::array<Ordering, 6> all{{{0, 1, 2, "WLD"},
+                                                  {1, 0, 2, "LWD"},
+                                                  {0, 2, 1, "WDL"},
+                                                  {1, 2, 0, "LDW"},
+                                                  {2, 0, 1, "DWL"},
+                                                  {2, 1, 0, "DLW"}}};
+    switch (rule) {
         case Rotation::NEVER:
-            break;
+            return std::span(all).first(1);
         case Rotation::KEEP_FLAT:
-            list.push_back({&item, L, W, D, "LWD"});
-            break;
+            return std::span(all).first(2);
         default:
-            list.push_back({&item, L, W, D, "LWD"});
-            list.push_back({&item, W, D, L, "WDL"});
-            list.push_back({&item, L, D, W, "LDW"});
-            list.push_back({&item, D, W, L, "DWL"});
-            list.push_back({&item, D, L, W, "DLW"});
-            break;
+            return all;
+    }
+}
+
+CandidateList generateOrientations(const Item& item) {
+    const std::array<double, 3> sizes{item.width(), item.length(), item.depth()};
+    CandidateList list;
+    for (const Ordering& ordering : allowedOrderings(item.allowed_rotation())) {
+        list.push_back(orient(item, sizes, ordering));
     }
     return list;
 }

@@ -2,11 +2,27 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "quarvex/model/item.hpp"
 #include "quarvex/placement/oriented_item.hpp"
 
 namespace quarvex {
+
+// Which of an item's own sizes (0 width, 1 length, 2 depth) lie along x, y
+// and z, and the code that names that ordering.
+struct Ordering {
+    std::uint8_t x, y, z;
+    const char* code;
+};
+
+// The orderings the rotation rule allows, in their fixed order.
+std::span<const Ordering> allowedOrderings(Rotation rule);
+
+inline OrientedItem orient(const Item& item, const std::array<double, 3>& sizes,
+                           const Ordering& ordering) {
+    return {&item, sizes[ordering.x], sizes[ordering.y], sizes[ordering.z], ordering.code};
+}
 
 // The orderings the item's rotation rule allows, in their fixed order;
 // equal dimensions are not merged here.

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <functional>
+#include <span>
 #include <utility>
 
 #include "quarvex/model/stable_sort.hpp"
@@ -22,19 +23,25 @@ bool fits(const OrientedItem& c, double W, double L, double D) {
     return W >= c.w && L >= c.l && D >= c.d;
 }
 
-// The raw candidates before the fit test.
-CandidateList rawCandidates(const Item& item, const OrientedItem* preferred) {
-    CandidateList own = generateOrientations(item);
+// Passes the raw candidates, before the fit test, to `offer`: only the
+// item's first ordering with the preferred sizes when it has the preferred
+// orientation's shape and such an ordering, else every ordering.
+template <class Offer>
+void forEachRawCandidate(const Item& item, const OrientedItem* preferred, Offer offer) {
+    const std::array<double, 3> sizes{item.width(), item.length(), item.depth()};
+    const std::span<const Ordering> orderings = allowedOrderings(item.allowed_rotation());
     if (preferred && sameShape(*preferred, item)) {
-        for (const OrientedItem& candidate : own) {
+        for (const Ordering& ordering : orderings) {
+            const OrientedItem candidate = orient(item, sizes, ordering);
             if (sameSizes(candidate, *preferred)) {
-                CandidateList only;
-                only.push_back(candidate);
-                return only;
+                offer(candidate);
+                return;
             }
         }
     }
-    return own;
+    for (const Ordering& ordering : orderings) {
+        offer(orient(item, sizes, ordering));
+    }
 }
 
 // Whether fittingCandidates would offer anything, without listing it.
@@ -43,9 +50,10 @@ bool anyFittingCandidate(const Item& item, const OrientedItem* preferred, double
     if (!mayFit(item, W, L, D)) {
         return false;
     }
-    const CandidateList raw = rawCandidates(item, preferred);
-    return std::any_of(raw.begin(), raw.end(),
-                       [&](const OrientedItem& c) { return fits(c, W, L, D); });
+    bool any = false;
+    forEachRawCandidate(item, preferred,
+                        [&](const OrientedItem& c) { any = any || fits(c, W, L, D); });
+    return any;
 }
 
 // Ranks two candidates for one free space: negative puts a first.
@@ -225,13 +233,13 @@ CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred,
     if (!mayFit(item, W, L, D)) {
         return kept;
     }
-    for (const OrientedItem& candidate : rawCandidates(item, preferred)) {
-        if (!fits(candidate, W, L, D)) continue;
+    forEachRawCandidate(item, preferred, [&](const OrientedItem& candidate) {
+        if (!fits(candidate, W, L, D)) return;
         const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {
             return sameSizes(k, candidate);
         });
         if (!duplicate) kept.push_back(candidate);
-    }
+    });
     return kept;
 }
 
