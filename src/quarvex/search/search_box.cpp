@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "quarvex/packing/fit_rules.hpp"
 
@@ -209,16 +210,19 @@ void SearchBox::addExtremePoints(const Block& b) {
     const double back = b.y + b.l;
     const double top = b.z + b.d;
     const Point candidates[] = {
-        {right, project({right, b.y, b.z}, kY), b.z}, {right, b.y, project({right, b.y, b.z}, kZ)},
-        {project({b.x, back, b.z}, kX), back, b.z},   {b.x, back, project({b.x, back, b.z}, kZ)},
-        {project({b.x, b.y, top}, kX), b.y, top},     {b.x, project({b.x, b.y, top}, kY), top},
+        {right, project({right, b.y, b.z}, kY), b.z},
+        {right, b.y, project({right, b.y, b.z}, kZ)},
+        {project({b.x, back, b.z}, kX), back, b.z},
+        {b.x, back, project({b.x, back, b.z}, kZ)},
+        {project({b.x, b.y, top}, kX), b.y, top},
+        {b.x, project({b.x, b.y, top}, kY), top},
+        // Projected back, the top points may end above nothing; under a
+        // support rule the item's own top corner is a place something can stand.
+        {b.x, b.y, top},
     };
     const BoxType& type = problem_->types[type_];
-    std::vector<Point> points(std::begin(candidates), std::end(candidates));
-    // Projected back, the top points may end above nothing; under a support
-    // rule the item's own top corner is a place something can stand.
-    if (problem_->minSupport > 0.0) points.push_back({b.x, b.y, top});
-    for (const Point& c : points) {
+    // A fixed array, not a vector: this runs for every item placed.
+    for (const Point& c : std::span(candidates, problem_->minSupport > 0.0 ? 7 : 6)) {
         if (c.x >= type.width || c.y >= type.length || c.z >= type.depth) continue;
         const bool known = std::any_of(points_.begin(), points_.end(), [&](const Point& p) {
             return p.x == c.x && p.y == c.y && p.z == c.z;
