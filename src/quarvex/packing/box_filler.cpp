@@ -32,24 +32,12 @@ PackedBox inPositionOrder(PackedBox packed) {
     return packed;
 }
 
-// The distinct orientations the first item may be forced into; a single
-// free option when there are none (or in a look-ahead run).
-std::vector<std::optional<OrientedItem>> firstItemOptions(const BoxFiller& filler,
-                                                          const Item& first, double width,
-                                                          double length, double depth) {
-    std::vector<std::optional<OrientedItem>> options;
-    if (!filler.lookAheadDisabled) {
-        for (const OrientedItem& c : fittingCandidates(first, nullptr, width, length, depth)) {
-            const bool seen = std::any_of(options.begin(), options.end(), [&](const auto& o) {
-                return o->w == c.w && o->l == c.l && o->d == c.d;
-            });
-            if (!seen) options.emplace_back(c);
-        }
-    }
-    if (options.empty()) {
-        options.emplace_back(std::nullopt);
-    }
-    return options;
+// The distinct orientations the first item may be forced into (candidates
+// come without duplicate sizes); none leaves it free, as does a look-ahead run.
+CandidateList firstItemOptions(const BoxFiller& filler, const Item& first, double width,
+                               double length, double depth) {
+    if (filler.lookAheadDisabled) return {};
+    return fittingCandidates(first, nullptr, width, length, depth);
 }
 
 }  // namespace
@@ -61,7 +49,6 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     }
     // The swapped footprint turns every item a quarter turn about the
     // vertical axis, which an item that must never turn cannot take.
-    std::vector<bool> footprints{false};
     const bool anyNever = std::any_of(sorted.begin(), sorted.end(), [](const ItemPtr& item) {
         return item->allowed_rotation() == Rotation::NEVER;
     });
@@ -69,34 +56,34 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     // try with the same inputs, and a repeat never beats the first on a tie.
     const bool square =
         std::bit_cast<std::uint64_t>(box_->width()) == std::bit_cast<std::uint64_t>(box_->length());
-    if (!lookAheadDisabled && !anyNever && !square) {
-        footprints.push_back(true);
-    }
+    const bool trySwapped = !lookAheadDisabled && !anyNever && !square;
 
     const ItemQueue queued(sorted);  // shape numbers made once for every try
-    std::vector<PackedBox> tries;
-    for (const bool swapped : footprints) {
+    // Unless a try holds every item, the first with the greatest utilisation wins.
+    std::optional<PackedBox> best;
+    double bestUtilisation = 0.0;
+    for (const bool swapped : {false, true}) {
+        if (swapped && !trySwapped) break;
         const double width = swapped ? box_->length() : box_->width();
         const double length = swapped ? box_->width() : box_->length();
-        for (const auto& option :
-             firstItemOptions(*this, *sorted.front(), width, length, box_->depth())) {
+        const CandidateList options =
+            firstItemOptions(*this, *sorted.front(), width, length, box_->depth());
+        const std::size_t tries = std::max<std::size_t>(options.size(), 1);
+        for (std::size_t i = 0; i < tries; ++i) {
+            const std::optional<OrientedItem> option =
+                options.empty() ? std::nullopt : std::optional<OrientedItem>(options[i]);
             PackedBox result = packLayers(*this, width, length, option, queued);
             if (result.items.size() == sorted.size()) {
                 return inPositionOrder(std::move(result));
             }
-            tries.push_back(std::move(result));
+            const double utilisation = result.volume_utilisation();
+            if (!best || utilisation > bestUtilisation) {
+                best = std::move(result);
+                bestUtilisation = utilisation;
+            }
         }
     }
-    std::size_t best = 0;
-    double bestUtilisation = tries[0].volume_utilisation();
-    for (std::size_t i = 1; i < tries.size(); ++i) {
-        const double utilisation = tries[i].volume_utilisation();
-        if (utilisation > bestUtilisation) {
-            best = i;
-            bestUtilisation = utilisation;
-        }
-    }
-    return inPositionOrder(std::move(tries[best]));
+    return inPositionOrder(std::move(*best));
 }
 
 std::optional<PackedBox> BoxFiller::packEvery(const ItemCollection& items) const {

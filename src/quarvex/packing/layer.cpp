@@ -1,6 +1,7 @@
 #include "quarvex/packing/layer.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace quarvex {
@@ -26,15 +27,18 @@ void Layer::insert(PackedItem p) {
     area = width * length;
 }
 
-std::vector<PackedItem> allItems(const std::vector<Layer>& layers) {
-    std::vector<PackedItem> all;
+std::vector<PackedItem> allItems(std::vector<Layer>&& layers) {
+    if (layers.size() == 1) {
+        return std::move(layers.front().items);
+    }
     std::size_t count = 0;
     for (const Layer& layer : layers) {
         count += layer.items.size();
     }
+    std::vector<PackedItem> all;
     all.reserve(count);
-    for (const Layer& layer : layers) {
-        all.insert(all.end(), layer.items.begin(), layer.items.end());
+    for (Layer& layer : layers) {
+        std::move(layer.items.begin(), layer.items.end(), std::back_inserter(all));
     }
     return all;
 }

@@ -22,7 +22,8 @@ struct Layer {
     void insert(PackedItem p);
 };
 
-// The layers' items, bottom layer first, each layer in insertion order.
-std::vector<PackedItem> allItems(const std::vector<Layer>& layers);
+// The layers' items, bottom layer first, each layer in insertion order,
+// moved out of the layers.
+std::vector<PackedItem> allItems(std::vector<Layer>&& layers);
 
 }  // namespace quarvex

@@ -77,6 +77,7 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
                      const std::optional<OrientedItem>& firstOption, const ItemQueue& items) {
     OrientationChooser chooser(filler.box(), filler.lookAheadDisabled);
     ItemQueue queue = items;
+    ItemQueue trialQueue;  // reused by every layer's trial, keeping its storage
     std::vector<Layer> layers;
     const double boxDepth = filler.box()->depth();
 
@@ -92,7 +93,7 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         // A trial with stacking up to the layer's own height so far; a layer
         // that grows deeper than its first item is built again with its full
         // depth as the stacking ceiling.
-        ItemQueue trialQueue = queue;
+        trialQueue = queue;
         double trialWeight = packedWeight;
         Layer trial = fillRegion(chooser, trialQueue, trialWeight, floor, 0.0, true, preset);
         if (trial.items.empty()) {
@@ -100,7 +101,7 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         }
         if (trial.depth == trial.items.front().depth) {
             layers.push_back(std::move(trial));
-            queue = std::move(trialQueue);
+            std::swap(queue, trialQueue);
         } else {
             layers.push_back(
                 fillRegion(chooser, queue, packedWeight, floor, trial.depth, true, preset));
@@ -113,14 +114,17 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
             fillGaps(filler, std::move(layers), queue, chooser, footprintWidth, footprintLength);
     }
     layers = restoreFrame(filler, std::move(layers), footprintWidth);
-    return PackedBox{filler.box(), allItems(layers)};
+    return PackedBox{filler.box(), allItems(std::move(layers))};
 }
 
 std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, ItemQueue& queue,
                             OrientationChooser& chooser, double footprintWidth,
                             double footprintLength) {
-    std::vector<FreeSpace> spaces =
-        freeSpaces(footprintWidth, footprintLength, filler.box()->depth(), allItems(layers));
+    std::vector<FreeSpace> spaces{
+        FreeSpace(0.0, 0.0, 0.0, footprintWidth, footprintLength, filler.box()->depth())};
+    for (const Layer& layer : layers) {
+        spaces = carveFreeSpaces(std::move(spaces), layer.items);
+    }
     double packedWeight = weightOf(layers);
     bool progress = true;
     while (!queue.empty() && !spaces.empty() && progress) {
@@ -156,15 +160,16 @@ std::vector<Layer> restoreFrame(const BoxFiller& filler, std::vector<Layer> laye
     }
     std::vector<Layer> restored;
     restored.reserve(layers.size());
-    for (const Layer& layer : layers) {
+    for (Layer& layer : layers) {
         Layer turned;
-        for (const PackedItem& p : layer.items) {
-            std::string code = p.orientation;
+        turned.items.reserve(layer.items.size());
+        for (PackedItem& p : layer.items) {
+            std::string code = std::move(p.orientation);
             if (code.size() >= 2) {
                 std::swap(code[0], code[1]);
             }
-            turned.insert(
-                PackedItem{p.item, p.length, p.width, p.depth, std::move(code), p.y, p.x, p.z});
+            turned.insert(PackedItem{std::move(p.item), p.length, p.width, p.depth, std::move(code),
+                                     p.y, p.x, p.z});
         }
         restored.push_back(std::move(turned));
     }
