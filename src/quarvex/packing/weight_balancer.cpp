@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <set>
@@ -141,9 +142,10 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(
     if (items.empty()) {
         return std::nullopt;
     }
+    ItemSet set(items);
     for (const BoxPtr& box : boxTypes_.sorted()) {
         if (!mayUse(*box, others)) continue;
-        if (std::optional<PackedBox> packed = packAll(box, items)) {
+        if (std::optional<PackedBox> packed = packAll(box, set)) {
             return packed;
         }
     }
@@ -152,9 +154,11 @@ std::optional<PackedBox> WeightBalancer::fitAllInOneBox(
 
 bool WeightBalancer::knownNotToFit(const std::vector<ItemPtr>& items,
                                    const std::vector<const Box*>& others) const {
+    ItemSet set(items);
     for (const BoxPtr& box : boxTypes_.sorted()) {
-        if (!mayUse(*box, others) || cannotHoldAll(*box, items)) continue;
-        const auto known = packed_.find(keyOf(*box, items));
+        if (!mayUse(*box, others) || cannotHoldAll(*box, set)) continue;
+        set.key.first = box.get();
+        const auto known = packed_.find(set.key);
         if (known == packed_.end() || known->second) {
             return false;
         }
@@ -180,66 +184,72 @@ bool clearlyAbove(double total, double bound) {
 
 // Items of non-negative sizes that all fit do not overlap, so their volumes
 // add up to at most the inner volume. Negative sizes make no such promise.
-bool tooBigToFit(const Box& box, const std::vector<ItemPtr>& items) {
+std::optional<double> volumeBound(const std::vector<ItemPtr>& items) {
     double total = 0.0;
     for (const ItemPtr& item : items) {
         if (!(item->width() >= 0.0 && item->length() >= 0.0 && item->depth() >= 0.0)) {
-            return false;
+            return std::nullopt;
         }
         total += item->volume();
     }
-    return clearlyAbove(total, box.inner_volume());
+    return total;
 }
 
 // A fill places an item only while its weight fits what is left of the
 // box's content weight, so items of non-negative weight that all go in weigh
 // at most that much together.
-bool tooHeavyToFit(const Box& box, const std::vector<ItemPtr>& items) {
-    const double limit = box.max_content_weight();
-    if (limit < 0.0) {
-        return false;  // no weight limit
-    }
+std::optional<double> weightBound(const std::vector<ItemPtr>& items) {
     double total = 0.0;
     for (const ItemPtr& item : items) {
         if (!(item->weight() >= 0.0)) {
-            return false;
+            return std::nullopt;
         }
         total += item->weight();
     }
-    return clearlyAbove(total, limit);
+    return total;
 }
 
 }  // namespace
 
-bool WeightBalancer::cannotHoldAll(const Box& box, const std::vector<ItemPtr>& items) {
-    return tooBigToFit(box, items) || tooHeavyToFit(box, items);
-}
-
-WeightBalancer::PackKey WeightBalancer::keyOf(const Box& box, const std::vector<ItemPtr>& items) {
-    PackKey key{&box, {}};
+WeightBalancer::ItemSet::ItemSet(const std::vector<ItemPtr>& items)
+    : items(items), volume(volumeBound(items)), weight(weightBound(items)) {
     key.second.reserve(items.size());
     for (const ItemPtr& item : items) {
         key.second.push_back(item.get());
     }
-    return key;
 }
 
-std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box,
-                                                 const std::vector<ItemPtr>& items) const {
+bool WeightBalancer::cannotHoldAll(const Box& box, const ItemSet& items) {
+    if (items.volume && clearlyAbove(*items.volume, box.inner_volume())) {
+        return true;
+    }
+    const double limit = box.max_content_weight();
+    return limit >= 0.0 && items.weight && clearlyAbove(*items.weight, limit);
+}
+
+std::size_t WeightBalancer::PackKeyHash::operator()(const PackKey& key) const {
+    std::size_t hash = std::hash<const Box*>{}(key.first);
+    for (const Item* item : key.second) {
+        hash = hash * 1000003u ^ std::hash<const Item*>{}(item);
+    }
+    return hash;
+}
+
+std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box, ItemSet& items) const {
     if (cannotHoldAll(*box, items)) {
         return std::nullopt;
     }
-    PackKey key = keyOf(*box, items);
-    if (auto known = packed_.find(key); known != packed_.end()) {
+    items.key.first = box.get();
+    if (auto known = packed_.find(items.key); known != packed_.end()) {
         return known->second;
     }
     ItemCollection collection(std::make_shared<DefaultItemSorter>());
-    for (const ItemPtr& item : items) {
+    for (const ItemPtr& item : items.items) {
         collection.insert(item);
     }
     ++fillCounts().balancing;
     std::optional<PackedBox> result = BoxFiller(box).packEvery(collection);
-    packed_.emplace(std::move(key), result);
+    packed_.emplace(items.key, result);
     return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <map>
+#include <cstddef>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,19 @@ public:
     using PackKey = std::pair<const Box*, std::vector<const Item*>>;
 
 private:
+    struct PackKeyHash {
+        std::size_t operator()(const PackKey& key) const;
+    };
+    // Items asked about for several box types: their key (its box set per
+    // type) and the totals that rule types out, each made once.
+    struct ItemSet {
+        explicit ItemSet(const std::vector<ItemPtr>& items);
+        const std::vector<ItemPtr>& items;
+        PackKey key;
+        std::optional<double> volume;  // none when some size is negative: no bound
+        std::optional<double> weight;  // none when some weight is not >= 0: no bound
+    };
+
     bool tryMoveOneItem(std::size_t i, std::size_t j);
     // The first active box type that takes all the items in one box, skipping
     // limited-supply types that `others` already use up.
@@ -33,17 +47,16 @@ private:
     // Active, and not a limited-supply type that `others` already use up.
     static bool mayUse(const Box& box, const std::vector<const Box*>& others);
     // Too much volume or weight for the box, so no packing can take them all.
-    static bool cannotHoldAll(const Box& box, const std::vector<ItemPtr>& items);
-    static PackKey keyOf(const Box& box, const std::vector<ItemPtr>& items);
+    static bool cannotHoldAll(const Box& box, const ItemSet& items);
     std::vector<const Box*> boxesExcept(std::size_t skipA, std::size_t skipB) const;
     // Packs the items into the box type when they can all fit; packing is
     // deterministic, so each item sequence is packed once per pass.
-    std::optional<PackedBox> packAll(const BoxPtr& box, const std::vector<ItemPtr>& items) const;
+    std::optional<PackedBox> packAll(const BoxPtr& box, ItemSet& items) const;
 
     BoxCollection boxTypes_;
     double target_ = 0.0;
     std::vector<PackedBox> work_;
-    mutable std::map<PackKey, std::optional<PackedBox>> packed_;
+    mutable std::unordered_map<PackKey, std::optional<PackedBox>, PackKeyHash> packed_;
 };
 
 }  // namespace quarvex
