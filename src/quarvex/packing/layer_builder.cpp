@@ -122,8 +122,9 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
                             double footprintLength) {
     std::vector<FreeSpace> spaces{
         FreeSpace(0.0, 0.0, 0.0, footprintWidth, footprintLength, filler.box()->depth())};
+    std::vector<FreeSpace> scratch;
     for (const Layer& layer : layers) {
-        spaces = carveFreeSpaces(std::move(spaces), layer.items);
+        carveFreeSpaces(spaces, layer.items, scratch);
     }
     double packedWeight = weightOf(layers);
     bool progress = true;
@@ -144,7 +145,7 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
             const Region gap{s.x, s.y, s.z, s.x + s.w, s.y + s.l, s.d};
             Layer layer = fillRegion(chooser, queue, packedWeight, gap, s.d, false, std::nullopt);
             if (!layer.items.empty()) {
-                spaces = carveFreeSpaces(std::move(spaces), layer.items);
+                carveFreeSpaces(spaces, layer.items, scratch);
                 layers.push_back(std::move(layer));
                 progress = true;
             }

@@ -36,15 +36,20 @@ std::vector<FreeSpace> freeSpaces(double W, double L, double D,
 
 std::vector<FreeSpace> carveFreeSpaces(std::vector<FreeSpace> spaces,
                                        const std::vector<PackedItem>& items) {
-    std::vector<FreeSpace> next;
-    for (const PackedItem& item : items) {
-        next.clear();
-        for (const FreeSpace& space : spaces) {
-            carve(space, item, next);
-        }
-        spaces.swap(next);
-    }
+    std::vector<FreeSpace> scratch;
+    carveFreeSpaces(spaces, items, scratch);
     return spaces;
+}
+
+void carveFreeSpaces(std::vector<FreeSpace>& spaces, const std::vector<PackedItem>& items,
+                     std::vector<FreeSpace>& scratch) {
+    for (const PackedItem& item : items) {
+        scratch.clear();
+        for (const FreeSpace& space : spaces) {
+            carve(space, item, scratch);
+        }
+        spaces.swap(scratch);
+    }
 }
 
 }  // namespace quarvex

@@ -16,5 +16,9 @@ std::vector<FreeSpace> freeSpaces(double W, double L, double D,
 // back, below, above), so the spaces never overlap one another.
 std::vector<FreeSpace> carveFreeSpaces(std::vector<FreeSpace> spaces,
                                        const std::vector<PackedItem>& items);
+// The same in place; `scratch` is working storage that a caller carving
+// often keeps, so that its capacity serves every cut.
+void carveFreeSpaces(std::vector<FreeSpace>& spaces, const std::vector<PackedItem>& items,
+                     std::vector<FreeSpace>& scratch);
 
 }  // namespace quarvex
