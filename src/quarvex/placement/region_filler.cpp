@@ -151,7 +151,8 @@ private:
 // placing them one by one would do: the run stops before an item that the
 // weight check drops, that is the preset or that may fit, and it leaves one
 // item queued, since the last item's failure decides the row.
-void deferUnfittingRun(Frame& f, ItemQueue& queue, bool unlimited, double weightLeft) {
+std::size_t unfittingRun(const Frame& f, const ItemQueue& queue, bool unlimited,
+                         double weightLeft) {
     const double W = f.region.x1 - f.x;
     const double L = f.region.y1 - f.y;
     const std::size_t n = queue.size();
@@ -165,7 +166,27 @@ void deferUnfittingRun(Frame& f, ItemQueue& queue, bool unlimited, double weight
         ++run;
         while (run + 1 < n && queue.shapeAt(run) == shape) ++run;
     }
-    queue.popFrontInto(run, f.deferred);
+    return run;
+}
+
+// Whether the item at the cursor is dropped for its weight, is the preset or
+// may fit; when none of these holds, it is deferred.
+bool isDroppedOrMayFit(const Frame& f, const Item& item, bool unlimited, double weightLeft) {
+    return (!unlimited && item.weight() > weightLeft) || (f.preset && f.preset->item == &item) ||
+           mayFit(item, f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
+}
+
+// After the row's last try: an empty row ends the fill, otherwise the next
+// row starts.
+bool closeRow(Frame& f) {
+    if (f.x <= f.region.x0) {
+        return true;
+    }
+    f.y += f.rowDepth;
+    f.x = f.region.x0;
+    f.rowDepth = 0;
+    f.last.reset();
+    return false;
 }
 
 }  // namespace
@@ -203,7 +224,17 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
-                deferUnfittingRun(f, queue, unlimited, limit - packedWeight);
+                const std::size_t run = unfittingRun(f, queue, unlimited, limit - packedWeight);
+                if (run + 1 == queue.size() &&
+                    !isDroppedOrMayFit(f, *queue[run], unlimited, limit - packedWeight)) {
+                    // Every queued item would be deferred and then all of them
+                    // put back in front, which leaves the queue as putting
+                    // back the earlier deferred ones alone does.
+                    queue.prependAll(f.deferred);
+                    finished = closeRow(f);
+                    break;
+                }
+                queue.popFrontInto(run, f.deferred);
                 const QueuedItem cur = queue.pop_front();
                 const Item& item = **cur.item;
                 if (!unlimited && item.weight() > limit - packedWeight) {
@@ -234,14 +265,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                     }
                     f.deferred.push_back(cur);
                     queue.prependAll(f.deferred);
-                    if (f.x <= f.region.x0) {
-                        finished = true;  // an empty row: nothing fits this region
-                        break;
-                    }
-                    f.y += f.rowDepth;
-                    f.x = f.region.x0;
-                    f.rowDepth = 0;
-                    f.last.reset();
+                    finished = closeRow(f);
                     break;
                 }
                 PackedItem p{*cur.item, choice->w, choice->l, choice->d, std::string(choice->code),
