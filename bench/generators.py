@@ -207,6 +207,12 @@ def scaling_request(n, seed=7):
     return {"items": items, "boxes": boxes}
 
 
+def request_taking_seconds():
+    """A request the default packer takes seconds over, for stopping one midway: several
+    times the tests' time limits, so a faster packer does not finish it in time."""
+    return scaling_request(16000)
+
+
 def small_order(seed, products):
     """A few items into a few cartons: the kind of call a shop makes all day."""
     return order_request(seed, products, min_items=3, max_items=8)

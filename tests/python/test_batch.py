@@ -36,7 +36,7 @@ class HangsItsWorker:
         return time.sleep, (3600,)
 
 
-SLOW_TEXT = json.dumps(generators.scaling_request(8000))  # seconds in the default packer
+SLOW_TEXT = json.dumps(generators.request_taking_seconds())
 
 
 def serial(request):

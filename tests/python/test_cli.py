@@ -157,7 +157,7 @@ def test_the_search_ships_no_more_boxes_than_the_default_packer(capsys, tmp_path
     assert "--search-time-limit: must be a finite number of seconds" in capsys.readouterr().err
 
 
-SLOW_LINE = json.dumps(generators.scaling_request(16000))  # seconds in the default packer
+SLOW_LINE = json.dumps(generators.request_taking_seconds())
 
 
 def cpu_seconds(pid):

@@ -11,10 +11,9 @@ import pytest
 from validator import validate
 
 import quarvex
-from bench.generators import as_objects, scaling_request
+from bench.generators import as_objects, request_taking_seconds, scaling_request
 
-# Seconds in the default packer: long enough to be stopped midway.
-SLOW = scaling_request(8000)
+SLOW = request_taking_seconds()
 SLOW_TEXT = json.dumps(SLOW)
 SLOW_OBJECTS = as_objects(SLOW)
 # Longer in the default packer than the search's budget below.
