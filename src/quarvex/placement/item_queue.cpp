@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <utility>
 
 #include "quarvex/placement/orientation.hpp"
@@ -14,10 +13,6 @@ namespace {
 // Queues up to this long number their shapes by comparing each item with
 // those before it; longer ones sort.
 constexpr std::size_t kScannedQueue = 16;
-
-bool hasNaN(const std::array<double, 3>& sizes) {
-    return std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
-}
 
 }  // namespace
 
@@ -52,7 +47,7 @@ ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
     bySizes.reserve(all.size());
     for (std::uint32_t i = 0; i < all.size(); ++i) {
         shapes[i] = i;
-        if (!hasNaN(sortedDimensions(*all[i]))) {
+        if (!hasNaNSize(*all[i])) {
             bySizes.push_back(i);
             continue;
         }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <memory>
 #include <unordered_map>
 
@@ -71,8 +70,7 @@ void sortAsTrial(ItemOrder& items, std::size_t count) {
 bool trialItemsKey(TrialKey& key, const ItemOrder& sorted, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const Item& item = **sorted[i];
-        const auto& sizes = sortedDimensions(item);
-        if (std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2])) {
+        if (hasNaNSize(item)) {
             return false;
         }
         key.push(bits(item.allowed_rotation()));

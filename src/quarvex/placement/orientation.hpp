@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -31,6 +32,12 @@ CandidateList generateOrientations(const Item& item);
 // The item's sizes in ascending order.
 inline const std::array<double, 3>& sortedDimensions(const Item& item) {
     return item.sorted_dimensions();
+}
+
+// Whether a size is NaN: such an item equals no other, only itself.
+inline bool hasNaNSize(const Item& item) {
+    const auto& sizes = sortedDimensions(item);
+    return std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
 }
 
 // Whether some ordering of the item could fit a W x L x D space: its sorted
