@@ -32,20 +32,17 @@ PackedBox inPositionOrder(PackedBox packed) {
     return packed;
 }
 
-// The distinct orientations the first item may be forced into (candidates
-// come without duplicate sizes); none leaves it free, as does a look-ahead run.
-CandidateList firstItemOptions(const BoxFiller& filler, const Item& first, double width,
-                               double length, double depth) {
-    if (filler.lookAheadDisabled) return {};
-    return fittingCandidates(first, nullptr, width, length, depth);
-}
-
 }  // namespace
 
 PackedBox BoxFiller::pack(const ItemCollection& items) const {
     const std::vector<ItemPtr>& sorted = items.sorted();
     if (sorted.empty()) {
         return PackedBox{box_, {}};
+    }
+    if (lookAheadDisabled) {
+        // One try, whose queue is its own; the look-ahead reads only which
+        // items went in, so they stay in placement order.
+        return packLayers(*this, box_->width(), box_->length(), std::nullopt, ItemQueue(sorted));
     }
     // The swapped footprint turns every item a quarter turn about the
     // vertical axis, which an item that must never turn cannot take.
@@ -56,7 +53,7 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     // try with the same inputs, and a repeat never beats the first on a tie.
     const bool square =
         std::bit_cast<std::uint64_t>(box_->width()) == std::bit_cast<std::uint64_t>(box_->length());
-    const bool trySwapped = !lookAheadDisabled && !anyNever && !square;
+    const bool trySwapped = !anyNever && !square;
 
     const ItemQueue queued(sorted);  // shape numbers made once for every try
     // Unless a try holds every item, the first with the greatest utilisation wins.
@@ -66,8 +63,10 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
         if (swapped && !trySwapped) break;
         const double width = swapped ? box_->length() : box_->width();
         const double length = swapped ? box_->width() : box_->length();
+        // The distinct orientations the first item may be forced into
+        // (candidates come without duplicate sizes); none leaves it free.
         const CandidateList options =
-            firstItemOptions(*this, *sorted.front(), width, length, box_->depth());
+            fittingCandidates(*sorted.front(), nullptr, width, length, box_->depth());
         const std::size_t tries = std::max<std::size_t>(options.size(), 1);
         for (std::size_t i = 0; i < tries; ++i) {
             const std::optional<OrientedItem> option =

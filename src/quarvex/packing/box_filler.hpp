@@ -16,8 +16,9 @@ public:
 
     const BoxPtr& box() const { return box_; }
 
-    // The placed items in position order (by z, then y, then x); items that
-    // fit nowhere are simply absent.
+    // The placed items in position order (by z, then y, then x), or in
+    // placement order for a look-ahead run; items that fit nowhere are
+    // simply absent.
     PackedBox pack(const ItemCollection& items) const;
 
     // What pack gives when that holds every item, else none. Tries that can

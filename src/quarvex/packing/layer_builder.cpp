@@ -74,9 +74,8 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
 }  // namespace
 
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
-                     const std::optional<OrientedItem>& firstOption, const ItemQueue& items) {
+                     const std::optional<OrientedItem>& firstOption, ItemQueue queue) {
     OrientationChooser chooser(filler.box(), filler.lookAheadDisabled);
-    ItemQueue queue = items;
     ItemQueue trialQueue;  // reused by every layer's trial, keeping its storage
     std::vector<Layer> layers;
     const double boxDepth = filler.box()->depth();

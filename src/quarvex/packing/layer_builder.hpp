@@ -16,7 +16,7 @@ namespace quarvex {
 // with horizontal layers from the floor up, restacks them, fills the gaps
 // and maps a swapped footprint back onto the box's own axes.
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
-                     const std::optional<OrientedItem>& firstOption, const ItemQueue& items);
+                     const std::optional<OrientedItem>& firstOption, ItemQueue queue);
 
 // Puts queued items into the free spaces left around the layers' items.
 std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, ItemQueue& queue,
