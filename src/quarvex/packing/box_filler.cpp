@@ -42,7 +42,8 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     if (lookAheadDisabled) {
         // One try, whose queue is its own; the look-ahead reads only which
         // items went in, so they stay in placement order.
-        return packLayers(*this, box_->width(), box_->length(), std::nullopt, ItemQueue(sorted));
+        return packLayers(*this, box_->width(), box_->length(), std::nullopt, ItemQueue(sorted),
+                          nullptr);
     }
     // The swapped footprint turns every item a quarter turn about the
     // vertical axis, which an item that must never turn cannot take.
@@ -56,6 +57,7 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     const bool trySwapped = !anyNever && !square;
 
     const ItemQueue queued(sorted);  // shape numbers made once for every try
+    UpperLayers upper;
     // Unless a try holds every item, the first with the greatest utilisation wins.
     std::optional<PackedBox> best;
     double bestUtilisation = 0.0;
@@ -71,7 +73,7 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
         for (std::size_t i = 0; i < tries; ++i) {
             const std::optional<OrientedItem> option =
                 options.empty() ? std::nullopt : std::optional<OrientedItem>(options[i]);
-            PackedBox result = packLayers(*this, width, length, option, queued);
+            PackedBox result = packLayers(*this, width, length, option, queued, &upper);
             if (result.items.size() == sorted.size()) {
                 return inPositionOrder(std::move(result));
             }

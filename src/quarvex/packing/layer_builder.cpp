@@ -1,7 +1,9 @@
 #include "quarvex/packing/layer_builder.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "quarvex/model/stable_sort.hpp"
@@ -73,12 +75,34 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
 
 }  // namespace
 
+bool UpperLayers::Start::operator==(const Start& other) const {
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    return same(footprintWidth, other.footprintWidth) &&
+           same(footprintLength, other.footprintLength) && same(z, other.z) &&
+           same(weight, other.weight) && queue == other.queue;
+}
+
+const UpperLayers::Stack* UpperLayers::find(const Start& start) const {
+    for (const auto& [known, stack] : known_) {
+        if (known == start) return &stack;
+    }
+    return nullptr;
+}
+
+void UpperLayers::add(Start start, Stack stack) {
+    known_.emplace_back(std::move(start), std::move(stack));
+}
+
 PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double footprintLength,
-                     const std::optional<OrientedItem>& firstOption, ItemQueue queue) {
+                     const std::optional<OrientedItem>& firstOption, ItemQueue queue,
+                     UpperLayers* upper) {
     OrientationChooser chooser(filler.box(), filler.lookAheadDisabled);
     ItemQueue trialQueue;  // reused by every layer's trial, keeping its storage
     std::vector<Layer> layers;
     const double boxDepth = filler.box()->depth();
+    std::optional<UpperLayers::Start> upperStart;  // set while stacking above the first layer
 
     while (!queue.empty()) {
         double z = 0.0;
@@ -87,6 +111,21 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         }
         double packedWeight = weightOf(layers);
         const std::optional<OrientedItem> preset = hasItems(layers) ? std::nullopt : firstOption;
+        if (upper && layers.size() == 1 && !preset) {
+            // With no first orientation forced, what is stacked from here on
+            // depends only on what the start holds.
+            UpperLayers::Start start{footprintWidth, footprintLength, z, packedWeight, {}};
+            start.queue.reserve(queue.size());
+            for (std::size_t i = 0; i < queue.size(); ++i) {
+                start.queue.push_back(&queue[i]);
+            }
+            if (const UpperLayers::Stack* known = upper->find(start)) {
+                layers.insert(layers.end(), known->layers.begin(), known->layers.end());
+                queue = known->queue;
+                break;
+            }
+            upperStart = std::move(start);
+        }
         const Region floor{0.0, 0.0, z, footprintWidth, footprintLength, boxDepth - z};
 
         // A trial with stacking up to the layer's own height so far; a layer
@@ -107,6 +146,10 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         }
     }
 
+    if (upperStart) {
+        upper->add(std::move(*upperStart),
+                   {std::vector<Layer>(layers.begin() + 1, layers.end()), queue});
+    }
     if (!filler.lookAheadDisabled && !layers.empty()) {
         layers = restackLayers(std::move(layers));
         layers =
