@@ -58,9 +58,12 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
     std::vector<bool> fitsSomewhere(queue.size(), false);
     double usableVolume = 0.0;
     for (const FreeSpace& s : spaces) {
+        // What mayFit asks of each item, with the space's sizes sorted once.
+        const auto room = sortedDimensions(s.w + slack, s.l + slack, s.d + slack);
         bool usable = false;
         for (std::size_t i = 0; i < queue.size(); ++i) {
-            if (mayFit(*queue[i], s.w + slack, s.l + slack, s.d + slack)) {
+            const auto& size = sortedDimensions(*queue[i]);
+            if (!(size[0] > room[0] || size[1] > room[1] || size[2] > room[2])) {
                 fitsSomewhere[i] = true;
                 usable = true;
             }
@@ -162,9 +165,14 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
 std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, ItemQueue& queue,
                             OrientationChooser& chooser, double footprintWidth,
                             double footprintLength) {
-    std::vector<FreeSpace> spaces{
-        FreeSpace(0.0, 0.0, 0.0, footprintWidth, footprintLength, filler.box()->depth())};
+    // Room for the spaces a box of a few dozen items leaves, so that they
+    // are not moved as they grow.
+    constexpr std::size_t kSpacesReserved = 64;
+    std::vector<FreeSpace> spaces;
+    spaces.reserve(kSpacesReserved);
+    spaces.emplace_back(0.0, 0.0, 0.0, footprintWidth, footprintLength, filler.box()->depth());
     std::vector<FreeSpace> scratch;
+    scratch.reserve(kSpacesReserved);
     for (const Layer& layer : layers) {
         carveFreeSpaces(spaces, layer.items, scratch);
     }

@@ -16,6 +16,7 @@ std::vector<Layer> restackLayers(std::vector<Layer> layers) {
     for (Layer& layer : layers) {
         Layer moved;
         const double dz = offset - layer.startZ;
+        moved.items.reserve(layer.items.size());
         for (const PackedItem& p : layer.items) {
             moved.insert(p.translated(0.0, 0.0, dz));
         }
