@@ -48,6 +48,7 @@ std::vector<WeightBalancer::PackKey> stateOf(const std::vector<PackedBox>& boxes
 
 PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
     target_ = packed.meanItemWeight();
+    noMove_.clear();  // a move's rules depend on the target
     work_ = packed.sorted();
     stableSort(work_,
                [](const PackedBox& a, const PackedBox& b) { return a.weight() > b.weight(); });
@@ -62,7 +63,7 @@ PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
         for (std::size_t i = 0; i < work_.size() && !moved; ++i) {
             for (std::size_t j = i + 1; j < work_.size() && !moved; ++j) {
                 if (work_[i].weight() != work_[j].weight()) {
-                    moved = tryMoveOneItem(i, j);
+                    moved = tryMoveOnce(i, j);
                 }
             }
         }
@@ -76,6 +77,21 @@ PackedBoxCollection WeightBalancer::balance(const PackedBoxCollection& packed) {
         balanced.insert(std::move(box));
     }
     return balanced;
+}
+
+bool WeightBalancer::tryMoveOnce(std::size_t i, std::size_t j) {
+    std::vector<PackKey> pair{contentsOf(work_[i]), contentsOf(work_[j])};
+    for (const Box* other : boxesExcept(i, j)) {
+        pair.push_back({other, {}});
+    }
+    if (noMove_.contains(pair)) {
+        return false;
+    }
+    if (tryMoveOneItem(i, j)) {
+        return true;
+    }
+    noMove_.insert(std::move(pair));
+    return false;
 }
 
 bool WeightBalancer::tryMoveOneItem(std::size_t i, std::size_t j) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -36,6 +37,9 @@ private:
         std::optional<double> weight;  // none when some weight is not >= 0: no bound
     };
 
+    // tryMoveOneItem, skipped for a pair of boxes already known to allow
+    // no move: after a move elsewhere the next pass asks most pairs again.
+    bool tryMoveOnce(std::size_t i, std::size_t j);
     bool tryMoveOneItem(std::size_t i, std::size_t j);
     // The first active box type that takes all the items in one box, skipping
     // limited-supply types that `others` already use up.
@@ -57,6 +61,9 @@ private:
     double target_ = 0.0;
     std::vector<PackedBox> work_;
     mutable std::unordered_map<PackKey, std::optional<PackedBox>, PackKeyHash> packed_;
+    // What a move between two boxes depends on: their contents, then the
+    // other boxes' types (they use up limited supply) without items.
+    std::set<std::vector<PackKey>> noMove_;
 };
 
 }  // namespace quarvex
