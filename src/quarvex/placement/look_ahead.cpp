@@ -122,8 +122,9 @@ void placeInto(double width, double length, double depth, TrialItems& left, cons
     // The trial's one layer starts on the whole block and asks each item
     // whether some ordering of it may fit there first, so a block none of
     // them passes stays empty.
+    const auto space = sortedDimensions(width, length, depth);
     if (std::none_of(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(left.count),
-                     [&](const ItemPtr* item) { return mayFit(**item, width, length, depth); })) {
+                     [&](const ItemPtr* item) { return mayFitSorted(**item, space); })) {
         return;
     }
 
@@ -190,7 +191,14 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
             scorePrefix_.push(bits(value));
         }
     }
-    trialKeyed_ = trialItemsKey(trialPrefix_, sorted_, count_);
+}
+
+const TrialKey* LookAhead::trialPrefix() const {
+    if (!trialKeyKnown_) {
+        trialKeyed_ = trialItemsKey(trialPrefix_, sorted_, count_);
+        trialKeyKnown_ = true;
+    }
+    return trialKeyed_ ? &trialPrefix_ : nullptr;
 }
 
 std::int32_t LookAhead::score(const OrientedItem& candidate) const {
@@ -214,12 +222,10 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
         left.items[left.count] = &space_.remaining[left.count];
     }
     // Beside the candidate: every item is there, in the order sorted once.
-    placeInto(space_.W - candidate.w, depth, space_.D, left, sorted_,
-              trialKeyed_ ? &trialPrefix_ : nullptr);
+    placeInto(space_.W - candidate.w, depth, space_.D, left, sorted_, trialPrefix());
     // Beyond its row: the same order and key while nothing has left.
     if (left.count == count_) {
-        placeInto(space_.W, space_.L - depth, space_.D, left, sorted_,
-                  trialKeyed_ ? &trialPrefix_ : nullptr);
+        placeInto(space_.W, space_.L - depth, space_.D, left, sorted_, trialPrefix());
     } else {
         ItemOrder sorted{};
         for (std::size_t i = 0; i < left.count; ++i) {

@@ -62,13 +62,18 @@ public:
     std::int32_t score(const OrientedItem& candidate) const;
 
 private:
+    // The sorted items' part of a trial key, or none when some item has a
+    // NaN size (trials go unmemoised). Made at the first score not memoised.
+    const TrialKey* trialPrefix() const;
+
     const PlacementSpace& space_;
     std::size_t count_ = 0;
     // The look-ahead items in the order a trial's collection sorts them into.
     ItemOrder sorted_{};
-    ScoreKey scorePrefix_;     // the space and the sorted items
-    TrialKey trialPrefix_;     // the sorted items
-    bool trialKeyed_ = false;  // false: some item has a NaN size, trials go unmemoised
+    ScoreKey scorePrefix_;  // the space and the sorted items
+    mutable TrialKey trialPrefix_;
+    mutable bool trialKeyed_ = false;
+    mutable bool trialKeyKnown_ = false;
 };
 
 // Number of scores memoised on this thread (bounded; for tests and benchmarks).

@@ -40,13 +40,18 @@ inline bool hasNaNSize(const Item& item) {
     return std::isnan(sizes[0]) || std::isnan(sizes[1]) || std::isnan(sizes[2]);
 }
 
-// Whether some ordering of the item could fit a W x L x D space: its sorted
-// sizes fit the sorted space. Most queued items fail this in small spaces,
-// so it is asked before anything dearer.
-inline bool mayFit(const Item& item, double W, double L, double D) {
+// Whether some ordering of the item could fit a space whose sizes are
+// `space`, sorted: its sorted sizes fit them. Loops that ask it of many items
+// sort the space once.
+inline bool mayFitSorted(const Item& item, const std::array<double, 3>& space) {
     const auto& size = sortedDimensions(item);
-    const auto space = sortedDimensions(W, L, D);
     return !(size[0] > space[0] || size[1] > space[1] || size[2] > space[2]);
+}
+
+// Whether some ordering of the item could fit a W x L x D space. Most queued
+// items fail this in small spaces, so it is asked before anything dearer.
+inline bool mayFit(const Item& item, double W, double L, double D) {
+    return mayFitSorted(item, sortedDimensions(W, L, D));
 }
 
 // Same object, or equal sorted dimensions (any NaN makes them unequal).

@@ -153,15 +153,14 @@ private:
 // item queued, since the last item's failure decides the row.
 std::size_t unfittingRun(const Frame& f, const ItemQueue& queue, bool unlimited,
                          double weightLeft) {
-    const double W = f.region.x1 - f.x;
-    const double L = f.region.y1 - f.y;
+    const auto space = sortedDimensions(f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
     const std::size_t n = queue.size();
     std::size_t run = 0;
     while (run + 1 < n) {
         const Item& item = *queue[run];
         if (!unlimited && item.weight() > weightLeft) break;
         if (f.preset && f.preset->item == &item) break;
-        if (mayFit(item, W, L, f.region.h)) break;
+        if (mayFitSorted(item, space)) break;
         const std::uint32_t shape = queue.shapeAt(run);
         ++run;
         while (run + 1 < n && queue.shapeAt(run) == shape) ++run;
