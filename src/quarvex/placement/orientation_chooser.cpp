@@ -247,18 +247,20 @@ void preferStable(OrientationChooser& chooser, const Item& item, CandidateList& 
     const double boxDepth = chooser.box().depth();
     // Spanning the full inner height counts as stable: the lid holds it.
     auto stable = [&](const OrientedItem& c) { return isStableOrientation(c) || c.d == boxDepth; };
-    CandidateList kept;
+    // Kept in place and in order: each candidate is read before its slot
+    // can be written.
+    std::size_t kept = 0;
     for (const OrientedItem& candidate : candidates) {
-        if (stable(candidate)) kept.push_back(candidate);
+        if (stable(candidate)) candidates[kept++] = candidate;
     }
-    if (!kept.empty() || candidates.empty()) {
-        candidates = kept;
+    if (kept > 0 || candidates.empty()) {
+        candidates.truncate(kept);
         return;
     }
     // Only unstable orderings fit: hold the item back for a space where it
     // can stand stably, if the box has one.
     if (chooser.canStandStably(item)) {
-        candidates = CandidateList{};
+        candidates.truncate(0);
     }
 }
 

@@ -23,6 +23,8 @@ struct OrientedItem {
 class CandidateList {
 public:
     void push_back(const OrientedItem& candidate) { items_[size_++] = candidate; }
+    // Keeps the first `count` candidates.
+    void truncate(std::size_t count) { size_ = count; }
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     OrientedItem* begin() { return items_.data(); }
