@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <utility>
 
 #include "quarvex/placement/orientation.hpp"
@@ -17,6 +18,7 @@ constexpr std::size_t kScannedQueue = 16;
 }  // namespace
 
 ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
+    setBounds(all);
     // An item's shape number is the position of the first item with equal
     // sorted sizes; an item with a NaN side equals only itself, so it takes
     // the position of its own first entry.
@@ -78,6 +80,30 @@ ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
         if (!entries_.empty() && entries_.back().shape != shapes[i]) ++shapeChanges_;
         entries_.push_back({&all[i], shapes[i]});
     }
+}
+
+void ItemQueue::setBounds(const std::vector<ItemPtr>& all) {
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    smallestSizes_ = {infinity, infinity, infinity};
+    heaviest_ = -infinity;
+    for (const ItemPtr& item : all) {
+        if (hasNaNSize(*item)) {
+            smallestSizes_ = {-infinity, -infinity, -infinity};
+        }
+        const auto& sizes = sortedDimensions(*item);
+        for (std::size_t k = 0; k < 3; ++k) {
+            smallestSizes_[k] = std::min(smallestSizes_[k], sizes[k]);
+        }
+        const double weight = item->weight();
+        if (weight > heaviest_) heaviest_ = weight;
+    }
+}
+
+bool ItemQueue::noneMayFitSorted(const std::array<double, 3>& space) const {
+    // An item whose k-th sorted size exceeds the space's k-th fits it in no
+    // ordering; the smallest such size exceeding it rules out every item.
+    return smallestSizes_[0] > space[0] || smallestSizes_[1] > space[1] ||
+           smallestSizes_[2] > space[2];
 }
 
 QueuedItem ItemQueue::pop_front() {

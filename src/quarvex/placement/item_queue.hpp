@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "quarvex/model/item.hpp"
@@ -36,6 +38,19 @@ public:
     const ItemPtr& operator[](std::size_t i) const { return *entries_[head_ + i].item; }
 
     std::uint32_t shapeAt(std::size_t i) const { return entries_[head_ + i].shape; }
+    // The queued items, front first; valid until the queue changes.
+    std::span<const QueuedItem> queued() const {
+        return std::span(entries_).subspan(head_);
+    }
+
+    // Bounds over every item of the list the queue was made from, so they
+    // hold for whatever part of it is queued (items put back in front were
+    // popped from this queue or a copy of it). True when no item has sorted
+    // sizes within `space`, sorted: then no queued item may fit that space.
+    // Never true when some item has a NaN size.
+    bool noneMayFitSorted(const std::array<double, 3>& space) const;
+    // True when no item weighs more than `limit`.
+    bool noneHeavierThan(double limit) const { return !(heaviest_ > limit); }
 
     QueuedItem pop_front();
     // Pops the first `count` items onto the end of `to`, in order, as that
@@ -48,11 +63,17 @@ public:
     bool allSameShapeAs(const Item& item) const;
 
 private:
+    void setBounds(const std::vector<ItemPtr>& all);
+
     // The queue is entries_[head_..]; popped entries leave room in front for
     // the deferred items that come back.
     std::vector<QueuedItem> entries_;
     std::size_t head_ = 0;
     std::size_t shapeChanges_ = 0;  // neighbours of different shapes
+    // Per sorted position, the smallest size over the list; -inf when some
+    // size is NaN, since such an item may fit anywhere.
+    std::array<double, 3> smallestSizes_{};
+    double heaviest_ = 0.0;  // over the weights that are not NaN
 };
 
 }  // namespace quarvex

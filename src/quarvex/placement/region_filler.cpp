@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,21 +152,31 @@ private:
 // placing them one by one would do: the run stops before an item that the
 // weight check drops, that is the preset or that may fit, and it leaves one
 // item queued, since the last item's failure decides the row.
-std::size_t unfittingRun(const Frame& f, const ItemQueue& queue, bool unlimited,
-                         double weightLeft) {
-    const auto space = sortedDimensions(f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
-    const std::size_t n = queue.size();
+std::size_t unfittingRun(const Frame& f, const std::array<double, 3>& space,
+                         const ItemQueue& queue, bool unlimited, double weightLeft) {
+    const Item* const preset = f.preset ? f.preset->item : nullptr;
+    const std::span<const QueuedItem> queued = queue.queued();
+    const std::size_t n = queued.size();
     std::size_t run = 0;
     while (run + 1 < n) {
-        const Item& item = *queue[run];
+        const Item& item = **queued[run].item;
         if (!unlimited && item.weight() > weightLeft) break;
-        if (f.preset && f.preset->item == &item) break;
+        if (&item == preset) break;
         if (mayFitSorted(item, space)) break;
-        const std::uint32_t shape = queue.shapeAt(run);
+        const std::uint32_t shape = queued[run].shape;
         ++run;
-        while (run + 1 < n && queue.shapeAt(run) == shape) ++run;
+        while (run + 1 < n && queued[run].shape == shape) ++run;
     }
     return run;
+}
+
+// Whether every queued item would be deferred at the cursor, known without
+// a scan: bounds over the whole item list rule out a fit and a drop, and no
+// preset waits.
+bool noneCanGo(const Frame& f, const std::array<double, 3>& space, const ItemQueue& queue,
+               bool unlimited, double weightLeft) {
+    return !f.preset && queue.noneMayFitSorted(space) &&
+           (unlimited || queue.noneHeavierThan(weightLeft));
 }
 
 // Whether the item at the cursor is dropped for its weight, is the preset or
@@ -223,9 +234,14 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
-                const std::size_t run = unfittingRun(f, queue, unlimited, limit - packedWeight);
-                if (run + 1 == queue.size() &&
-                    !isDroppedOrMayFit(f, *queue[run], unlimited, limit - packedWeight)) {
+                const auto space =
+                    sortedDimensions(f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
+                const double weightLeft = limit - packedWeight;
+                const bool none = noneCanGo(f, space, queue, unlimited, weightLeft);
+                const std::size_t run =
+                    none ? queue.size() - 1 : unfittingRun(f, space, queue, unlimited, weightLeft);
+                if (none || (run + 1 == queue.size() &&
+                             !isDroppedOrMayFit(f, *queue[run], unlimited, weightLeft))) {
                     // Every queued item would be deferred and then all of them
                     // put back in front, which leaves the queue as putting
                     // back the earlier deferred ones alone does.
