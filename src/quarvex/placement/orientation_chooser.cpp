@@ -56,6 +56,17 @@ bool anyFittingCandidate(const Item& item, const OrientedItem* preferred, double
     return any;
 }
 
+// Whether the space and every candidate have finite sizes, so that no
+// difference or product of them the comparator ranks by is NaN.
+bool finiteSizes(const CandidateList& candidates, const PlacementSpace& space) {
+    auto finite = [](double a, double b, double c) {
+        return std::isfinite(a) && std::isfinite(b) && std::isfinite(c);
+    };
+    return finite(space.W, space.L, space.D) &&
+           std::all_of(candidates.begin(), candidates.end(),
+                       [&](const OrientedItem& c) { return finite(c.w, c.l, c.d); });
+}
+
 // Ranks two candidates for one free space: negative puts a first.
 class OrientationComparator {
 public:
@@ -279,8 +290,19 @@ std::optional<OrientedItem> chooseOrientation(OrientationChooser& chooser, const
     }
     OrientationComparator compare(item, space);
     auto before = [&](const OrientedItem& a, const OrientedItem& b) { return compare(a, b) < 0; };
-    insertionSort(candidates, 0, candidates.size(), before);
-    return candidates[0];
+    if (!finiteSizes(candidates, space)) {
+        insertionSort(candidates, 0, candidates.size(), before);
+        return candidates[0];
+    }
+    // The comparator ranks candidates by a tuple of keys, and with finite
+    // sizes no key is NaN: it is then a strict weak order, under which the
+    // stable sort's first candidate is the first of the least ones. One pass
+    // finds it with fewer comparisons, so fewer look-ahead scores are asked.
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < candidates.size(); ++i) {
+        if (before(candidates[i], candidates[best])) best = i;
+    }
+    return candidates[best];
 }
 
 }  // namespace quarvex
