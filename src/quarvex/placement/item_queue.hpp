@@ -39,9 +39,7 @@ public:
 
     std::uint32_t shapeAt(std::size_t i) const { return entries_[head_ + i].shape; }
     // The queued items, front first; valid until the queue changes.
-    std::span<const QueuedItem> queued() const {
-        return std::span(entries_).subspan(head_);
-    }
+    std::span<const QueuedItem> queued() const { return std::span(entries_).subspan(head_); }
 
     // Bounds over every item of the list the queue was made from, so they
     // hold for whatever part of it is queued (items put back in front were

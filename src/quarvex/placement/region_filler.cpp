@@ -152,8 +152,8 @@ private:
 // placing them one by one would do: the run stops before an item that the
 // weight check drops, that is the preset or that may fit, and it leaves one
 // item queued, since the last item's failure decides the row.
-std::size_t unfittingRun(const Frame& f, const std::array<double, 3>& space,
-                         const ItemQueue& queue, bool unlimited, double weightLeft) {
+std::size_t unfittingRun(const Frame& f, const std::array<double, 3>& space, const ItemQueue& queue,
+                         bool unlimited, double weightLeft) {
     const Item* const preset = f.preset ? f.preset->item : nullptr;
     const std::span<const QueuedItem> queued = queue.queued();
     const std::size_t n = queued.size();
