@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "quarvex/placement/item_queue.hpp"
 #include "quarvex/placement/oriented_item.hpp"
@@ -32,12 +33,10 @@ struct BitsKey {
         hash ^= hash >> 32;
     }
 
+    // One block compare: keys that meet here mostly match, word for word.
     friend bool operator==(const BitsKey& a, const BitsKey& b) {
-        if (a.size != b.size) return false;
-        for (std::size_t i = 0; i < a.size; ++i) {
-            if (a.words[i] != b.words[i]) return false;
-        }
-        return true;
+        return a.size == b.size &&
+               std::memcmp(a.words.data(), b.words.data(), a.size * sizeof(std::uint64_t)) == 0;
     }
 };
 
