@@ -37,7 +37,6 @@ public:
     std::uint32_t frontShape() const { return entries_[head_].shape; }
     const ItemPtr& operator[](std::size_t i) const { return *entries_[head_ + i].item; }
 
-    std::uint32_t shapeAt(std::size_t i) const { return entries_[head_ + i].shape; }
     // The queued items, front first; valid until the queue changes.
     std::span<const QueuedItem> queued() const { return std::span(entries_).subspan(head_); }
 
