@@ -58,12 +58,10 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
     std::vector<bool> fitsSomewhere(queue.size(), false);
     double usableVolume = 0.0;
     for (const FreeSpace& s : spaces) {
-        // What mayFit asks of each item, with the space's sizes sorted once.
         const auto room = sortedDimensions(s.w + slack, s.l + slack, s.d + slack);
         bool usable = false;
         for (std::size_t i = 0; i < queue.size(); ++i) {
-            const auto& size = sortedDimensions(*queue[i]);
-            if (!(size[0] > room[0] || size[1] > room[1] || size[2] > room[2])) {
+            if (mayFitSorted(*queue[i], room)) {
                 fitsSomewhere[i] = true;
                 usable = true;
             }
