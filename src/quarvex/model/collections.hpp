@@ -19,14 +19,6 @@ class SortedCollection {
 public:
     explicit SortedCollection(std::shared_ptr<Sorter> sorter) : sorter_(std::move(sorter)) {}
 
-    // Entries already in the order the sort would put them in: no sort runs.
-    struct InSortedOrder {};
-    SortedCollection(std::shared_ptr<Sorter> sorter, std::vector<Entry> entries, InSortedOrder)
-        : sorter_(std::move(sorter)),
-          entries_(std::move(entries)),
-          sorted_(entries_),
-          sortedValid_(true) {}
-
     SortedCollection(const SortedCollection& other)
         : sorter_(other.sorter_), entries_(other.entries_) {
         if (other.sortedValid_.load(std::memory_order_acquire)) {

@@ -39,12 +39,6 @@ PackedBox BoxFiller::pack(const ItemCollection& items) const {
     if (sorted.empty()) {
         return PackedBox{box_, {}};
     }
-    if (lookAheadDisabled) {
-        // One try, whose queue is its own; the look-ahead reads only which
-        // items went in, so they stay in placement order.
-        return packLayers(*this, box_->width(), box_->length(), std::nullopt, ItemQueue(sorted),
-                          nullptr);
-    }
     // The swapped footprint turns every item a quarter turn about the
     // vertical axis, which an item that must never turn cannot take.
     const bool anyNever = std::any_of(sorted.begin(), sorted.end(), [](const ItemPtr& item) {

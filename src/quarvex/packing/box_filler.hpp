@@ -16,9 +16,8 @@ public:
 
     const BoxPtr& box() const { return box_; }
 
-    // The placed items in position order (by z, then y, then x), or in
-    // placement order for a look-ahead run; items that fit nowhere are
-    // simply absent.
+    // The placed items in position order (by z, then y, then x); items that
+    // fit nowhere are simply absent.
     PackedBox pack(const ItemCollection& items) const;
 
     // What pack gives when that holds every item, else none. Tries that can
@@ -26,8 +25,8 @@ public:
     std::optional<PackedBox> packEvery(const ItemCollection& items) const;
     bool wantsEveryItem() const { return wantsEveryItem_; }
 
-    // Set for the look-ahead's nested trial runs: one try, no look-ahead, no
-    // restacking and no gap filling.
+    // Set for the look-ahead's nested trials, which pack one try of layers:
+    // no look-ahead, no restacking and no gap filling.
     bool lookAheadDisabled = false;
 
 private:

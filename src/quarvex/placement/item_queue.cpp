@@ -17,30 +17,57 @@ constexpr std::size_t kScannedQueue = 16;
 
 }  // namespace
 
+template <class At>
+void ItemQueue::numberByScan(std::size_t count, At at) {
+    // Most queues are the look-ahead's trials of a few items: comparing
+    // each with those before it is cheaper than sorting. Equal sizes
+    // without NaN, or the same object, give the first one's number.
+    entries_.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const ItemPtr& item = *at(i);
+        const auto& sizes = sortedDimensions(*item);
+        std::uint32_t shape = i;
+        for (std::uint32_t j = 0; j < i; ++j) {
+            if (*at(j) == item || sortedDimensions(**at(j)) == sizes) {
+                shape = entries_[j].shape;
+                break;
+            }
+        }
+        if (!entries_.empty() && entries_.back().shape != shape) ++shapeChanges_;
+        entries_.push_back({at(i), shape});
+    }
+}
+
+template <class At>
+void ItemQueue::setBounds(std::size_t count, At at) {
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    smallestSizes_ = {infinity, infinity, infinity};
+    heaviest_ = -infinity;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ItemPtr& item = *at(i);
+        if (hasNaNSize(*item)) {
+            smallestSizes_ = {-infinity, -infinity, -infinity};
+        }
+        const auto& sizes = sortedDimensions(*item);
+        for (std::size_t k = 0; k < 3; ++k) {
+            smallestSizes_[k] = std::min(smallestSizes_[k], sizes[k]);
+        }
+        const double weight = item->weight();
+        if (weight > heaviest_) heaviest_ = weight;
+    }
+}
+
 ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
-    setBounds(all);
+    const auto at = [&all](std::size_t i) { return &all[i]; };
+    setBounds(all.size(), at);
     // An item's shape number is the position of the first item with equal
     // sorted sizes; an item with a NaN side equals only itself, so it takes
     // the position of its own first entry.
-    entries_.reserve(all.size());
     if (all.size() <= kScannedQueue) {
-        // Most queues are the look-ahead's trials of a few items: comparing
-        // each with those before it is cheaper than sorting. Equal sizes
-        // without NaN, or the same object, give the first one's number.
-        for (std::uint32_t i = 0; i < all.size(); ++i) {
-            const auto& sizes = sortedDimensions(*all[i]);
-            std::uint32_t shape = i;
-            for (std::uint32_t j = 0; j < i; ++j) {
-                if (all[j] == all[i] || sortedDimensions(*all[j]) == sizes) {
-                    shape = entries_[j].shape;
-                    break;
-                }
-            }
-            if (!entries_.empty() && entries_.back().shape != shape) ++shapeChanges_;
-            entries_.push_back({&all[i], shape});
-        }
+        numberByScan(all.size(), at);
         return;
     }
+    entries_.reserve(all.size());
     // Sorting the positions by sizes finds the equal ones without a hash node
     // per item.
     std::vector<std::uint32_t> shapes(all.size());
@@ -82,21 +109,10 @@ ItemQueue::ItemQueue(const std::vector<ItemPtr>& all) {
     }
 }
 
-void ItemQueue::setBounds(const std::vector<ItemPtr>& all) {
-    constexpr double infinity = std::numeric_limits<double>::infinity();
-    smallestSizes_ = {infinity, infinity, infinity};
-    heaviest_ = -infinity;
-    for (const ItemPtr& item : all) {
-        if (hasNaNSize(*item)) {
-            smallestSizes_ = {-infinity, -infinity, -infinity};
-        }
-        const auto& sizes = sortedDimensions(*item);
-        for (std::size_t k = 0; k < 3; ++k) {
-            smallestSizes_[k] = std::min(smallestSizes_[k], sizes[k]);
-        }
-        const double weight = item->weight();
-        if (weight > heaviest_) heaviest_ = weight;
-    }
+ItemQueue::ItemQueue(std::span<const ItemPtr* const> items) {
+    const auto at = [items](std::size_t i) { return items[i]; };
+    setBounds(items.size(), at);
+    numberByScan(items.size(), at);
 }
 
 bool ItemQueue::noneMayFitSorted(const std::array<double, 3>& space) const {

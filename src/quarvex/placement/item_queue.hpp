@@ -30,6 +30,10 @@ public:
     // (a box filler's queues live within its pack of the sorted items).
     explicit ItemQueue(const std::vector<ItemPtr>& items);
     explicit ItemQueue(std::vector<ItemPtr>&&) = delete;
+    // The same, from pointers to the items, which must outlive the queue: a
+    // look-ahead trial queues a few items of a longer list without a list of
+    // its own. Shapes are numbered by comparing each item with those before.
+    explicit ItemQueue(std::span<const ItemPtr* const> items);
 
     bool empty() const { return head_ == entries_.size(); }
     std::size_t size() const { return entries_.size() - head_; }
@@ -60,7 +64,11 @@ public:
     bool allSameShapeAs(const Item& item) const;
 
 private:
-    void setBounds(const std::vector<ItemPtr>& all);
+    // `at(i)` is the address of the i-th of `count` items.
+    template <class At>
+    void setBounds(std::size_t count, At at);
+    template <class At>
+    void numberByScan(std::size_t count, At at);
 
     // The queue is entries_[head_..]; popped entries leave room in front for
     // the deferred items that come back.

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <bit>
 #include <memory>
+#include <optional>
+#include <span>
 #include <unordered_map>
 
 #include "quarvex/model/box.hpp"
-#include "quarvex/model/collections.hpp"
+#include "quarvex/model/sorters.hpp"
 #include "quarvex/model/stable_sort.hpp"
 #include "quarvex/packing/box_filler.hpp"
 #include "quarvex/packing/fill_counts.hpp"
+#include "quarvex/packing/layer_builder.hpp"
 #include "quarvex/placement/orientation.hpp"
 
 namespace quarvex {
@@ -35,8 +38,6 @@ struct LookAheadState {
     // space asked again with another item in front), and a trial is a whole
     // nested packing.
     std::unordered_map<TrialKey, std::uint8_t, StoredHash> placed;
-    // The trials' collections share it rather than make one each.
-    std::shared_ptr<ItemSorter> sorter = std::make_shared<DefaultItemSorter>();
 };
 
 // One per thread: calls on other threads never wait for it, and a thread's
@@ -87,21 +88,20 @@ struct TrialItems {
     std::size_t count = 0;
 };
 
-// Which of the sorted items a nested packing of the block places.
+// Which of the sorted items a nested packing of the block places: one try
+// of layers from the floor up, no first orientation forced, no restacking
+// and no gap filling.
 std::uint8_t runTrial(double width, double length, double depth, const TrialItems& left,
                       const ItemOrder& sorted) {
-    // The collection's sort would put them in the order they are in.
-    std::vector<ItemPtr> entries;
-    entries.reserve(left.count);
-    for (std::size_t i = 0; i < left.count; ++i) {
-        entries.push_back(*sorted[i]);
-    }
-    const ItemCollection items(threadState().sorter, std::move(entries),
-                               ItemCollection::InSortedOrder{});
-    BoxFiller filler(std::make_shared<WorkingVolume>(width, length, depth));
+    WorkingVolume block(width, length, depth);
+    // Borrowed, not shared: the trial's packing is gone before the block.
+    BoxFiller filler(BoxPtr(BoxPtr(), &block));
     filler.lookAheadDisabled = true;
     ++fillCounts().lookAhead;
-    const PackedBox packed = filler.pack(items);
+    // The items stay in placement order; only which went in is read.
+    const PackedBox packed =
+        packLayers(filler, width, length, std::nullopt,
+                   ItemQueue(std::span<const ItemPtr* const>(sorted.data(), left.count)), nullptr);
     std::uint8_t placed = 0;
     for (const PackedItem& p : packed.items) {
         for (std::size_t i = 0; i < left.count; ++i) {
