@@ -82,7 +82,7 @@ bool UpperLayers::Start::operator==(const Start& other) const {
     };
     return same(footprintWidth, other.footprintWidth) &&
            same(footprintLength, other.footprintLength) && same(z, other.z) &&
-           same(weight, other.weight) && queue == other.queue;
+           same(weight, other.weight) && queue == other.queue && stability == other.stability;
 }
 
 const UpperLayers::Stack* UpperLayers::find(const Start& start) const {
@@ -115,7 +115,8 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         if (upper && layers.size() == 1 && !preset) {
             // With no first orientation forced, what is stacked from here on
             // depends only on what the start holds.
-            UpperLayers::Start start{footprintWidth, footprintLength, z, packedWeight, {}};
+            UpperLayers::Start start{footprintWidth, footprintLength, z, packedWeight, {}, {}};
+            start.stability = chooser.stabilityMemo();
             start.queue.reserve(queue.size());
             for (std::size_t i = 0; i < queue.size(); ++i) {
                 start.queue.push_back(&queue[i]);

@@ -14,14 +14,16 @@
 namespace quarvex {
 
 // The layers that tries of one box fill stacked on their first layer, by
-// all that stacking depends on: the footprint, the height and weight below
-// and the queue. Tries whose first layers differ often leave the same, and
-// the layers above then come out the same too.
+// all that stacking depends on: the footprint, the height and weight below,
+// the queue and what the try's chooser has memoised about stability. Tries
+// whose first layers differ often leave the same, and the layers above then
+// come out the same too.
 class UpperLayers {
 public:
     struct Start {
         double footprintWidth, footprintLength, z, weight;
         std::vector<const ItemPtr*> queue;
+        OrientationChooser::StabilityMemo stability;
         bool operator==(const Start& other) const;
     };
     struct Stack {

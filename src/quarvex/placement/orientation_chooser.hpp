@@ -26,9 +26,6 @@ public:
     // rotation rule (the box's sizes, the rest of that key, are the chooser's).
     bool canStandStably(const Item& item);
 
-private:
-    bool canStandStablyByKey(const Item& item);
-
     struct StableKey {
         FixedKey width, length, depth;
         std::int32_t rotation;
@@ -37,10 +34,17 @@ private:
     struct StableKeyHash {
         std::size_t operator()(const StableKey& key) const;
     };
+    using StabilityMemo = std::unordered_map<StableKey, bool, StableKeyHash>;
+    // Items whose sizes print alike share an answer, so what a later choice
+    // is told depends on which items were asked about first.
+    const StabilityMemo& stabilityMemo() const { return stableCache_; }
+
+private:
+    bool canStandStablyByKey(const Item& item);
 
     BoxPtr box_;
     bool lookAheadDisabled_;
-    std::unordered_map<StableKey, bool, StableKeyHash> stableCache_;
+    StabilityMemo stableCache_;
     std::unordered_map<const Item*, bool> stableByItem_;  // items outlive the chooser's run
 };
 
