@@ -146,6 +146,14 @@ private:
     Scratch* scratch_;
 };
 
+// Whether the item at the cursor is dropped for its weight, is the preset or
+// may fit the space (sizes sorted); when none of these holds, it is deferred.
+bool isDroppedOrMayFit(const Frame& f, const Item& item, const std::array<double, 3>& space,
+                       bool unlimited, double weightLeft) {
+    return (!unlimited && item.weight() > weightLeft) || (f.preset && f.preset->item == &item) ||
+           mayFitSorted(item, space);
+}
+
 // In a long queue most items cannot fit the space at the cursor, and each
 // of them is deferred with the same-shaped items right behind it. Finding
 // that run of items first and deferring it in one step does exactly what
@@ -154,15 +162,11 @@ private:
 // item queued, since the last item's failure decides the row.
 std::size_t unfittingRun(const Frame& f, const std::array<double, 3>& space, const ItemQueue& queue,
                          bool unlimited, double weightLeft) {
-    const Item* const preset = f.preset ? f.preset->item : nullptr;
     const std::span<const QueuedItem> queued = queue.queued();
     const std::size_t n = queued.size();
     std::size_t run = 0;
     while (run + 1 < n) {
-        const Item& item = **queued[run].item;
-        if (!unlimited && item.weight() > weightLeft) break;
-        if (&item == preset) break;
-        if (mayFitSorted(item, space)) break;
+        if (isDroppedOrMayFit(f, **queued[run].item, space, unlimited, weightLeft)) break;
         const std::uint32_t shape = queued[run].shape;
         ++run;
         while (run + 1 < n && queued[run].shape == shape) ++run;
@@ -177,13 +181,6 @@ bool noneCanGo(const Frame& f, const std::array<double, 3>& space, const ItemQue
                bool unlimited, double weightLeft) {
     return !f.preset && queue.noneMayFitSorted(space) &&
            (unlimited || queue.noneHeavierThan(weightLeft));
-}
-
-// Whether the item at the cursor is dropped for its weight, is the preset or
-// may fit; when none of these holds, it is deferred.
-bool isDroppedOrMayFit(const Frame& f, const Item& item, bool unlimited, double weightLeft) {
-    return (!unlimited && item.weight() > weightLeft) || (f.preset && f.preset->item == &item) ||
-           mayFit(item, f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
 }
 
 // After the row's last try: an empty row ends the fill, otherwise the next
@@ -241,7 +238,7 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 const std::size_t run =
                     none ? queue.size() - 1 : unfittingRun(f, space, queue, unlimited, weightLeft);
                 if (none || (run + 1 == queue.size() &&
-                             !isDroppedOrMayFit(f, *queue[run], unlimited, weightLeft))) {
+                             !isDroppedOrMayFit(f, *queue[run], space, unlimited, weightLeft))) {
                     // Every queued item would be deferred and then all of them
                     // put back in front, which leaves the queue as putting
                     // back the earlier deferred ones alone does.
