@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <unordered_map>
+#include <vector>
 
 #include "quarvex/model/box.hpp"
 #include "quarvex/model/sorters.hpp"
@@ -19,25 +19,85 @@ namespace quarvex {
 
 namespace {
 
-// Bounds the memo to a few tens of megabytes. Clearing it changes no result:
-// a key determines its trial completely, so a recomputed score is the same.
-constexpr std::size_t kMemoCapacity = 50'000;
-
-struct StoredHash {
-    template <class Key>
-    std::size_t operator()(const Key& key) const {
-        return key.hash;
+// Answers by exact key, held in one array in the order they came, with an
+// open-addressed index of their positions and hashes (a probe reads an entry
+// only when its hash matches): storing one costs no allocation once the
+// arrays have grown, and starting over keeps their storage. Bounded to a
+// few tens of megabytes; starting over changes no result (a key determines
+// its answer, so a recomputed one is the same).
+template <class Key, class Value>
+class AnswerTable {
+public:
+    std::optional<Value> find(const Key& key) const {
+        if (slots_.empty()) {
+            return std::nullopt;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = key.hash & mask;; i = (i + 1) & mask) {
+            const Slot slot = slots_[i];
+            if (slot.at == kEmpty) {
+                return std::nullopt;
+            }
+            if (slot.hash == key.hash && entries_[slot.at].key == key) {
+                return entries_[slot.at].value;
+            }
+        }
     }
+
+    void store(const Key& key, Value value) {
+        if (entries_.size() >= kCapacity) {
+            entries_.clear();
+            std::fill(slots_.begin(), slots_.end(), Slot{});
+        }
+        // At most half full, so a search meets an empty slot soon.
+        if (2 * (entries_.size() + 1) > slots_.size()) {
+            slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), Slot{});
+            for (std::size_t at = 0; at < entries_.size(); ++at) {
+                index(entries_[at].key.hash, at);
+            }
+        }
+        if (entries_.size() == entries_.capacity()) {
+            entries_.reserve(std::min(kCapacity, std::max<std::size_t>(256, 2 * entries_.size())));
+        }
+        entries_.push_back({key, value});
+        index(key.hash, entries_.size() - 1);
+    }
+
+    std::size_t size() const { return entries_.size(); }
+
+private:
+    static constexpr std::size_t kCapacity = 50'000;
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
+    struct Entry {
+        Key key;
+        Value value;
+    };
+    struct Slot {
+        std::size_t hash = 0;
+        std::uint32_t at = kEmpty;
+    };
+
+    void index(std::size_t hash, std::size_t at) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = hash & mask;
+        while (slots_[i].at != kEmpty) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = {hash, static_cast<std::uint32_t>(at)};
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<Slot> slots_;  // a power of two in size
 };
 
 struct LookAheadState {
-    std::unordered_map<ScoreKey, std::int32_t, StoredHash> scores;
+    AnswerTable<ScoreKey, std::int32_t> scores;
     // A trial's outcome in one block, bit i set when it placed the i-th of
     // its items in sorted order. Different questions often pack the same
     // items into the same block (candidates sharing a row depth, the same
     // space asked again with another item in front), and a trial is a whole
     // nested packing.
-    std::unordered_map<TrialKey, std::uint8_t, StoredHash> placed;
+    AnswerTable<TrialKey, std::uint8_t> placed;
 };
 
 // One per thread: calls on other threads never wait for it, and a thread's
@@ -138,15 +198,11 @@ void placeInto(double width, double length, double depth, TrialItems& left, cons
         }
         // The trial may pack on this thread again (a signal handler run by a
         // poll), so nothing of the memo is held across it.
-        auto& memo = threadState().placed;
-        if (auto found = memo.find(key); found != memo.end()) {
-            placed = found->second;
+        if (const std::optional<std::uint8_t> known = threadState().placed.find(key)) {
+            placed = *known;
         } else {
             placed = runTrial(width, length, depth, left, sorted);
-            if (memo.size() >= kMemoCapacity) {
-                memo.clear();
-            }
-            memo.emplace(key, placed);
+            threadState().placed.store(key, placed);
         }
     }
 
@@ -212,9 +268,8 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
     ScoreKey key = scorePrefix_;
     key.push(bits(candidate.w));
     key.push(bits(depth));
-    auto& scores = threadState().scores;
-    if (auto found = scores.find(key); found != scores.end()) {
-        return found->second;
+    if (const std::optional<std::int32_t> known = threadState().scores.find(key)) {
+        return *known;
     }
 
     TrialItems left;
@@ -238,10 +293,7 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
     }
     const auto score = static_cast<std::int32_t>(count_ - left.count);
 
-    if (scores.size() >= kMemoCapacity) {
-        scores.clear();
-    }
-    scores.emplace(key, score);
+    threadState().scores.store(key, score);
     return score;
 }
 
