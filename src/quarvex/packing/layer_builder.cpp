@@ -164,6 +164,9 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
 std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, ItemQueue& queue,
                             OrientationChooser& chooser, double footprintWidth,
                             double footprintLength) {
+    if (queue.empty()) {
+        return layers;  // nothing to place: the spaces would go unread
+    }
     // Room for the spaces a box of a few dozen items leaves, so that they
     // are not moved as they grow.
     constexpr std::size_t kSpacesReserved = 64;
