@@ -20,11 +20,11 @@ namespace quarvex {
 namespace {
 
 // Answers by exact key, held in one array in the order they came, with an
-// open-addressed index of their positions and hashes (a probe reads an entry
-// only when its hash matches): storing one costs no allocation once the
-// arrays have grown, and starting over keeps their storage. Bounded to a
-// few tens of megabytes; starting over changes no result (a key determines
-// its answer, so a recomputed one is the same).
+// open-addressed index of their positions and their hashes' high halves (a
+// probe reads an entry only when that half matches): storing one costs no
+// allocation once the arrays have grown, and starting over keeps their
+// storage. Bounded to a few tens of megabytes; starting over changes no
+// result (a key determines its answer, so a recomputed one is the same).
 template <class Key, class Value>
 class AnswerTable {
 public:
@@ -38,7 +38,7 @@ public:
             if (slot.at == kEmpty) {
                 return std::nullopt;
             }
-            if (slot.hash == key.hash && entries_[slot.at].key == key) {
+            if (slot.tag == tagOf(key.hash) && entries_[slot.at].key == key) {
                 return entries_[slot.at].value;
             }
         }
@@ -73,9 +73,13 @@ private:
         Value value;
     };
     struct Slot {
-        std::size_t hash = 0;
+        std::uint32_t tag = 0;
         std::uint32_t at = kEmpty;
     };
+
+    // The index places entries by the hash's low bits; the high ones tell
+    // most keys that meet in a slot apart.
+    static std::uint32_t tagOf(std::size_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
     void index(std::size_t hash, std::size_t at) {
         const std::size_t mask = slots_.size() - 1;
@@ -83,7 +87,7 @@ private:
         while (slots_[i].at != kEmpty) {
             i = (i + 1) & mask;
         }
-        slots_[i] = {hash, static_cast<std::uint32_t>(at)};
+        slots_[i] = {tagOf(hash), static_cast<std::uint32_t>(at)};
     }
 
     std::vector<Entry> entries_;
