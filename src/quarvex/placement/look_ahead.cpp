@@ -59,7 +59,7 @@ public:
         if (entries_.size() == entries_.capacity()) {
             entries_.reserve(std::min(kCapacity, std::max<std::size_t>(256, 2 * entries_.size())));
         }
-        entries_.push_back({key, value});
+        entries_.emplace_back(key, value);
         index(key.hash, entries_.size() - 1);
     }
 
@@ -69,6 +69,7 @@ private:
     static constexpr std::size_t kCapacity = 50'000;
     static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
     struct Entry {
+        Entry(const Key& key, Value value) : key(key), value(value) {}
         Key key;
         Value value;
     };
@@ -242,15 +243,16 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
     // Listing the items in the order the trial runs sort them into makes
     // equal keys run equal trials.
     for (double value : {space.W, space.L, space.D}) {
-        scorePrefix_.push(bits(value));
+        scoreKey_.push(bits(value));
     }
     for (std::size_t i = 0; i < count_; ++i) {
         const Item& item = **sorted_[i];
-        scorePrefix_.push(bits(item.allowed_rotation()));
+        scoreKey_.push(bits(item.allowed_rotation()));
         for (double value : {item.weight(), item.depth(), item.length(), item.width()}) {
-            scorePrefix_.push(bits(value));
+            scoreKey_.push(bits(value));
         }
     }
+    scorePrefixEnd_ = scoreKey_.mark();
 }
 
 const TrialKey* LookAhead::trialPrefix() const {
@@ -269,7 +271,8 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
     // width and the row depth, so candidates that differ in length alone
     // share a score.
     const double depth = std::max(candidate.l, space_.rowDepth);
-    ScoreKey key = scorePrefix_;
+    ScoreKey& key = scoreKey_;
+    key.rewind(scorePrefixEnd_);
     key.push(bits(candidate.w));
     key.push(bits(depth));
     if (const std::optional<std::int32_t> known = threadState().scores.find(key)) {

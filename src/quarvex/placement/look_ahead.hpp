@@ -33,6 +33,17 @@ struct BitsKey {
         hash ^= hash >> 32;
     }
 
+    // What the key holds so far, to come back to: a key that several
+    // questions share the start of is written once and ended per question.
+    struct Mark {
+        std::size_t size, hash;
+    };
+    Mark mark() const { return {size, hash}; }
+    void rewind(Mark to) {
+        size = to.size;
+        hash = to.hash;
+    }
+
     // One block compare: keys that meet here mostly match, word for word.
     friend bool operator==(const BitsKey& a, const BitsKey& b) {
         return a.size == b.size &&
@@ -69,7 +80,10 @@ private:
     std::size_t count_ = 0;
     // The look-ahead items in the order a trial's collection sorts them into.
     ItemOrder sorted_{};
-    ScoreKey scorePrefix_;  // the space and the sorted items
+    // The space and the sorted items, up to `scorePrefixEnd_`; each score
+    // writes its candidate's part after them.
+    mutable ScoreKey scoreKey_;
+    ScoreKey::Mark scorePrefixEnd_{};
     mutable TrialKey trialPrefix_;
     mutable bool trialKeyed_ = false;
     mutable bool trialKeyKnown_ = false;
