@@ -9,11 +9,13 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/free_space.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/placement/free_space_carving.hpp"
@@ -268,6 +270,33 @@ TEST(LookAheadMemo, StaysBounded) {
         held = lookAheadMemoSize();
     }
     EXPECT_TRUE(dropped) << "the memo kept every answer";
+}
+
+// The trials a small order's packing runs in a box, counted.
+std::uint64_t lookAheadTrialsOfAnOrder() {
+    ItemCollection items = test::itemCollection();
+    for (int i = 0; i < 20; ++i) {
+        const double side = 1 + i * 0.37;
+        items.insert(test::item("i", side, side + 1, side + 2));
+    }
+    BoxCollection boxes(std::make_shared<DefaultBoxSorter>());
+    boxes.insert(test::box("crate", 16, 12, 10));
+    const std::uint64_t before = fillCounts().lookAhead;
+    Packer::pack(items, boxes);
+    return fillCounts().lookAhead - before;
+}
+
+// A memo that stopped finding what it holds would change no output, only
+// the time: the same packing again must run no trial at all.
+TEST(LookAheadMemo, AnswersARepeatedPacking) {
+    std::uint64_t first = 0, again = 0;
+    std::thread packer([&] {  // a new thread's memo starts empty
+        first = lookAheadTrialsOfAnOrder();
+        again = lookAheadTrialsOfAnOrder();
+    });
+    packer.join();
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(again, 0u) << "the memo missed answers it had stored";
 }
 
 }  // namespace
