@@ -56,8 +56,10 @@ public:
                 index(entries_[at].key.hash, at);
             }
         }
-        if (entries_.size() == entries_.capacity()) {
-            entries_.reserve(std::min(kCapacity, std::max<std::size_t>(256, 2 * entries_.size())));
+        // Reserved whole at once: untouched pages take no memory, and the
+        // entries are never copied into a larger array.
+        if (entries_.capacity() == 0) {
+            entries_.reserve(kCapacity);
         }
         entries_.emplace_back(key, value);
         index(key.hash, entries_.size() - 1);
