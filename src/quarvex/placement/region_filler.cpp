@@ -231,14 +231,16 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
         bool finished = false;
         switch (f.next) {
             case Step::PlaceItem: {
-                const auto space =
+                // The sizes of the space at the cursor, sorted once for every
+                // test of this step.
+                const auto room =
                     sortedDimensions(f.region.x1 - f.x, f.region.y1 - f.y, f.region.h);
                 const double weightLeft = limit - packedWeight;
-                const bool none = noneCanGo(f, space, queue, unlimited, weightLeft);
+                const bool none = noneCanGo(f, room, queue, unlimited, weightLeft);
                 const std::size_t run =
-                    none ? queue.size() - 1 : unfittingRun(f, space, queue, unlimited, weightLeft);
+                    none ? queue.size() - 1 : unfittingRun(f, room, queue, unlimited, weightLeft);
                 if (none || (run + 1 == queue.size() &&
-                             !isDroppedOrMayFit(f, *queue[run], space, unlimited, weightLeft))) {
+                             !isDroppedOrMayFit(f, *queue[run], room, unlimited, weightLeft))) {
                     // Every queued item would be deferred and then all of them
                     // put back in front, which leaves the queue as putting
                     // back the earlier deferred ones alone does.
@@ -257,8 +259,8 @@ Layer fillRegion(OrientationChooser& chooser, ItemQueue& queue, double& packedWe
                 if (f.preset && f.preset->item == &item) {
                     choice = f.preset;
                     f.preset.reset();
-                } else if (mayFit(item, f.region.x1 - f.x, f.region.y1 - f.y, f.region.h)) {
-                    // An item that fails mayFit gets no orientation, so it is asked first.
+                } else if (mayFitSorted(item, room)) {
+                    // An item that cannot fit the room gets no orientation, so it is asked first.
                     const PlacementSpace space{f.region.x1 - f.x, f.region.y1 - f.y,
                                                f.region.h,        queue,
                                                f.rowDepth,        chooser.lookAheadDisabled()};
