@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,8 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include "quarvex/packing/box_filler.hpp"
 #include "quarvex/packing/fill_counts.hpp"
 #include "quarvex/packing/free_space.hpp"
+#include "quarvex/packing/one_box_bound.hpp"
 #include "quarvex/packing/packer.hpp"
 #include "quarvex/placement/free_space_carving.hpp"
 #include "quarvex/placement/item_queue.hpp"
@@ -297,6 +300,47 @@ TEST(LookAheadMemo, AnswersARepeatedPacking) {
     packer.join();
     EXPECT_GT(first, 0u);
     EXPECT_EQ(again, 0u) << "the memo missed answers it had stored";
+}
+
+bool exceedsOneBox(const std::vector<ItemPtr>& items, const Box& box) {
+    return OneBoxBound().exceeds(items, box);
+}
+
+TEST(OneBoxBound, SeesPastVolumeAndNeverRulesOutWhatThePackerPacks) {
+    const BoxPtr cube = test::box("cube", 10, 10, 10);
+    // Longer than half the box every way: no two share it, whatever their volume.
+    EXPECT_TRUE(exceedsOneBox(copies(2, 6, 6, 6, Rotation::BEST_FIT), *cube));
+    EXPECT_FALSE(exceedsOneBox(copies(1, 6, 6, 6, Rotation::BEST_FIT), *cube));
+    // Exactly half each way fills the box: the bound's jumps must not count it twice.
+    EXPECT_FALSE(exceedsOneBox(copies(8, 5, 5, 5, Rotation::NEVER), *cube));
+    // Standing up is the only way in, and a flat item may not.
+    const BoxPtr low = test::box("low", 10, 10, 5);
+    EXPECT_TRUE(exceedsOneBox(copies(1, 2, 2, 9, Rotation::KEEP_FLAT), *low));
+    EXPECT_FALSE(exceedsOneBox(copies(1, 2, 2, 9, Rotation::BEST_FIT), *low));
+
+    // Random sides, a third of them exactly a half, a third or a quarter of the box.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> uniform(4.0, 6.5);
+    const double exact[] = {5.0, 10.0 / 3.0, 2.5};
+    auto side = [&] { return random() % 3 ? uniform(random) : exact[random() % 3]; };
+    const Rotation rules[] = {Rotation::NEVER, Rotation::KEEP_FLAT, Rotation::BEST_FIT};
+    int ruledOut = 0, packed = 0;
+    for (int set = 0; set < 1000; ++set) {
+        std::vector<ItemPtr> items;
+        ItemCollection collection = test::itemCollection();
+        for (int i = 0, count = 2 + set % 6; i < count; ++i) {
+            const double w = side(), l = side(), d = side();  // in this order on every compiler
+            items.push_back(piece("p" + std::to_string(i), w, l, d, rules[(set + i) % 3]));
+            collection.insert(items.back());
+        }
+        const bool exceeds = exceedsOneBox(items, *cube);
+        const bool fits = BoxFiller(cube).packEvery(collection).has_value();
+        EXPECT_FALSE(exceeds && fits) << "set " << set << " was packed";
+        ruledOut += exceeds;
+        packed += fits;
+    }
+    EXPECT_GT(ruledOut, 20);
+    EXPECT_GT(packed, 20);
 }
 
 }  // namespace

@@ -259,6 +259,10 @@ std::optional<PackedBox> WeightBalancer::packAll(const BoxPtr& box, ItemSet& ite
     if (auto known = packed_.find(items.key); known != packed_.end()) {
         return known->second;
     }
+    if (oneBoxBound_.exceeds(items.items, *box)) {
+        packed_.emplace(items.key, std::nullopt);
+        return std::nullopt;
+    }
     ItemCollection collection(std::make_shared<DefaultItemSorter>());
     for (const ItemPtr& item : items.items) {
         collection.insert(item);

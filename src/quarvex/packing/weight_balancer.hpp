@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quarvex/model/collections.hpp"
+#include "quarvex/packing/one_box_bound.hpp"
 
 namespace quarvex {
 
@@ -54,13 +55,15 @@ private:
     static bool cannotHoldAll(const Box& box, const ItemSet& items);
     std::vector<const Box*> boxesExcept(std::size_t skipA, std::size_t skipB) const;
     // Packs the items into the box type when they can all fit; packing is
-    // deterministic, so each item sequence is packed once per pass.
+    // deterministic, so each item sequence is packed once per pass. Sets that
+    // provably cannot share one box are not packed at all.
     std::optional<PackedBox> packAll(const BoxPtr& box, ItemSet& items) const;
 
     BoxCollection boxTypes_;
     double target_ = 0.0;
     std::vector<PackedBox> work_;
     mutable std::unordered_map<PackKey, std::optional<PackedBox>, PackKeyHash> packed_;
+    mutable OneBoxBound oneBoxBound_;
     // What a move between two boxes depends on: their contents, then the
     // other boxes' types (they use up limited supply) without items.
     std::set<std::vector<PackKey>> noMove_;
