@@ -22,11 +22,11 @@ public:
     // nothing. Sizes that are negative or not finite give false.
     bool exceeds(const std::vector<ItemPtr>& items, const Box& box);
 
+private:
     // Three functions (the identity among them), one per box side.
     static constexpr int kFunctions = 3;
     static constexpr int kCombinations = kFunctions * kFunctions * kFunctions;
 
-private:
     enum class Fit { SOME_ORIENTATION, NONE, UNKNOWN };
     struct Part {
         Fit fit = Fit::UNKNOWN;
