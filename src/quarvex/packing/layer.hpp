@@ -20,6 +20,12 @@ struct Layer {
 
     // Adds one placed item and grows the extents around it.
     void insert(PackedItem p);
+    // Moves every item by dz and sets the extents as inserting the moved
+    // items one by one would.
+    void shiftZ(double dz);
+
+private:
+    void grow(const PackedItem& p, bool first);
 };
 
 // The layers' items, bottom layer first, each layer in insertion order,
