@@ -157,6 +157,9 @@ PackedBox packLayers(const BoxFiller& filler, double footprintWidth, double foot
         layers =
             fillGaps(filler, std::move(layers), queue, chooser, footprintWidth, footprintLength);
     }
+    if (filler.wantsEveryItem() && !queue.empty()) {
+        return PackedBox{filler.box(), {}};  // a try that left items out is not looked at
+    }
     layers = restoreFrame(filler, std::move(layers), footprintWidth);
     return PackedBox{filler.box(), allItems(std::move(layers))};
 }
