@@ -7,10 +7,19 @@ namespace quarvex {
 
 namespace {
 
-void carve(const FreeSpace& s, const PackedItem& item, std::vector<FreeSpace>& out) {
-    const double ix = item.x, ix2 = item.x + item.width;
-    const double iy = item.y, iy2 = item.y + item.length;
-    const double iz = item.z, iz2 = item.z + item.depth;
+// An item's extent, worked out once for every space it is cut out of.
+struct Extent {
+    double x1, x2, y1, y2, z1, z2;
+};
+
+Extent extentOf(const PackedItem& item) {
+    return {item.x, item.x + item.width, item.y, item.y + item.length, item.z, item.z + item.depth};
+}
+
+void carve(const FreeSpace& s, const Extent& item, std::vector<FreeSpace>& out) {
+    const double ix = item.x1, ix2 = item.x2;
+    const double iy = item.y1, iy2 = item.y2;
+    const double iz = item.z1, iz2 = item.z2;
     const double sx2 = s.x + s.w, sy2 = s.y + s.l, sz2 = s.z + s.d;
     if (ix >= sx2 || s.x >= ix2 || iy >= sy2 || s.y >= iy2 || iz >= sz2 || s.z >= iz2) {
         out.push_back(s);  // no overlap (face contact included)
@@ -44,9 +53,10 @@ std::vector<FreeSpace> carveFreeSpaces(std::vector<FreeSpace> spaces,
 void carveFreeSpaces(std::vector<FreeSpace>& spaces, const std::vector<PackedItem>& items,
                      std::vector<FreeSpace>& scratch) {
     for (const PackedItem& item : items) {
+        const Extent extent = extentOf(item);
         scratch.clear();
         for (const FreeSpace& space : spaces) {
-            carve(space, item, scratch);
+            carve(space, extent, scratch);
         }
         spaces.swap(scratch);
     }
