@@ -1,6 +1,7 @@
 #include "quarvex/packing/layer_builder.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -55,21 +56,27 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
         }
         queuedVolume += size[0] * size[1] * size[2];
     }
-    std::vector<bool> fitsSomewhere(queue.size(), false);
-    double usableVolume = 0.0;
+    std::vector<std::array<double, 3>> rooms;
+    rooms.reserve(spaces.size());
     for (const FreeSpace& s : spaces) {
-        const auto room = sortedDimensions(s.w + slack, s.l + slack, s.d + slack);
-        bool usable = false;
+        rooms.push_back(sortedDimensions(s.w + slack, s.l + slack, s.d + slack));
+    }
+    // Item by item, each stopping at the first space it fits: most tries that
+    // get here fail on some item, and need not test every item against every space.
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        if (std::none_of(rooms.begin(), rooms.end(),
+                         [&](const auto& room) { return mayFitSorted(*queue[i], room); })) {
+            return true;
+        }
+    }
+    double usableVolume = 0.0;
+    for (std::size_t k = 0; k < spaces.size(); ++k) {
         for (std::size_t i = 0; i < queue.size(); ++i) {
-            if (mayFitSorted(*queue[i], room)) {
-                fitsSomewhere[i] = true;
-                usable = true;
+            if (mayFitSorted(*queue[i], rooms[k])) {
+                usableVolume += spaces[k].volume;
+                break;
             }
         }
-        if (usable) usableVolume += s.volume;
-    }
-    if (std::find(fitsSomewhere.begin(), fitsSomewhere.end(), false) != fitsSomewhere.end()) {
-        return true;
     }
     return queuedVolume > usableVolume + boxWidth * boxLength * boxDepth * 1e-9;
 }
