@@ -2,6 +2,7 @@
 // ranking rule by rule, stability, grid counts, free-space carving and the
 // bound on the look-ahead memo.
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -236,6 +237,16 @@ TEST(FreeSpaceCarving, CutsSixSlabsLeftRightFrontBackBelowAbove) {
     std::vector<double> volumes;
     for (const FreeSpace& s : spaces) volumes.push_back(s.volume);
     EXPECT_EQ(volumes, (std::vector<double>{72, 72, 24, 24, 8, 8}));
+
+    // Carving for a 2 x 2 x 6 item keeps the pieces it fits, in the same
+    // order; a space the next item does not touch stays even if too small.
+    std::vector<FreeSpace> kept{FreeSpace(0, 0, 0, 6, 6, 6), FreeSpace(9, 9, 9, 1, 1, 1)};
+    std::vector<FreeSpace> scratch;
+    const std::array<double, 3> size{2, 2, 6};
+    carveFreeSpacesFor(kept, {test::placed(fixed("core", 2, 2, 2), 2, 2, 2)}, scratch, {&size, 1},
+                       0.0);
+    EXPECT_EQ(blocks(kept),
+              (Codes{"0,0,0 2x6x6", "4,0,0 2x6x6", "2,0,0 2x2x6", "2,4,0 2x2x6", "9,9,9 1x1x1"}));
 }
 
 TEST(FreeSpaceCarving, SlabsTakeTheirSpacesPlaceAndCoveredSpacesVanish) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "quarvex/model/stable_sort.hpp"
@@ -35,31 +36,43 @@ bool hasItems(const std::vector<Layer>& layers) {
     return false;
 }
 
+// Room for rounding in positions and volumes, or none when some size is
+// negative or not finite: such sizes make no promise about what fits.
+std::optional<double> roundingSlack(const ItemQueue& queue, double boxWidth, double boxLength,
+                                    double boxDepth) {
+    const double scale = std::max({boxWidth, boxLength, boxDepth});
+    if (!(std::isfinite(scale) && boxWidth >= 0.0 && boxLength >= 0.0 && boxDepth >= 0.0)) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        for (double side : sortedDimensions(*queue[i])) {
+            if (!(side >= 0.0 && std::isfinite(side))) {
+                return std::nullopt;
+            }
+        }
+    }
+    return scale * 1e-9;
+}
+
 // Every item a gap fill places lies inside one free space, and the items of
 // one space do not overlap. So when some queued item fits no space, or the
 // queued volume exceeds that of the spaces any of them fits, not all of them
 // can go in. The margins cover rounding in the positions and volumes.
 bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces, double boxWidth,
                     double boxLength, double boxDepth) {
-    const double scale = std::max({boxWidth, boxLength, boxDepth});
-    if (!(std::isfinite(scale) && boxWidth >= 0.0 && boxLength >= 0.0 && boxDepth >= 0.0)) {
+    const std::optional<double> slack = roundingSlack(queue, boxWidth, boxLength, boxDepth);
+    if (!slack) {
         return false;
     }
-    const double slack = scale * 1e-9;
     double queuedVolume = 0.0;
     for (std::size_t i = 0; i < queue.size(); ++i) {
         const auto& size = sortedDimensions(*queue[i]);
-        for (double side : size) {
-            if (!(side >= 0.0 && std::isfinite(side))) {
-                return false;  // no promise about such sizes
-            }
-        }
         queuedVolume += size[0] * size[1] * size[2];
     }
     std::vector<std::array<double, 3>> rooms;
     rooms.reserve(spaces.size());
     for (const FreeSpace& s : spaces) {
-        rooms.push_back(sortedDimensions(s.w + slack, s.l + slack, s.d + slack));
+        rooms.push_back(sortedDimensions(s.w + *slack, s.l + *slack, s.d + *slack));
     }
     // Item by item, each stopping at the first space it fits: most tries that
     // get here fail on some item, and need not test every item against every space.
@@ -79,6 +92,30 @@ bool cannotPlaceAll(const ItemQueue& queue, const std::vector<FreeSpace>& spaces
         }
     }
     return queuedVolume > usableVolume + boxWidth * boxLength * boxDepth * 1e-9;
+}
+
+// The same test on the spaces around the layers, carving only those some
+// queued item may fit. A piece is no larger than the space it is cut from,
+// up to rounding far below the doubled margin, so a space dropped could give
+// no piece that the test counts: the answer is the one the full carving
+// gives, which a failing try then never builds.
+bool cannotPlaceAllAround(const std::vector<Layer>& layers, const ItemQueue& queue, double boxWidth,
+                          double boxLength, double boxDepth) {
+    const std::optional<double> slack = roundingSlack(queue, boxWidth, boxLength, boxDepth);
+    if (!slack) {
+        return false;
+    }
+    std::vector<std::array<double, 3>> sizes;
+    sizes.reserve(queue.size());
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        sizes.push_back(sortedDimensions(*queue[i]));
+    }
+    std::vector<FreeSpace> spaces{FreeSpace(0.0, 0.0, 0.0, boxWidth, boxLength, boxDepth)};
+    std::vector<FreeSpace> scratch;
+    for (const Layer& layer : layers) {
+        carveFreeSpacesFor(spaces, layer.items, scratch, sizes, 2.0 * *slack);
+    }
+    return cannotPlaceAll(queue, spaces, boxWidth, boxLength, boxDepth);
 }
 
 }  // namespace
@@ -176,6 +213,10 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
                             double footprintLength) {
     if (queue.empty()) {
         return layers;  // nothing to place: the spaces would go unread
+    }
+    if (filler.wantsEveryItem() && cannotPlaceAllAround(layers, queue, footprintWidth,
+                                                        footprintLength, filler.box()->depth())) {
+        return layers;  // most tries that must hold every item end here
     }
     // Room for the spaces a box of a few dozen items leaves, so that they
     // are not moved as they grow.

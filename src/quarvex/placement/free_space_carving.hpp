@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <span>
 #include <vector>
 
 #include "quarvex/model/packed_item.hpp"
@@ -20,5 +22,12 @@ std::vector<FreeSpace> carveFreeSpaces(std::vector<FreeSpace> spaces,
 // often keeps, so that its capacity serves every cut.
 void carveFreeSpaces(std::vector<FreeSpace>& spaces, const std::vector<PackedItem>& items,
                      std::vector<FreeSpace>& scratch);
+// The same for a caller that needs only the spaces one of `sizes` (sorted
+// item sizes) could fit with `slack` added to every side: pieces none of
+// them fits are dropped as they are cut. A space that was kept before an
+// item stays kept unless that item cuts it.
+void carveFreeSpacesFor(std::vector<FreeSpace>& spaces, const std::vector<PackedItem>& items,
+                        std::vector<FreeSpace>& scratch,
+                        std::span<const std::array<double, 3>> sizes, double slack);
 
 }  // namespace quarvex

@@ -43,9 +43,11 @@ inline bool hasNaNSize(const Item& item) {
 // Whether some ordering of the item could fit a space whose sizes are
 // `space`, sorted: its sorted sizes fit them. Loops that ask it of many items
 // sort the space once.
-inline bool mayFitSorted(const Item& item, const std::array<double, 3>& space) {
-    const auto& size = sortedDimensions(item);
+inline bool fitsSorted(const std::array<double, 3>& size, const std::array<double, 3>& space) {
     return !(size[0] > space[0] || size[1] > space[1] || size[2] > space[2]);
+}
+inline bool mayFitSorted(const Item& item, const std::array<double, 3>& space) {
+    return fitsSorted(sortedDimensions(item), space);
 }
 
 // Whether some ordering of the item could fit a W x L x D space. Most queued
