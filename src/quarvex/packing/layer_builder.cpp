@@ -232,10 +232,6 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
     double packedWeight = weightOf(layers);
     bool progress = true;
     while (!queue.empty() && !spaces.empty() && progress) {
-        if (filler.wantsEveryItem() &&
-            cannotPlaceAll(queue, spaces, footprintWidth, footprintLength, filler.box()->depth())) {
-            break;  // this try cannot be the one wanted
-        }
         progress = false;
         // Lowest first; at one height the largest space, then the widest floor.
         stableSort(spaces, [](const FreeSpace& a, const FreeSpace& b) {
@@ -252,6 +248,12 @@ std::vector<Layer> fillGaps(const BoxFiller& filler, std::vector<Layer> layers, 
                 layers.push_back(std::move(layer));
                 progress = true;
             }
+        }
+        // Asked again of the spaces each gap layer leaves (the first time
+        // above, on the spaces the floor-up layers leave).
+        if (progress && filler.wantsEveryItem() && !queue.empty() &&
+            cannotPlaceAll(queue, spaces, footprintWidth, footprintLength, filler.box()->depth())) {
+            break;  // this try cannot be the one wanted
         }
     }
     return layers;
