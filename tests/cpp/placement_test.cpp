@@ -313,6 +313,30 @@ TEST(LookAheadMemo, AnswersARepeatedPacking) {
     EXPECT_EQ(again, 0u) << "the memo missed answers it had stored";
 }
 
+// The trials one look-ahead choice runs, `third` queued at the front of its window.
+std::uint64_t lookAheadTrialsWith(const ItemPtr& third) {
+    const std::uint64_t before = fillCounts().lookAhead;
+    chosen(test::item("x", 4, 5, 6), 10, 10, 10,
+           waiting(third, test::item("a", 3, 3, 3), test::item("b", 2, 2, 2)), true);
+    return fillCounts().lookAhead - before;
+}
+
+// A queued item too large for every block the trials pack is never placed,
+// so windows that differ only in it share the trials' answers; one that may
+// fit a block must not share them.
+TEST(LookAheadMemo, SharesTrialsOnlyAcrossItemsThatFitNoBlock) {
+    std::uint64_t first = 0, largerStill = 0, small = 0;
+    std::thread chooser([&] {  // a new thread's memo starts empty
+        first = lookAheadTrialsWith(test::item("big", 20, 20, 20));
+        largerStill = lookAheadTrialsWith(test::item("bigger", 30, 20, 20));
+        small = lookAheadTrialsWith(test::item("c", 1, 1, 1));
+    });
+    chooser.join();
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(largerStill, 0u) << "an item that fits no block kept trials apart";
+    EXPECT_GT(small, 0u) << "an item that may fit a block shared another's answers";
+}
+
 bool exceedsOneBox(const std::vector<ItemPtr>& items, const Box& box) {
     return OneBoxBound().exceeds(items, box);
 }

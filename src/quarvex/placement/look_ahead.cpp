@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <span>
@@ -119,6 +120,10 @@ std::uint64_t bits(double value) {
     return std::bit_cast<std::uint64_t>(value);
 }
 
+// Where a trial key has an item that fits no ordering into its block; a
+// rotation rule's word is never this.
+constexpr std::uint64_t kNoFitMark = ~std::uint64_t{0};
+
 std::uint64_t bits(Rotation rule) {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(rule));
 }
@@ -131,20 +136,43 @@ void sortAsTrial(ItemOrder& items, std::size_t count) {
     insertionSort(items, 0, count, before);
 }
 
-// A trial's items in the order it sorts them into, by what a trial reads of
-// them (a block has no weight limit, so weights only order the items, and
-// the order is in the key). An item with a NaN side is told from others by
-// identity, which no key holds, so such items have no key.
-bool trialItemsKey(TrialKey& key, const ItemOrder& sorted, std::size_t count) {
+// A trial's key: its items in the order it sorts them into, by what a
+// trial reads of them (a block has no weight limit, so weights only order
+// the items, and the order is in the key), then the block (`space` is its
+// sizes sorted). An item with a NaN side is told from others by identity,
+// which no key holds, so such items have no key.
+//
+// An item that fits no ordering into the block, beyond rounding, is never
+// placed, and all the trial reads of it is that it is queued: each space it
+// is asked about lies within the block, and it differs in shape from every
+// item that fits. So it is keyed by a mark alone, and trials that differ
+// only in such items share an answer. A size below zero can open spaces
+// larger than the block, so then every item is keyed whole.
+bool trialKey(TrialKey& key, const ItemOrder& sorted, std::size_t count, double width,
+              double length, double depth, const std::array<double, 3>& space) {
+    bool markable = space[0] >= 0.0 && std::isfinite(space[0] + space[1] + space[2]);
     for (std::size_t i = 0; i < count; ++i) {
         const Item& item = **sorted[i];
         if (hasNaNSize(item)) {
             return false;
         }
+        markable = markable && sortedDimensions(item)[0] >= 0.0;
+    }
+    const double slack = space[2] * 1e-9;
+    const std::array<double, 3> room{space[0] + slack, space[1] + slack, space[2] + slack};
+    for (std::size_t i = 0; i < count; ++i) {
+        const Item& item = **sorted[i];
+        if (markable && !mayFitSorted(item, room)) {
+            key.push(kNoFitMark);
+            continue;
+        }
         key.push(bits(item.allowed_rotation()));
         for (double value : {item.width(), item.length(), item.depth()}) {
             key.push(bits(value));
         }
+    }
+    for (double value : {width, length, depth}) {
+        key.push(bits(value));
     }
     return true;
 }
@@ -182,10 +210,9 @@ std::uint8_t runTrial(double width, double length, double depth, const TrialItem
 }
 
 // Packs the items left into the block and drops those it places. `sorted`
-// is their trial order, `itemsKey` their part of the trial's key (none:
-// the trial goes unmemoised).
-void placeInto(double width, double length, double depth, TrialItems& left, const ItemOrder& sorted,
-               const TrialKey* itemsKey) {
+// is their trial order.
+void placeInto(double width, double length, double depth, TrialItems& left,
+               const ItemOrder& sorted) {
     // The trial's one layer starts on the whole block and asks each item
     // whether some ordering of it may fit there first, so a block none of
     // them passes stays empty.
@@ -196,13 +223,10 @@ void placeInto(double width, double length, double depth, TrialItems& left, cons
     }
 
     std::uint8_t placed = 0;
-    if (!itemsKey) {
+    TrialKey key;
+    if (!trialKey(key, sorted, left.count, width, length, depth, space)) {
         placed = runTrial(width, length, depth, left, sorted);
     } else {
-        TrialKey key = *itemsKey;
-        for (double value : {width, length, depth}) {
-            key.push(bits(value));
-        }
         // The trial may pack on this thread again (a signal handler run by a
         // poll), so nothing of the memo is held across it.
         if (const std::optional<std::uint8_t> known = threadState().placed.find(key)) {
@@ -257,14 +281,6 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
     scorePrefixEnd_ = scoreKey_.mark();
 }
 
-const TrialKey* LookAhead::trialPrefix() const {
-    if (!trialKeyKnown_) {
-        trialKeyed_ = trialItemsKey(trialPrefix_, sorted_, count_);
-        trialKeyKnown_ = true;
-    }
-    return trialKeyed_ ? &trialPrefix_ : nullptr;
-}
-
 std::int32_t LookAhead::score(const OrientedItem& candidate) const {
     if (space_.lookAheadDisabled) {
         return 0;
@@ -286,19 +302,17 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
         left.items[left.count] = &space_.remaining[left.count];
     }
     // Beside the candidate: every item is there, in the order sorted once.
-    placeInto(space_.W - candidate.w, depth, space_.D, left, sorted_, trialPrefix());
-    // Beyond its row: the same order and key while nothing has left.
+    placeInto(space_.W - candidate.w, depth, space_.D, left, sorted_);
+    // Beyond its row: the same order while nothing has left.
     if (left.count == count_) {
-        placeInto(space_.W, space_.L - depth, space_.D, left, sorted_, trialPrefix());
+        placeInto(space_.W, space_.L - depth, space_.D, left, sorted_);
     } else {
         ItemOrder sorted{};
         for (std::size_t i = 0; i < left.count; ++i) {
             sorted[i] = left.items[i];
         }
         sortAsTrial(sorted, left.count);
-        TrialKey itemsKey;
-        const bool keyed = trialItemsKey(itemsKey, sorted, left.count);
-        placeInto(space_.W, space_.L - depth, space_.D, left, sorted, keyed ? &itemsKey : nullptr);
+        placeInto(space_.W, space_.L - depth, space_.D, left, sorted);
     }
     const auto score = static_cast<std::int32_t>(count_ - left.count);
 

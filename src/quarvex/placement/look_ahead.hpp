@@ -55,7 +55,7 @@ constexpr std::size_t kLookAheadItems = 7;
 // The space and, per look-ahead item, its rotation rule and four figures; then
 // the candidate's width and row depth.
 using ScoreKey = BitsKey<3 + 5 * kLookAheadItems + 2>;
-// Per item, its rotation rule and three sizes; then the block.
+// Per item, its rotation rule and three sizes (or one mark); then the block.
 using TrialKey = BitsKey<4 * kLookAheadItems + 3>;
 
 // Look-ahead items, pointing into the queue.
@@ -72,10 +72,6 @@ public:
     std::int32_t score(const OrientedItem& candidate) const;
 
 private:
-    // The sorted items' part of a trial key, or none when some item has a
-    // NaN size (trials go unmemoised). Made at the first score not memoised.
-    const TrialKey* trialPrefix() const;
-
     const PlacementSpace& space_;
     std::size_t count_ = 0;
     // The look-ahead items in the order a trial's collection sorts them into.
@@ -84,9 +80,6 @@ private:
     // writes its candidate's part after them.
     mutable ScoreKey scoreKey_;
     ScoreKey::Mark scorePrefixEnd_{};
-    mutable TrialKey trialPrefix_;
-    mutable bool trialKeyed_ = false;
-    mutable bool trialKeyKnown_ = false;
 };
 
 // Number of scores memoised on this thread (bounded; for tests and benchmarks).
