@@ -6,7 +6,7 @@
 
 namespace quarvex {
 
-void Layer::insert(PackedItem p) {
+void Layer::insert(PackedItem&& p) {
     grow(p, items.empty());
     items.push_back(std::move(p));
 }

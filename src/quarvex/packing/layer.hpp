@@ -19,7 +19,7 @@ struct Layer {
     double weight = 0.0;
 
     // Adds one placed item and grows the extents around it.
-    void insert(PackedItem p);
+    void insert(PackedItem&& p);
     // Moves every item by dz and sets the extents as inserting the moved
     // items one by one would.
     void shiftZ(double dz);

@@ -166,14 +166,10 @@ bool trialKey(TrialKey& key, const ItemOrder& sorted, std::size_t count, double 
             key.push(kNoFitMark);
             continue;
         }
-        key.push(bits(item.allowed_rotation()));
-        for (double value : {item.width(), item.length(), item.depth()}) {
-            key.push(bits(value));
-        }
+        key.push(bits(item.allowed_rotation()), bits(item.width()), bits(item.length()),
+                 bits(item.depth()));
     }
-    for (double value : {width, length, depth}) {
-        key.push(bits(value));
-    }
+    key.push(bits(width), bits(length), bits(depth));
     return true;
 }
 
@@ -268,15 +264,11 @@ LookAhead::LookAhead(const PlacementSpace& space) : space_(space) {
 
     // Listing the items in the order the trial runs sort them into makes
     // equal keys run equal trials.
-    for (double value : {space.W, space.L, space.D}) {
-        scoreKey_.push(bits(value));
-    }
+    scoreKey_.push(bits(space.W), bits(space.L), bits(space.D));
     for (std::size_t i = 0; i < count_; ++i) {
         const Item& item = **sorted_[i];
-        scoreKey_.push(bits(item.allowed_rotation()));
-        for (double value : {item.weight(), item.depth(), item.length(), item.width()}) {
-            scoreKey_.push(bits(value));
-        }
+        scoreKey_.push(bits(item.allowed_rotation()), bits(item.weight()), bits(item.depth()),
+                       bits(item.length()), bits(item.width()));
     }
     scorePrefixEnd_ = scoreKey_.mark();
 }
@@ -291,8 +283,7 @@ std::int32_t LookAhead::score(const OrientedItem& candidate) const {
     const double depth = std::max(candidate.l, space_.rowDepth);
     ScoreKey& key = scoreKey_;
     key.rewind(scorePrefixEnd_);
-    key.push(bits(candidate.w));
-    key.push(bits(depth));
+    key.push(bits(candidate.w), bits(depth));
     if (const std::optional<std::int32_t> known = threadState().scores.find(key)) {
         return *known;
     }

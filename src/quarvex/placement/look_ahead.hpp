@@ -27,10 +27,19 @@ struct BitsKey {
     std::size_t size = 0;
     std::size_t hash = 0;
 
-    void push(std::uint64_t word) {
-        words[size++] = word;
-        hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
-        hash ^= hash >> 32;
+    // Appends the words in order. Size and hash stay in locals meanwhile: a
+    // store into `words`, of their type, would make the compiler reload them.
+    template <class... Words>
+    void push(Words... more) {
+        std::size_t at = size;
+        std::size_t mixed = hash;
+        for (const std::uint64_t word : {static_cast<std::uint64_t>(more)...}) {
+            words[at++] = word;
+            mixed = (mixed ^ word) * 0xff51afd7ed558ccdULL;
+            mixed ^= mixed >> 32;
+        }
+        size = at;
+        hash = mixed;
     }
 
     // What the key holds so far, to come back to: a key that several

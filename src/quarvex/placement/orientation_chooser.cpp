@@ -23,9 +23,10 @@ bool fits(const OrientedItem& c, double W, double L, double D) {
     return W >= c.w && L >= c.l && D >= c.d;
 }
 
-// Passes the raw candidates, before the fit test, to `offer`: only the
-// item's first ordering with the preferred sizes when it has the preferred
-// orientation's shape and such an ordering, else every ordering.
+// Passes the raw candidates, before the fit test, to `offer` until it
+// returns false: only the item's first ordering with the preferred sizes
+// when it has the preferred orientation's shape and such an ordering, else
+// every ordering.
 template <class Offer>
 void forEachRawCandidate(const Item& item, const OrientedItem* preferred, Offer offer) {
     const std::array<double, 3> sizes{item.width(), item.length(), item.depth()};
@@ -40,7 +41,7 @@ void forEachRawCandidate(const Item& item, const OrientedItem* preferred, Offer 
         }
     }
     for (const Ordering& ordering : orderings) {
-        offer(orient(item, sizes, ordering));
+        if (!offer(orient(item, sizes, ordering))) return;
     }
 }
 
@@ -51,8 +52,10 @@ bool anyFittingCandidate(const Item& item, const OrientedItem* preferred, double
         return false;
     }
     bool any = false;
-    forEachRawCandidate(item, preferred,
-                        [&](const OrientedItem& c) { any = any || fits(c, W, L, D); });
+    forEachRawCandidate(item, preferred, [&](const OrientedItem& c) {
+        any = fits(c, W, L, D);
+        return !any;
+    });
     return any;
 }
 
@@ -244,12 +247,18 @@ CandidateList fittingCandidates(const Item& item, const OrientedItem* preferred,
     if (!mayFit(item, W, L, D)) {
         return kept;
     }
+    // Orderings of three different sides never repeat sizes (nor do those
+    // of a NaN side, which equals nothing), so they need no search.
+    const auto& sides = sortedDimensions(item);
+    const bool mayRepeat = sides[0] == sides[1] || sides[1] == sides[2];
     forEachRawCandidate(item, preferred, [&](const OrientedItem& candidate) {
-        if (!fits(candidate, W, L, D)) return;
-        const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {
-            return sameSizes(k, candidate);
-        });
+        if (!fits(candidate, W, L, D)) return true;
+        const bool duplicate =
+            mayRepeat && std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {
+                return sameSizes(k, candidate);
+            });
         if (!duplicate) kept.push_back(candidate);
+        return true;
     });
     return kept;
 }
