@@ -313,11 +313,11 @@ TEST(LookAheadMemo, AnswersARepeatedPacking) {
     EXPECT_EQ(again, 0u) << "the memo missed answers it had stored";
 }
 
-// The trials one look-ahead choice runs, `third` queued at the front of its window.
-std::uint64_t lookAheadTrialsWith(const ItemPtr& third) {
+// The trials one look-ahead choice runs, `front` queued at the front of its window.
+std::uint64_t lookAheadTrialsWith(const ItemPtr& front) {
     const std::uint64_t before = fillCounts().lookAhead;
     chosen(test::item("x", 4, 5, 6), 10, 10, 10,
-           waiting(third, test::item("a", 3, 3, 3), test::item("b", 2, 2, 2)), true);
+           waiting(front, test::item("a", 3, 3, 3), test::item("b", 2, 2, 2)), true);
     return fillCounts().lookAhead - before;
 }
 
